@@ -19,6 +19,8 @@
 #include <QStringListModel>
 #include <QTimer>
 
+#include <algorithm>
+
 static void initAppResources()
 {
     Q_INIT_RESOURCE(app);
@@ -378,6 +380,22 @@ void frmMain::mnuHelp_Click()
 {
     cmbURL->setEditText(QString::fromLatin1(kUserGuideUrl));
     cmdGo_Click();
+}
+
+QStringList frmMain::foundUrls() const
+{
+    return m_foundModel->stringList();
+}
+
+QStringList frmMain::selectedFoundUrls() const
+{
+    QModelIndexList rows = lstUrl->selectionModel()->selectedRows();
+    std::sort(rows.begin(), rows.end(), [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    QStringList urls;
+    urls.reserve(rows.size());
+    for (const QModelIndex& index : rows)
+        urls << index.data().toString();
+    return urls;
 }
 
 void frmMain::clearFoundList()

@@ -58,6 +58,9 @@ public:
     QComboBox* addressBox() const { return cmbURL; }
     QListView* foundList() const { return lstUrl; }
     QStringListModel* foundModel() const { return m_foundModel; }
+    // The found list's entries, and the selected ones in list order.
+    QStringList foundUrls() const;
+    QStringList selectedFoundUrls() const;
     QTimer* busyTimer() const { return Timer1; }
     const MainLayout& currentLayout() const { return m_layout; }
 
