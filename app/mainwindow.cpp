@@ -54,6 +54,10 @@ frmMain::frmMain(QWebEngineProfile* profile, const QString& appPath, QWidget* pa
 
 frmMain::~frmMain()
 {
+    // The browser outlives this part of the window while its widgets are torn
+    // down; it must not call back into a half-destroyed window.
+    disconnect(WebBrowser1, nullptr, this, nullptr);
+    disconnect(WebBrowser1->page(), nullptr, this, nullptr);
     setErrorDialogParent(nullptr);
 }
 
@@ -116,6 +120,12 @@ void frmMain::createControls()
     connect(cmdStop, &QPushButton::clicked, this, &frmMain::cmdStop_Click);
     connect(Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer);
     connect(WebBrowser1, &Browser::NavigateComplete2, this, &frmMain::NavigateComplete2);
+    // A title can arrive after the load has ended; show it once the busy
+    // indicator has stopped.
+    connect(WebBrowser1, &QWebEngineView::titleChanged, this, [this] {
+        if (!Timer1->isActive())
+            setWindowTitle(WebBrowser1->LocationName());
+    });
 }
 
 void frmMain::createMenus()

@@ -105,7 +105,7 @@ private slots:
         QCOMPARE(window->WebBrowser1->LocationURL(), page);
         // Once idle, the next tick stops the indicator and shows the title.
         QTRY_VERIFY_WITH_TIMEOUT(!window->busyTimer()->isActive(), 5000);
-        QCOMPARE(window->windowTitle(), QStringLiteral("Page A"));
+        QTRY_COMPARE_WITH_TIMEOUT(window->windowTitle(), QStringLiteral("Page A"), 5000);
     }
 
     void busyCaptionDots()

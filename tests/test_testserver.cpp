@@ -80,7 +80,8 @@ private slots:
 
         const Fetched redirected = fetch(m_nam, m_server.url(QStringLiteral("/redirect/3?to=/file/r.bin%3Fsize%3D7")));
         QCOMPARE(redirected.body, patternBytes(7));
-        QCOMPARE(m_server.requestCount(QStringLiteral("/redirect/")), 3);
+        for (const char* hop : {"/redirect/3?", "/redirect/2?", "/redirect/1?"})
+            QVERIFY2(m_server.requestCount(QLatin1String(hop)) >= 1, hop);  // every hop was followed
 
         QCOMPARE(fetch(m_nam, m_server.url(QStringLiteral("/loop"))).error, QNetworkReply::TooManyRedirectsError);
 
