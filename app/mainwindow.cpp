@@ -5,6 +5,7 @@
 #include "common/interaction.h"
 #include "common/twips.h"
 #include "logs/errorreport.h"
+#include "queue/frmprogress.h"
 #include "settings/configfile.h"
 #include "settings/settings.h"
 
@@ -55,6 +56,34 @@ frmMain::frmMain(QWebEngineProfile* profile, const QString& appPath, QWidget* pa
 frmMain::~frmMain()
 {
     setErrorDialogParent(nullptr);
+    delete m_queueWindow;
+}
+
+frmProgress* frmMain::workQueueWindow()
+{
+    if (!m_queueWindow) {
+        m_queueWindow = new frmProgress;
+        m_queueWindow->setConfigurationSaver([this] { saveConfiguration(settings().strG_IniFileName); });
+        m_queueWindow->setSystemEndingQuery([this] { return closingForSystem(); });
+        // Every configuration save stores the live queue.
+        connect(this, &frmMain::aboutToSaveConfiguration, m_queueWindow, &frmProgress::storeQueue);
+        addOwnedWindow(m_queueWindow);
+    }
+    m_queueWindow->ensureLoaded();
+    return m_queueWindow;
+}
+
+void frmMain::cmdAdd_Click()
+{
+    addToQueue(*workQueueWindow(), selectedFoundUrls());
+}
+
+void frmMain::cmdShowQue_Click()
+{
+    frmProgress* window = workQueueWindow();
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 void frmMain::createControls()
@@ -114,6 +143,8 @@ void frmMain::createControls()
     connect(cmdBack, &QPushButton::clicked, this, &frmMain::cmdBack_Click);
     connect(cmdForward, &QPushButton::clicked, this, &frmMain::cmdForward_Click);
     connect(cmdStop, &QPushButton::clicked, this, &frmMain::cmdStop_Click);
+    connect(cmdAdd, &QPushButton::clicked, this, &frmMain::cmdAdd_Click);
+    connect(cmdShowQue, &QPushButton::clicked, this, &frmMain::cmdShowQue_Click);
     connect(Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer);
     connect(WebBrowser1, &Browser::NavigateComplete2, this, &frmMain::NavigateComplete2);
 }
