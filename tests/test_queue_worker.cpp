@@ -233,6 +233,21 @@ private slots:
         QCOMPARE(readAll(m_out + "/three.bin?size=200000&chunk=1000&ms=20"), patternBytes(200000));
     }
 
+    void entriesAddedDuringASessionJoinIt()
+    {
+        Session session;
+        const QString late = url("/file/late.bin?size=20");
+        session.queue.items = {url("/drip/first.bin?size=3000&chunk=1000&ms=20")};
+        connect(&session.transfer, &Transfer::progress, this, [&] {
+            if (!session.queue.items.contains(late))
+                session.queue.items.append(late);  // what "Add to Queue" does meanwhile
+        });
+        QVERIFY(session.run());
+        QVERIFY(session.queue.items.isEmpty());
+        QCOMPARE(session.worker.completedCount(), 2);
+        QCOMPARE(readAll(m_out + "/late.bin?size=20"), patternBytes(20));
+    }
+
     void duplicateRules()
     {
         const QByteArray old = QByteArray(50000, 'x');
