@@ -343,6 +343,50 @@ private slots:
         QCOMPARE(queue->entries(), (QStringList{"http://h/saved.jpg", "http://h/one.jpg", "http://h/two.jpg"}));
         again.close();
     }
+
+    // The system ending the program during a session: no question, the log
+    // line, the transfer stopped, and the configuration holds the entry in
+    // work first.
+    void systemEndingDuringASession()
+    {
+        if (!m_web)
+            m_web = new TestProfile;
+        FreshSettings fresh;
+        fresh.logHere();
+        const QString out = fresh.path("out");
+        QDir().mkpath(out);
+        settings().bG_Disclaimer = true;
+        SaveINI(settings().strG_IniFileName, {});
+        ScriptedInteraction script;
+        frmMain main(m_web->profile(), fresh.dir.path());
+        QVERIFY(main.Form_Load());
+        settings().strG_SavePath = out;
+        settings().strG_LogFileName = fresh.path("test.log");
+        const QString slow = m_server.url("/drip/sys.bin?size=400000&chunk=1000&ms=20");
+        main.foundModel()->setStringList({slow, m_server.url("/file/other.bin?size=5")});
+        main.foundList()->selectAll();
+        main.cmdAdd_Click();
+        main.cmdShowQue_Click();
+        frmProgress* queue = main.workQueueWindow();
+        QSignalSpy progress(queue->transfer(), &Transfer::progress);
+        queue->cmdStart->click();
+        QVERIFY(progress.wait(5000));
+        const int asked = int(script.asked.size());
+
+        main.show();
+        main.closeForSystem();
+        QCOMPARE(int(script.asked.size()), asked);
+        QVERIFY(!queue->isVisible());
+        QVERIFY(queue->flags().chkContinue);
+        QVERIFY(!queue->transfer()->running() || QSignalSpy(queue, &frmProgress::sessionFinished).wait(5000));
+        QVERIFY(fresh.logMessages().contains("Cancelled operation, due to OS application termination"));
+        settings().colG_Queue.clear();
+        QStringList history;
+        QVERIFY(LoadINI(settings().strG_IniFileName, history));
+        QCOMPARE(settings().colG_Queue.value(0), slow);
+        QCOMPARE(settings().colG_Queue.size(), 2);
+        QVERIFY(folderFiles(out).isEmpty());
+    }
 };
 
 QTEST_MAIN(TestQueueWindow)
