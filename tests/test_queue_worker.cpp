@@ -14,6 +14,7 @@
 #include "tests/support/testutil.h"
 
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QtTest>
 
 #include <sys/resource.h>
@@ -406,29 +407,44 @@ private slots:
 
     void unwritableFolderAndFullDisk()
     {
-        // An output folder without write permission (root ignores the mode).
-        if (::geteuid() != 0) {
-            QVERIFY(QFile::setPermissions(m_out, QFile::ReadOwner | QFile::ExeOwner));
+        // An output folder without write permission. Root ignores the mode,
+        // so there the folder is made immutable instead.
+        const bool root = ::geteuid() == 0;
+        const bool denied = root ? QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), m_out}) == 0
+                                 : QFile::setPermissions(m_out, QFile::ReadOwner | QFile::ExeOwner);
+        if (denied) {
             Session session;
-            session.queue.items = {url("/file/p.bin?size=10")};
-            QVERIFY(session.run());
-            QVERIFY(hasLineStarting(errorLines(m_fresh->logMessages()), QStringLiteral("Error #70(")));
-            QFile::setPermissions(m_out, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            session.queue.items = {url("/file/p.bin?size=10"), url("/file/q.bin?size=10")};
+            const bool ran = session.run();
+            if (root)
+                QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), m_out});
+            else
+                QFile::setPermissions(m_out, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            QVERIFY(ran);
+            const QStringList errors = errorLines(m_fresh->logMessages());
+            QCOMPARE(errors.size(), 2);  // one per entry; the session went on
+            QVERIFY2(errors.first().startsWith(QStringLiteral("Error #70(")), qPrintable(errors.first()));
+            QVERIFY(errors.first().endsWith(QStringLiteral(" in SaveToFile.")));
+            QVERIFY(session.queue.items.isEmpty());
             QVERIFY(folderFiles(m_out).isEmpty());
         } else {
-            // A folder that is a file stands in: nothing can be created in it.
-            const QString notFolder = m_fresh->path(QStringLiteral("plain"));
-            writeFile(notFolder, "x");
-            settings().strG_SavePath = notFolder;
+            qWarning("could not take the write permission of the output folder away");
+        }
+
+        // An output folder that is a file: nothing can be created in it.
+        init();
+        const QString notFolder = m_fresh->path(QStringLiteral("plain"));
+        writeFile(notFolder, "x");
+        settings().strG_SavePath = notFolder;
+        {
             Session session;
             session.queue.items = {url("/file/p.bin?size=10")};
             QVERIFY(session.run());
             QVERIFY2(hasLineStarting(errorLines(m_fresh->logMessages()), QStringLiteral("Error #76(")),
                      qPrintable(m_fresh->logMessages().join('\n')));
             QCOMPARE(readAll(notFolder), QByteArray("x"));
-            settings().strG_SavePath = m_out;
-            init();
         }
+        init();
 
         // A full disk, simulated with a file-size limit: the write fails
         // with EFBIG part-way through the body.
