@@ -5,6 +5,7 @@
 #include "common/interaction.h"
 #include "common/twips.h"
 #include "logs/errorreport.h"
+#include "queue/frmprogress.h"
 #include "settings/configfile.h"
 #include "settings/settings.h"
 
@@ -59,6 +60,34 @@ frmMain::~frmMain()
     disconnect(WebBrowser1, nullptr, this, nullptr);
     disconnect(WebBrowser1->page(), nullptr, this, nullptr);
     setErrorDialogParent(nullptr);
+    delete m_queueWindow;
+}
+
+frmProgress* frmMain::workQueueWindow()
+{
+    if (!m_queueWindow) {
+        m_queueWindow = new frmProgress;
+        m_queueWindow->setConfigurationSaver([this] { saveConfiguration(settings().strG_IniFileName); });
+        m_queueWindow->setSystemEndingQuery([this] { return closingForSystem(); });
+        // Every configuration save stores the live queue.
+        connect(this, &frmMain::aboutToSaveConfiguration, m_queueWindow, &frmProgress::storeQueue);
+        addOwnedWindow(m_queueWindow);
+    }
+    m_queueWindow->ensureLoaded();
+    return m_queueWindow;
+}
+
+void frmMain::cmdAdd_Click()
+{
+    addToQueue(*workQueueWindow(), selectedFoundUrls());
+}
+
+void frmMain::cmdShowQue_Click()
+{
+    frmProgress* window = workQueueWindow();
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 void frmMain::createControls()
@@ -118,6 +147,8 @@ void frmMain::createControls()
     connect(cmdBack, &QPushButton::clicked, this, &frmMain::cmdBack_Click);
     connect(cmdForward, &QPushButton::clicked, this, &frmMain::cmdForward_Click);
     connect(cmdStop, &QPushButton::clicked, this, &frmMain::cmdStop_Click);
+    connect(cmdAdd, &QPushButton::clicked, this, &frmMain::cmdAdd_Click);
+    connect(cmdShowQue, &QPushButton::clicked, this, &frmMain::cmdShowQue_Click);
     connect(Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer);
     connect(WebBrowser1, &Browser::NavigateComplete2, this, &frmMain::NavigateComplete2);
     // A title can arrive after the load has ended; show it once the busy

@@ -21,6 +21,7 @@ class QWebEngineProfile;
 namespace pm {
 
 class Browser;
+class frmProgress;
 
 class frmMain : public QMainWindow {
     Q_OBJECT
@@ -64,7 +65,12 @@ public:
     QTimer* busyTimer() const { return Timer1; }
     const MainLayout& currentLayout() const { return m_layout; }
 
+    // The Work Queue window, created and loaded (hidden) on first use.
+    frmProgress* workQueueWindow();
+
     // Handlers.
+    void cmdAdd_Click();
+    void cmdShowQue_Click();
     void Form_Resize();
     void Timer1_Timer();
     void Form_QueryUnload();
@@ -112,6 +118,7 @@ private:
     bool m_closingForSystem = false;
     bool m_shutdownDone = false;
     QList<QPointer<QWidget>> m_ownedWindows;
+    frmProgress* m_queueWindow = nullptr;  // no owner: deleted with this window
 
 public:
     // Controls, named as the rest of the program and the tests know them.

@@ -8,3 +8,5 @@ for bench in "$build"/bin/bench_*; do
   echo "== $(basename "$bench")"
   "$bench"
 done
+echo "== download queue"
+sh bench/queue_bench.sh "$build"

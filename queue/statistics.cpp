@@ -1,0 +1,42 @@
+#include "queue/statistics.h"
+
+#include <QLocale>
+
+namespace pm {
+
+QString formatStandard(double value)
+{
+    return QLocale().toString(value, 'f', 2);
+}
+
+QString itemSizeText(double bytes)
+{
+    return formatStandard(bytes / 1024.0) + QStringLiteral(" KB");
+}
+
+void SessionTotal::add(double bytes)
+{
+    m_total = float(double(m_total) + bytes / double(m_unitSize));
+}
+
+QString SessionTotal::text() const
+{
+    return formatStandard(m_total) + m_unitText;
+}
+
+void SessionTotal::stepUnit()
+{
+    if (!(m_total > 1024.0f))
+        return;
+    // Past the top unit the size keeps growing but the text stays.
+    if (m_unitSize <= (qint64(1) << 52))
+        m_unitSize *= 1024;
+    m_total = float(double(m_total) / 1024.0);
+    switch (m_unitSize) {
+    case qint64(1) << 20: m_unitText = QStringLiteral(" MB"); break;
+    case qint64(1) << 30: m_unitText = QStringLiteral(" GB"); break;
+    default: m_unitText = QStringLiteral(" TB or bigger"); break;
+    }
+}
+
+}  // namespace pm
