@@ -611,12 +611,18 @@ void frmMain::DownloadComplete()
     const Settings& s = settings();
     const int generation = WebBrowser1->loadGeneration();
     QPointer<frmMain> self(this);
-    WebBrowser1->page()->runJavaScript(scrapeScript(s.bG_ScrapeLink, s.bG_ScrapeEmbedded),
-                                       QWebEngineScript::ApplicationWorld,
-                                       [self, generation](const QVariant& result) {
-                                           if (self)
-                                               self->applyScan(generation, result);
-                                       });
+    // The result is applied from an event of its own, not inside the browser's
+    // callback: an error question may open a modal box there, and the browser
+    // must go on working while it is open.
+    WebBrowser1->page()->runJavaScript(
+        scrapeScript(s.bG_ScrapeLink, s.bG_ScrapeEmbedded), QWebEngineScript::ApplicationWorld,
+        [self, generation](const QVariant& result) {
+            if (self) {
+                QMetaObject::invokeMethod(
+                    self, [self, generation, result] { if (self) self->applyScan(generation, result); },
+                    Qt::QueuedConnection);
+            }
+        });
 }
 
 void frmMain::applyScan(int generation, const QVariant& result)

@@ -14,10 +14,29 @@
 #include <QListView>
 #include <QPushButton>
 #include <QStringListModel>
+#include <QWebEnginePage>
 #include <QtTest>
 
 using namespace pm;
 using namespace pm::test;
+
+namespace {
+// Answers "carry on" to the error question, but a new load of the page starts
+// while the question is open (as a page's own refresh would). The browser's
+// start-of-load signal is raised directly: a nested wait for a real one is not
+// reliable while the browser is inside its own callbacks.
+class LoadStartingInteraction : public ScriptedInteraction {
+public:
+    Browser* browser = nullptr;
+    bool askYesNo(QWidget* parent, const QString& title, const QString& text, MessageIcon icon) override
+    {
+        yesNoAnswers << false;
+        const bool answer = ScriptedInteraction::askYesNo(parent, title, text, icon);
+        emit browser->page()->loadStarted();
+        return answer;
+    }
+};
+}  // namespace
 
 class TestScraper : public QObject {
     Q_OBJECT
@@ -85,6 +104,8 @@ private slots:
                          "Array.prototype.push = function () { throw new Error('no'); };"
                          "window.frames = {length: 3};"
                          "</script></body></html>");
+        m_server.addPage(QStringLiteral("/data.xml"), "<?xml version='1.0'?><root><a href='x.jpg'>x</a></root>",
+                         "application/xml");
         m_otherOrigin.addPage(QStringLiteral("/foreign.html"), "<html><body><a href='foreign.jpg'>f</a></body></html>");
         QVERIFY(m_server.listen());
         QVERIFY(m_otherOrigin.listen());
@@ -332,6 +353,56 @@ private slots:
         QCOMPARE(scanned.first().first().toBool(), true);
         QCOMPARE(window.foundUrls(), (QStringList{url(QStringLiteral("/l1.jpg")), url(QStringLiteral("/shared.mpg"))}));
         QCOMPARE(window.lblStatus->text(), QStringLiteral("before"));
+    }
+
+    void documentThatIsNotHtmlIsReported()
+    {
+        FreshSettings fresh;
+        ScriptedInteraction script;
+        defaultScanSettings();
+        settings().strG_Unattended = QStringLiteral("Prompt");
+        script.yesNoAnswers << false;
+        frmMain window(m_web->profile(), fresh.dir.path());
+        QVERIFY(visit(window, url(QStringLiteral("/five.html"))));
+        QSignalSpy scanned(&window, &frmMain::scrapeFinished);
+        window.cmbURL->setEditText(url(QStringLiteral("/data.xml")));
+        window.cmdGo_Click();
+        QVERIFY(scanned.wait(15000));
+        QCOMPARE(scanned.first().first().toBool(), false);
+        QCOMPARE(script.count(QStringLiteral("yesno")), 1);
+        QVERIFY(script.asked.first().text.startsWith(QStringLiteral("DownloadComplete. Error #13 ")));
+        // Go cleared the list; the scan that failed left it and the status so.
+        QCOMPARE(window.foundUrls(), QStringList());
+        QCOMPARE(window.lblStatus->text(), QStringLiteral("Found 0 URL's."));
+    }
+
+    void resultOfAnEarlierLoadIsDropped()
+    {
+        FreshSettings fresh;
+        LoadStartingInteraction script;
+        defaultScanSettings();
+        settings().strG_Unattended = QStringLiteral("Prompt");
+        frmMain window(m_web->profile(), fresh.dir.path());
+        script.browser = window.WebBrowser1;
+        QSignalSpy scanned(&window, &frmMain::scrapeFinished);
+        window.cmbURL->setEditText(url(QStringLiteral("/crossorigin.html")));
+        window.cmdGo_Click();
+        QVERIFY(scanned.wait(15000));
+        QCOMPARE(script.count(QStringLiteral("yesno")), 1);
+        // The scan ended at its report: nothing of the page is shown.
+        QCOMPARE(scanned.first().first().toBool(), false);
+        QCOMPARE(window.foundUrls(), QStringList());
+        QCOMPARE(window.lblStatus->text(), QStringLiteral("Found 0 URL's."));
+        QCOMPARE(window.cmbURL->currentText(), url(QStringLiteral("/crossorigin.html")));
+
+        // Also a result that arrives after the next load started.
+        window.foundModel()->setStringList({QStringLiteral("http://h/kept.jpg")});
+        scanned.clear();
+        window.DownloadComplete();
+        emit window.WebBrowser1->page()->loadStarted();
+        QVERIFY(scanned.wait(15000));
+        QCOMPARE(scanned.first().first().toBool(), false);
+        QCOMPARE(window.foundUrls(), QStringList{QStringLiteral("http://h/kept.jpg")});
     }
 };
 
