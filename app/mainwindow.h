@@ -102,7 +102,8 @@ signals:
     void historyRequested();
     void aboutRequested();
     // A scan of the page ended; `applied` is false when it changed nothing
-    // (no document, or a result that belongs to an earlier load).
+    // (no document, a document that is not HTML, or a result that belongs to
+    // an earlier load).
     void scrapeFinished(bool applied);
 
 protected:
