@@ -2,16 +2,21 @@
 
 #include "app/browser.h"
 #include "app/busycaption.h"
+#include "app/scraper.h"
 #include "common/interaction.h"
 #include "common/twips.h"
 #include "logs/errorreport.h"
 #include "queue/frmprogress.h"
+#include "logs/errorscope.h"
 #include "settings/configfile.h"
 #include "settings/settings.h"
 
 #include <QCloseEvent>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFocusEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -19,6 +24,8 @@
 #include <QPushButton>
 #include <QStringListModel>
 #include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
 
 #include <algorithm>
 
@@ -157,6 +164,15 @@ void frmMain::createControls()
         if (!Timer1->isActive())
             setWindowTitle(WebBrowser1->LocationName());
     });
+    connect(WebBrowser1, &Browser::DownloadComplete, this, &frmMain::DownloadComplete);
+    connect(lstUrl->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (!m_selectingInBulk)
+            lstUrl_Click();
+    });
+    cmbURL->installEventFilter(this);
+    cmbURL->lineEdit()->installEventFilter(this);
+    connect(cmdSelAll, &QPushButton::clicked, this, &frmMain::cmdSelAll_Click);
+    connect(cmdSelNone, &QPushButton::clicked, this, &frmMain::cmdSelNone_Click);
 }
 
 void frmMain::createMenus()
@@ -198,6 +214,8 @@ void frmMain::createMenus()
     connect(mnuSave, &QAction::triggered, this, &frmMain::mnuSave_Click);
     connect(mnuQuit, &QAction::triggered, this, &frmMain::mnuQuit_Click);
     connect(mnuHelp, &QAction::triggered, this, &frmMain::mnuHelp_Click);
+    connect(mnuCopy, &QAction::triggered, this, &frmMain::mnuCopy_Click);
+    connect(mnuPaste, &QAction::triggered, this, &frmMain::mnuPaste_Click);
     connect(mnuOptions, &QAction::triggered, this, &frmMain::optionsRequested);
     connect(mnuHistory, &QAction::triggered, this, &frmMain::historyRequested);
     connect(mnuAbout, &QAction::triggered, this, &frmMain::aboutRequested);
@@ -518,8 +536,191 @@ void frmMain::NavigateComplete2()
     if (found >= 0)
         cmbURL->removeItem(found);
     cmbURL->insertItem(0, address);
+    // Selecting the entry in code counts as choosing it; the flag turns the Go
+    // it runs into nothing, so recording a visit never starts a navigation.
     cmbURL->setCurrentIndex(0);
+    cmbURL_Click();
     bUpdatingHistory = false;
+}
+
+void frmMain::cmbURL_GotFocus()
+{
+    mnuCopy->setEnabled(true);
+    mnuPaste->setEnabled(true);
+}
+
+void frmMain::cmbURL_LostFocus()
+{
+    mnuCopy->setEnabled(false);
+    mnuPaste->setEnabled(false);
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == cmbURL || (cmbURL && watched == cmbURL->lineEdit())) {
+        switch (event->type()) {
+        case QEvent::FocusIn:
+            cmbURL_GotFocus();
+            break;
+        case QEvent::FocusOut: {
+            // Opening a menu does not take the focus from the address box: the
+            // Edit menu must stay usable for it. Moving between the box and its
+            // line editor is no loss either.
+            QWidget* now = QApplication::focusWidget();
+            if (static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason && now != cmbURL
+                && !cmbURL->isAncestorOf(now))
+                cmbURL_LostFocus();
+            break;
+        }
+        case QEvent::ShortcutOverride: {
+            // Ctrl+C and Ctrl+V in the address box are the Edit menu's Copy and
+            // Paste (the whole text), not the line editor's own.
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::Paste))
+                return true;  // left unaccepted, so the menu shortcut runs
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void frmMain::mnuCopy_Click()
+{
+    interaction().setClipboardText(cmbURL->currentText());
+}
+
+void frmMain::mnuPaste_Click()
+{
+    cmbURL->setEditText(interaction().clipboardText());
+}
+
+int frmMain::selectedFoundCount() const
+{
+    // Counted by ranges: Select All on 100,000 entries is one range.
+    int count = 0;
+    const QItemSelection selection = lstUrl->selectionModel()->selection();
+    for (const QItemSelectionRange& range : selection)
+        count += range.height();
+    return count;
+}
+
+void frmMain::lstUrl_Click()
+{
+    const int selected = selectedFoundCount();
+    lblStatus->setText(QStringLiteral("Found ") + QString::number(m_foundModel->rowCount())
+                       + QStringLiteral(" URL's. You've selected ") + QString::number(selected)
+                       + QStringLiteral(" items."));
+    cmdAdd->setEnabled(selected > 0);
+}
+
+void frmMain::cmdSelAll_Click()
+{
+    const int rows = m_foundModel->rowCount();
+    if (rows == 0)
+        return;
+    // One range instead of one change per entry; the report then runs once
+    // and ends as the per-entry changes would have left it.
+    m_selectingInBulk = true;
+    lstUrl->selectionModel()->select(QItemSelection(m_foundModel->index(0), m_foundModel->index(rows - 1)),
+                                     QItemSelectionModel::Select);
+    m_selectingInBulk = false;
+    lstUrl_Click();
+}
+
+void frmMain::cmdSelNone_Click()
+{
+    if (m_foundModel->rowCount() > 0) {
+        m_selectingInBulk = true;
+        lstUrl->selectionModel()->clearSelection();
+        m_selectingInBulk = false;
+        lstUrl_Click();
+    }
+    cmdAdd->setEnabled(false);
+}
+
+void frmMain::DownloadComplete()
+{
+    // Before the first load the browser shows no document of its own (its
+    // empty placeholder page is not one to scan).
+    if (WebBrowser1->url().isEmpty()) {
+        emit scrapeFinished(false);
+        return;
+    }
+    const Settings& s = settings();
+    const int generation = WebBrowser1->loadGeneration();
+    QPointer<frmMain> self(this);
+    // The result is applied from an event of its own, not inside the browser's
+    // callback: an error question may open a modal box there, and the browser
+    // must go on working while it is open.
+    WebBrowser1->page()->runJavaScript(
+        scrapeScript(s.bG_ScrapeLink, s.bG_ScrapeEmbedded), QWebEngineScript::ApplicationWorld,
+        [self, generation](const QVariant& result) {
+            if (self) {
+                QMetaObject::invokeMethod(
+                    self, [self, generation, result] { if (self) self->applyScan(generation, result); },
+                    Qt::QueuedConnection);
+            }
+        });
+}
+
+void frmMain::applyScan(int generation, const QVariant& result)
+{
+    // A result read before a newer load started belongs to a page no longer
+    // on display.
+    auto stale = [this, generation] { return generation != WebBrowser1->loadGeneration(); };
+    if (stale()) {
+        emit scrapeFinished(false);
+        return;
+    }
+
+    ErrorScope scope(QStringLiteral("DownloadComplete."));
+    const PageScan page = parsePageScan(result);
+    if (!page.hasDocument) {  // 1: no document, nothing changes
+        emit scrapeFinished(false);
+        return;
+    }
+    if (!page.error.isEmpty()) {  // 1: not an HTML document: there is no page
+        scope.report(RuntimeError::of(ErrTypeMismatch, page.error));
+        emit scrapeFinished(false);
+        return;
+    }
+
+    FoundListBuilder found(settings().strG_FileExt);  // 2
+    const bool scanLinks = settings().bG_ScrapeLink;
+    const bool scanImages = settings().bG_ScrapeEmbedded;
+    for (const ScannedDocument& doc : page.documents) {  // 3, 4
+        if (doc.kind == ScannedDocument::Unreadable) {
+            // The frame is skipped. Scanning the document before it again, as
+            // the scan goes on, could add nothing new.
+            const bool carryOn = scope.report(RuntimeError::of(ErrPermissionDenied, doc.error));
+            if (stale()) {  // a newer page arrived while the question was open
+                emit scrapeFinished(false);
+                return;
+            }
+            if (!carryOn) {
+                m_foundModel->setStringList(found.urls());
+                emit scrapeFinished(true);
+                return;
+            }
+            continue;
+        }
+        if (doc.kind == ScannedDocument::Missing)
+            continue;
+        if (scanLinks)
+            found.offerAll(doc.links);
+        if (scanImages)
+            found.offerAll(doc.images);
+    }
+    m_foundModel->setStringList(found.urls());
+
+    cmbURL->setEditText(page.url);                 // 5
+    setWindowTitle(WebBrowser1->LocationName());   // 6
+    showFoundCount();                              // 7
+    cmdAdd->setEnabled(selectedFoundCount() > 0);  // 8
+    emit scrapeFinished(true);
 }
 
 }  // namespace pm

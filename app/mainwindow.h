@@ -16,6 +16,7 @@ class QMenu;
 class QPushButton;
 class QStringListModel;
 class QTimer;
+class QVariant;
 class QWebEngineProfile;
 
 namespace pm {
@@ -87,6 +88,18 @@ public:
     void cmdForward_Click();
     void cmdStop_Click();
     void NavigateComplete2();
+    void cmbURL_GotFocus();
+    void cmbURL_LostFocus();
+    // The page scraper: reads the page on display and rebuilds the found list
+    // when the result arrives (scrapeFinished).
+    void DownloadComplete();
+    void lstUrl_Click();
+    void cmdSelAll_Click();
+    void cmdSelNone_Click();
+    void mnuCopy_Click();
+    void mnuPaste_Click();
+    // How many found entries are selected.
+    int selectedFoundCount() const;
 
 signals:
     void aboutToSaveConfiguration();
@@ -94,11 +107,16 @@ signals:
     void optionsRequested();
     void historyRequested();
     void aboutRequested();
+    // A scan of the page ended; `applied` is false when it changed nothing
+    // (no document, a document that is not HTML, or a result that belongs to
+    // an earlier load).
+    void scrapeFinished(bool applied);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void createControls();
@@ -110,6 +128,7 @@ private:
     qreal dpiY() const;
     void clearFoundList();
     void showFoundCount();
+    void applyScan(int generation, const QVariant& result);
 
     QString m_appPath;
     QWebEngineProfile* m_profile;
@@ -119,6 +138,7 @@ private:
     bool m_shutdownDone = false;
     QList<QPointer<QWidget>> m_ownedWindows;
     frmProgress* m_queueWindow = nullptr;  // no owner: deleted with this window
+    bool m_selectingInBulk = false;  // Select All/None report once, at the end
 
 public:
     // Controls, named as the rest of the program and the tests know them.
