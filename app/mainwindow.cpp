@@ -3,10 +3,15 @@
 #include "app/browser.h"
 #include "app/busycaption.h"
 #include "common/interaction.h"
+#include "common/modal.h"
 #include "common/twips.h"
 #include "logs/errorreport.h"
 #include "settings/configfile.h"
+#include "settings/optionsdialog.h"
+#include "settings/pathcheck.h"
 #include "settings/settings.h"
+#include "windows/aboutwindow.h"
+#include "windows/historywindow.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -50,10 +55,18 @@ frmMain::frmMain(QWebEngineProfile* profile, const QString& appPath, QWidget* pa
     setTabOrder();
     applyLayout();
     setErrorDialogParent(this);
+
+    // The Options dialog belongs to this window; it is loaded on first use.
+    setOptionsOwner(this);
+    addOwnedWindow(&optionsDialog());
+    connect(this, &frmMain::optionsRequested, this, &frmMain::mnuOptions_Click);
+    connect(this, &frmMain::historyRequested, this, &frmMain::mnuHistory_Click);
+    connect(this, &frmMain::aboutRequested, this, &frmMain::mnuAbout_Click);
 }
 
 frmMain::~frmMain()
 {
+    releaseOptionsOwner(this);
     setErrorDialogParent(nullptr);
 }
 
@@ -270,8 +283,10 @@ void frmMain::saveConfiguration(const QString& fileName)
 void frmMain::loadConfiguration(const QString& fileName)
 {
     QStringList entries = history();
-    LoadINI(fileName, entries);
+    const bool loaded = LoadINI(fileName, entries);
     setHistory(entries);
+    if (loaded)
+        CheckFileExists();
 }
 
 void frmMain::addOwnedWindow(QWidget* window)
@@ -479,6 +494,24 @@ void frmMain::NavigateComplete2()
     cmbURL->insertItem(0, address);
     cmbURL->setCurrentIndex(0);
     bUpdatingHistory = false;
+}
+
+void frmMain::mnuOptions_Click()
+{
+    runModal(Options());
+}
+
+void frmMain::mnuHistory_Click()
+{
+    frmHistory window(cmbURL, this);
+    addOwnedWindow(&window);
+    runModal(window);
+}
+
+void frmMain::mnuAbout_Click()
+{
+    frmAbout window(this);
+    runModal(window);
 }
 
 }  // namespace pm

@@ -81,6 +81,10 @@ public:
     void cmdForward_Click();
     void cmdStop_Click();
     void NavigateComplete2();
+    // Tools menu: the Options dialog, the History and About windows, modal.
+    void mnuOptions_Click();
+    void mnuHistory_Click();
+    void mnuAbout_Click();
 
 signals:
     void aboutToSaveConfiguration();
