@@ -484,6 +484,64 @@ private slots:
         }
     }
 
+    // The folder lists feed the path boxes; a folder that does not exist is
+    // refused and changes nothing.
+    void folderListsFeedPathBoxes_data()
+    {
+        QTest::addColumn<bool>("log");
+        QTest::newRow("output") << false;
+        QTest::newRow("log") << true;
+    }
+
+    void folderListsFeedPathBoxes()
+    {
+        QFETCH(bool, log);
+        FreshSettings fresh;
+        usableSettings(fresh);
+        const QString sub = fresh.path(QStringLiteral("sub"));
+        QVERIFY(QDir().mkdir(sub));
+        frmOptions& d = Options();
+        QLineEdit* box = log ? d.txtLogPath : d.txtPath;
+        FolderList* list = log ? d.DirLog : d.DirPath;
+        QCOMPARE(box->text(), fresh.dir.path());
+
+        QVERIFY(list->setPath(sub));
+        QCOMPARE(box->text(), sub);
+        QVERIFY(!list->setPath(fresh.path(QStringLiteral("absent"))));
+        QCOMPARE(list->path(), sub);
+        QCOMPARE(box->text(), sub);
+
+        // A click on the ".." entry puts the parent into the box.
+        QListWidgetItem* up = list->findItems(QStringLiteral(".."), Qt::MatchExactly).value(0);
+        QVERIFY(up);
+        emit list->itemClicked(up);
+        QCOMPARE(box->text(), fresh.dir.path());
+    }
+
+    // Leaving a path box runs the path check, then points its list there.
+    void leavingPathBoxChecksPaths()
+    {
+        FreshSettings fresh;
+        usableSettings(fresh);
+        settings().bG_CreatePath = true;
+        ScriptedInteraction script;
+        script.yesNoAnswers << true;
+        frmOptions& d = Options();
+        d.show();
+        d.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&d));
+        d.txtPath->setFocus(Qt::OtherFocusReason);
+        QTRY_VERIFY(d.txtPath->hasFocus());
+        const QString missing = fresh.path(QStringLiteral("new"));
+        d.txtPath->setText(missing);
+        d.cmdNewFolder->setFocus(Qt::TabFocusReason);
+        QCOMPARE(script.count(QStringLiteral("yesno")), 1);
+        QCOMPARE(script.asked.first().title, QStringLiteral("Invalid Output path"));
+        QVERIFY(QFileInfo(missing).isDir());
+        QCOMPARE(d.DirPath->path(), missing);
+        QCOMPARE(settings().strG_SavePath, fresh.dir.path());  // nothing applied
+    }
+
     void captions_data()
     {
         QTest::addColumn<QString>("name");
