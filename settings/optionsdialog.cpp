@@ -78,10 +78,13 @@ bool ticked(const QCheckBox* box)
 
 QString fileSizeText(float size)
 {
+    // Plain digits, no grouping: the text converts back to the same number.
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
     const double value = size;
     if (std::isfinite(value) && value == std::floor(value) && std::fabs(value) < 1e15)
-        return QLocale().toString(qint64(value));
-    return QLocale().toString(value, 'g', 7).remove(QLocale().groupSeparator());
+        return locale.toString(qint64(value));
+    return locale.toString(value, 'g', 7);
 }
 
 float fileSizeFromText(const QString& text)

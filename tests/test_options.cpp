@@ -288,6 +288,29 @@ private slots:
         QVERIFY(d.txtFileSize->isEnabled());
     }
 
+    void sizeText_data()
+    {
+        QTest::addColumn<float>("size");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("zero") << 0.0f << "0";
+        QTest::newRow("fraction") << 12.5f << "12.5";
+        QTest::newRow("million, no grouping") << 1000000.0f << "1000000";
+        QTest::newRow("small fraction") << 0.25f << "0.25";
+    }
+
+    // The size box shows the number as plain text that converts back to it.
+    void sizeText()
+    {
+        QFETCH(float, size);
+        QFETCH(QString, text);
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        const QString shown = fileSizeText(size);
+        const float back = fileSizeFromText(shown);
+        QLocale::setDefault(QLocale::c());
+        QCOMPARE(shown, text);
+        QCOMPARE(back, size);
+    }
+
     void badSizeReportedOthersApplied_data()
     {
         QTest::addColumn<QString>("text");
