@@ -56,7 +56,11 @@ frmMain::frmMain(QWebEngineProfile* profile, const QString& appPath, QWidget* pa
     applyLayout();
     setErrorDialogParent(this);
 
-    // The Options dialog belongs to this window; it is loaded on first use.
+    // The History window and the Options dialog belong to this window, and
+    // close in that order at shutdown. History is filled each time it opens;
+    // Options is loaded on first use.
+    m_history = new frmHistory(cmbURL, this);
+    addOwnedWindow(m_history);
     setOptionsOwner(this);
     addOwnedWindow(&optionsDialog());
     connect(this, &frmMain::optionsRequested, this, &frmMain::mnuOptions_Click);
@@ -503,9 +507,8 @@ void frmMain::mnuOptions_Click()
 
 void frmMain::mnuHistory_Click()
 {
-    frmHistory window(cmbURL, this);
-    addOwnedWindow(&window);
-    runModal(window);
+    m_history->Form_Load();
+    runModal(*m_history);
 }
 
 void frmMain::mnuAbout_Click()

@@ -21,6 +21,7 @@ class QWebEngineProfile;
 namespace pm {
 
 class Browser;
+class frmHistory;
 
 class frmMain : public QMainWindow {
     Q_OBJECT
@@ -116,6 +117,7 @@ private:
     bool m_closingForSystem = false;
     bool m_shutdownDone = false;
     QList<QPointer<QWidget>> m_ownedWindows;
+    frmHistory* m_history = nullptr;  // refilled each time it opens
 
 public:
     // Controls, named as the rest of the program and the tests know them.

@@ -281,6 +281,27 @@ private slots:
         window.mnuAbout->trigger();
         QCOMPARE(opened, (QStringList{"frmOptions", "frmHistory", "frmAbout"}));
         QCOMPARE(historyShown, (QStringList{"http://a/", "http://b/"}));
+
+        // Opened again, the History window shows the address box as it is now.
+        window.setHistory({QStringLiteral("http://c/")});
+        window.mnuHistory->trigger();
+        QCOMPARE(historyShown, QStringList{"http://c/"});
+    }
+
+    // Closing the main window unloads a loaded Options dialog.
+    void shutdownUnloadsOptions()
+    {
+        FreshSettings fresh;
+        settings().strG_SavePath = fresh.dir.path();
+        settings().strG_LogFileName = fresh.path(QStringLiteral("run.log"));
+        ScriptedInteraction script;
+        frmMain window(m_web->profile(), fresh.dir.path());
+        frmOptions& options = Options();
+        QCOMPARE(options.parentWidget(), &window);
+        window.show();
+        window.close();
+        QVERIFY(!options.loaded());
+        QVERIFY(script.asked.isEmpty());
     }
 
     // A configuration load ends with the path check; a declined output

@@ -55,6 +55,9 @@ frmHistory::frmHistory(QComboBox* addressBox, QWidget* parent) : QDialog(parent)
 
 void frmHistory::Form_Load()
 {
+    m_deleting = true;
+    lstUrl->clear();
+    m_deleting = false;
     for (int i = 0; i < m_addressBox->count(); ++i)
         lstUrl->insertItem(i, m_addressBox->itemText(i));
     cmdDelSel->setEnabled(false);

@@ -18,7 +18,8 @@ public:
     // `addressBox` is the main window's address box.
     explicit frmHistory(QComboBox* addressBox, QWidget* parent = nullptr);
 
-    // Handlers.
+    // Handlers. Form_Load fills the list anew from the address box (the
+    // constructor runs it; run it again before each showing).
     void Form_Load();
     void lstUrl_Click();
     void cmdDelSel_Click();
