@@ -4,12 +4,17 @@
 #include "app/busycaption.h"
 #include "app/scraper.h"
 #include "common/interaction.h"
+#include "common/modal.h"
 #include "common/twips.h"
 #include "logs/errorreport.h"
 #include "queue/frmprogress.h"
 #include "logs/errorscope.h"
 #include "settings/configfile.h"
+#include "settings/optionsdialog.h"
+#include "settings/pathcheck.h"
 #include "settings/settings.h"
+#include "windows/aboutwindow.h"
+#include "windows/historywindow.h"
 
 #include <QCloseEvent>
 #include <QApplication>
@@ -58,6 +63,17 @@ frmMain::frmMain(QWebEngineProfile* profile, const QString& appPath, QWidget* pa
     setTabOrder();
     applyLayout();
     setErrorDialogParent(this);
+
+    // The History window and the Options dialog belong to this window, and
+    // close in that order at shutdown. History is filled each time it opens;
+    // Options is loaded on first use.
+    m_history = new frmHistory(cmbURL, this);
+    addOwnedWindow(m_history);
+    setOptionsOwner(this);
+    addOwnedWindow(&optionsDialog());
+    connect(this, &frmMain::optionsRequested, this, &frmMain::mnuOptions_Click);
+    connect(this, &frmMain::historyRequested, this, &frmMain::mnuHistory_Click);
+    connect(this, &frmMain::aboutRequested, this, &frmMain::mnuAbout_Click);
 }
 
 frmMain::~frmMain()
@@ -66,6 +82,7 @@ frmMain::~frmMain()
     // down; it must not call back into a half-destroyed window.
     disconnect(WebBrowser1, nullptr, this, nullptr);
     disconnect(WebBrowser1->page(), nullptr, this, nullptr);
+    releaseOptionsOwner(this);
     setErrorDialogParent(nullptr);
     delete m_queueWindow;
 }
@@ -329,8 +346,10 @@ void frmMain::saveConfiguration(const QString& fileName)
 void frmMain::loadConfiguration(const QString& fileName)
 {
     QStringList entries = history();
-    LoadINI(fileName, entries);
+    const bool loaded = LoadINI(fileName, entries);
     setHistory(entries);
+    if (loaded)
+        CheckFileExists();
 }
 
 void frmMain::addOwnedWindow(QWidget* window)
@@ -721,6 +740,21 @@ void frmMain::applyScan(int generation, const QVariant& result)
     showFoundCount();                              // 7
     cmdAdd->setEnabled(selectedFoundCount() > 0);  // 8
     emit scrapeFinished(true);
+void frmMain::mnuOptions_Click()
+{
+    runModal(Options());
+}
+
+void frmMain::mnuHistory_Click()
+{
+    m_history->Form_Load();
+    runModal(*m_history);
+}
+
+void frmMain::mnuAbout_Click()
+{
+    frmAbout window(this);
+    runModal(window);
 }
 
 }  // namespace pm

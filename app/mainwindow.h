@@ -23,6 +23,7 @@ namespace pm {
 
 class Browser;
 class frmProgress;
+class frmHistory;
 
 class frmMain : public QMainWindow {
     Q_OBJECT
@@ -100,6 +101,10 @@ public:
     void mnuPaste_Click();
     // How many found entries are selected.
     int selectedFoundCount() const;
+    // Tools menu: the Options dialog, the History and About windows, modal.
+    void mnuOptions_Click();
+    void mnuHistory_Click();
+    void mnuAbout_Click();
 
 signals:
     void aboutToSaveConfiguration();
@@ -139,6 +144,7 @@ private:
     QList<QPointer<QWidget>> m_ownedWindows;
     frmProgress* m_queueWindow = nullptr;  // no owner: deleted with this window
     bool m_selectingInBulk = false;  // Select All/None report once, at the end
+    frmHistory* m_history = nullptr;  // refilled each time it opens
 
 public:
     // Controls, named as the rest of the program and the tests know them.
