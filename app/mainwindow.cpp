@@ -740,6 +740,8 @@ void frmMain::applyScan(int generation, const QVariant& result)
     showFoundCount();                              // 7
     cmdAdd->setEnabled(selectedFoundCount() > 0);  // 8
     emit scrapeFinished(true);
+}
+
 void frmMain::mnuOptions_Click()
 {
     runModal(Options());

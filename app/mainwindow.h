@@ -56,6 +56,8 @@ public:
     // Closing because the system asks (SIGTERM, desktop session ending).
     void closeForSystem();
     bool closingForSystem() const { return m_closingForSystem; }
+    // Start-up has finished (the legal notice was accepted).
+    bool loaded() const { return m_loaded; }
 
     Browser* browser() const { return WebBrowser1; }
     QComboBox* addressBox() const { return cmbURL; }

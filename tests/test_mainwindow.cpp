@@ -253,6 +253,40 @@ private slots:
         QVERIFY(!window->isVisible());
         QVERIFY(readAll(settings().strG_IniFileName).contains("\"bG_Disclaimer\",#TRUE#"));
     }
+    // The real program, copied into a folder of its own (it keeps its
+    // configuration beside the executable), ended by SIGTERM.
+    void programEndedBySigterm_data()
+    {
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("during the legal notice: nothing saved") << false;
+        QTest::newRow("after start-up: configuration saved") << true;
+    }
+    void programEndedBySigterm()
+    {
+        QFETCH(bool, accepted);
+        QTemporaryDir folder;
+        const QString program = folder.filePath(QStringLiteral("pullmark"));
+        QVERIFY(QFile::copy(QCoreApplication::applicationDirPath() + QStringLiteral("/pullmark"), program));
+        const QString ini = folder.filePath(QStringLiteral("Pullmark.ini"));
+        if (accepted)
+            writeFile(ini, "\"bG_Disclaimer\",#TRUE#\r\n\"strG_StartURL\",\"none\"\r\n");
+
+        QProcess process;
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(program, {});
+        QVERIFY(process.waitForStarted());
+        // Long enough to reach the notice or the running window.
+        QTest::qWait(4000);
+        QCOMPARE(process.state(), QProcess::Running);
+        process.terminate();
+        QVERIFY(process.waitForFinished(20000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 0);
+        if (accepted)
+            QCOMPARE(crlfLines(readAll(ini)).size(), 15);  // rewritten in full at shutdown
+        else
+            QVERIFY(!QFileInfo::exists(ini));
+    }
 };
 
 QTEST_MAIN(TestMainWindow)
