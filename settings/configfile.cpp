@@ -1,6 +1,7 @@
 #include "settings/configfile.h"
 
 #include "common/errors.h"
+#include "common/replacefile.h"
 #include "logs/activitylog.h"
 #include "logs/errorscope.h"
 #include "settings/inireader.h"
@@ -9,7 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <cerrno>
 #include <cmath>
 #include <limits>
@@ -68,13 +68,11 @@ QString queueLines()
     return out;
 }
 
-void writeBlock(QSaveFile& file, const QString& fileName, const QString& text)
+void writeBlock(ReplaceFile& file, const QString& fileName, const QString& text)
 {
     if (!file.isOpen())
         throw RuntimeError::of(ErrBadFileName, fileName);
-    const QByteArray bytes = text.toUtf8();
-    errno = 0;
-    if (file.write(bytes) != bytes.size())
+    if (!file.write(text.toUtf8()))
         throw fileWriteError(errno, fileName);
 }
 
@@ -138,14 +136,13 @@ QString configurationText(const QStringList& history)
 void SaveINI(const QString& fileName, const QStringList& history)
 {
     ErrorScope scope(QStringLiteral("SaveINI."));
-    QSaveFile file(fileName);
+    ReplaceFile file(fileName);  // the old file stays whole until the commit
 
     if (!scope.step([&] {
-            errno = 0;
-            if (!file.open(QIODevice::WriteOnly))
+            if (!file.open())
                 throw fileOpenError(errno, fileName, true);
         }))
-        return;  // QSaveFile's destructor discards anything written so far
+        return;
     if (!scope.step([&] { writeBlock(file, fileName, settingLines()); }))
         return;
     if (!scope.step([&] { writeBlock(file, fileName, historyLines(history)); }))
@@ -158,10 +155,9 @@ void SaveINI(const QString& fileName, const QStringList& history)
         if (scope.reportCount() > 0) {
             // A part is missing: keep the previous file rather than replace
             // it with an incomplete one. The failure was reported already.
-            file.cancelWriting();
+            file.cancel();
             return;
         }
-        errno = 0;
         if (!file.commit())
             throw fileWriteError(errno, fileName);
     });

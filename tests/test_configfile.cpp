@@ -75,6 +75,14 @@ private slots:
         SaveINI(file, {});
         QCOMPARE(readAll(file), lines(defaultSettingLines()));
         QCOMPARE(crlfLines(readAll(file)).size(), 15);
+        // A new file is readable by others, as an ordinary file would be; a
+        // replaced one keeps the permissions the user gave it.
+        QVERIFY(QFileInfo(file).permissions() & QFileDevice::ReadOther);
+        QVERIFY(QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        SaveINI(file, {});
+        QCOMPARE(QFileInfo(file).permissions() & (QFileDevice::ReadOther | QFileDevice::ReadGroup),
+                 QFileDevice::Permissions());
+        QCOMPARE(QDir(fresh.dir.path()).entryList({QStringLiteral("a.ini*")}, QDir::Files), QStringList{QStringLiteral("a.ini")});
 
         s.colG_Queue = {QStringLiteral("http://q/1.jpg")};
         SaveINI(file, {QStringLiteral("http://a/"), QStringLiteral("http://b/")});
