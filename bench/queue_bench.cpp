@@ -12,6 +12,7 @@
 #include "queue/workque.h"
 #include "settings/configfile.h"
 #include "settings/settings.h"
+#include "tests/support/queuetest.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -25,13 +26,7 @@
 using namespace pm;
 
 namespace {
-class ListQueue : public QueueList {
-public:
-    QStringList items;
-    int count() const override { return int(items.size()); }
-    QString entry(int index) const override { return items.at(index); }
-    void removeAt(int index) override { items.removeAt(index); }
-};
+using pm::test::ListQueue;
 
 // Kilobytes of a /proc/self/status field (VmRSS, VmHWM).
 long procStatusKb(const char* field)
