@@ -564,36 +564,6 @@ private slots:
         QCOMPARE(d.DirPath->path(), missing);
         QCOMPARE(settings().strG_SavePath, fresh.dir.path());  // nothing applied
     }
-
-    void captions_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("caption");
-        QTest::newRow("fraOther") << "fraOther" << "Extentions";
-        QTest::newRow("chkLogCSV") << "chkLogCSV" << "Log File download statistics to a CSV file";
-        QTest::newRow("chkCreatePath") << "chkCreatePath" << "Ask before creating non existing paths";
-        QTest::newRow("OptAbort") << "OptAbort" << "Abort Download";
-        QTest::newRow("lblExt") << "lblExt" << "File Extensions to find:";
-        QTest::newRow("cmdNewLogPath") << "cmdNewLogPath" << "New Folder";
-    }
-
-    void captions()
-    {
-        QFETCH(QString, name);
-        QFETCH(QString, caption);
-        FreshSettings fresh;
-        usableSettings(fresh);
-        frmOptions& d = Options();
-        QCOMPARE(d.windowTitle(), QStringLiteral("Options"));
-        QObject* control = d.findChild<QObject*>(name);
-        QVERIFY(control);
-        const QVariant text = control->property("text").isValid() ? control->property("text")
-                                                                  : control->property("title");
-        QCOMPARE(text.toString(), caption);
-        QCOMPARE(d.tbsOptions->tabText(0), QStringLiteral("Output "));
-        QCOMPARE(d.tbsOptions->tabToolTip(1), QStringLiteral("Set Options for log file"));
-        QCOMPARE(d.chkSaveLarge->toolTip(), QStringLiteral("Ignores small items such as icons"));
-    }
 };
 
 QTEST_MAIN(TestOptions)
