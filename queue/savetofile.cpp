@@ -17,6 +17,15 @@ namespace pm {
 
 const char* const SaveToFile::kTempPrefix = ".pullmark-";
 
+void SaveToFile::removeLeftoverTemporaries(const QString& folder)
+{
+    QDir dir(folder);
+    const QStringList leftovers = dir.entryList({QLatin1String(kTempPrefix) + QStringLiteral("*.part")},
+                                                QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : leftovers)
+        dir.remove(name);
+}
+
 namespace {
 void logDownload(const QString& text)
 {

@@ -42,6 +42,10 @@ public:
 
     // The prefix of temporary files in the output folder.
     static const char* const kTempPrefix;
+    // Removes the temporary files a killed or crashed earlier run left in
+    // `folder`. Only one transfer runs at a time, so none of them is in use
+    // when a session starts.
+    static void removeLeftoverTemporaries(const QString& folder);
 
 signals:
     // The size: the Content-Length text, the received byte count (qint64)

@@ -76,6 +76,7 @@ void WorkQue::start()
     m_running = true;
     m_scope.emplace(QStringLiteral("WorkQue."));
     ErrorScope& scope = *m_scope;
+    SaveToFile::removeLeftoverTemporaries(settings().strG_SavePath);
     // 1 needs no object here; 2: the configuration as the session starts.
     if (m_saveConfiguration)
         m_saveConfiguration();

@@ -180,12 +180,22 @@ private slots:
 
     void emptyQueueSession()
     {
+        // A killed earlier run left its partial download behind; the user's
+        // own files, hidden ones included, stay.
+        const QString folder = settings().strG_SavePath;
+        writeFile(folder + QStringLiteral("/.pullmark-k1x2.part"), "partial");
+        writeFile(folder + QStringLiteral("/.pullmark-notes.txt"), "mine");
+        writeFile(folder + QStringLiteral("/clip.part"), "mine");
         Session session;
         QVERIFY(session.run());
         QCOMPARE(session.saves, 1);
         QCOMPARE(session.worker.display().lblFileProg, QStringLiteral("Queue Empty"));
         QVERIFY(!session.worker.display().cmdStartEnabled);
         QVERIFY(!session.worker.display().txtCompleted.isEmpty());
+        const QStringList files = folderFiles(folder);
+        QVERIFY(!files.contains(QStringLiteral(".pullmark-k1x2.part")));
+        QVERIFY(files.contains(QStringLiteral(".pullmark-notes.txt")));
+        QVERIFY(files.contains(QStringLiteral("clip.part")));
     }
 
     void stopDuringThirdFetch()
