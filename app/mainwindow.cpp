@@ -78,10 +78,13 @@ frmMain::frmMain(QWebEngineProfile* profile, const QString& appPath, QWidget* pa
 
 frmMain::~frmMain()
 {
-    // The browser outlives this part of the window while its widgets are torn
-    // down; it must not call back into a half-destroyed window.
+    // The browser goes first, while this window is still whole: destroying
+    // its page runs pending page-script callbacks, and its signals must not
+    // reach a half-destroyed window.
     disconnect(WebBrowser1, nullptr, this, nullptr);
     disconnect(WebBrowser1->page(), nullptr, this, nullptr);
+    delete WebBrowser1;
+    WebBrowser1 = nullptr;
     releaseOptionsOwner(this);
     setErrorDialogParent(nullptr);
     delete m_queueWindow;

@@ -108,6 +108,28 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(window->windowTitle(), QStringLiteral("Page A"), 5000);
     }
 
+    // Closing the window while a page scan is still on its way: the pending
+    // result must neither reach the half-destroyed window nor be applied.
+    void closingWithAScanPending()
+    {
+        FreshSettings fresh;
+        ScriptedInteraction script;
+        writeFile(fresh.path(QStringLiteral("Pullmark.ini")), "\"bG_Disclaimer\",#TRUE#\r\n\"strG_StartURL\",\"none\"\r\n");
+        auto window = start(fresh);
+        QVERIFY(window);
+        QSignalSpy loaded(window->WebBrowser1, &Browser::DownloadComplete);
+        window->cmbURL->setEditText(m_server.url(QStringLiteral("/a.html")));
+        window->cmdGo_Click();
+        QVERIFY(loaded.wait(10000));
+        QSignalSpy scanned(window.get(), &frmMain::scrapeFinished);
+        QTRY_VERIFY_WITH_TIMEOUT(scanned.count() >= 1, 10000);  // the load's own scan
+        scanned.clear();
+        window->DownloadComplete();  // another scan, still running when the window goes
+        window.reset();
+        QTest::qWait(200);
+        QCOMPARE(scanned.count(), 0);
+    }
+
     void busyCaptionDots()
     {
         QStringList seen;
