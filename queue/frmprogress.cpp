@@ -10,6 +10,7 @@
 
 #include <QCloseEvent>
 #include <QElapsedTimer>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -144,30 +145,34 @@ void frmProgress::createControls()
     place(txtPos, 6900, 1600, 1100, 330);
     place(cmdMove, 8100, 1580, 1200, 375);
     place(frainfo, 120, 3240, 9180, 2520);
-    const QList<QList<QWidget*>> rows = {
-        {lblStatus, txtQueueCount, lblItems, txtCompleteCount, lblQueStart, txtQueStart},
-        {lblcurrent, txtCurrent, lblElapse, txtElapse},
-        {lblTimestart, txtStartTime, lblItemElapse, txtItemElapse},
-        {lblFileSize, txtFileSize, lblComplete, txtCompleted},
-        {lbldwnldtime, txtDownloadtime, lblSize, txtSessionSize}};
+    // The statistics go in a grid, so every caption keeps its full text
+    // whatever the font: the first row has three label/box pairs, the others
+    // a label with a wide box and a second pair under the third column.
+    auto* grid = new QGridLayout(frainfo);
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(4);
+    grid->addWidget(lblStatus, 0, 0);
+    grid->addWidget(txtQueueCount, 0, 1);
+    grid->addWidget(lblItems, 0, 2);
+    grid->addWidget(txtCompleteCount, 0, 3);
+    grid->addWidget(lblQueStart, 0, 4);
+    grid->addWidget(txtQueStart, 0, 5);
+    const QList<QList<QWidget*>> rows = {{lblcurrent, txtCurrent, lblElapse, txtElapse},
+                                         {lblTimestart, txtStartTime, lblItemElapse, txtItemElapse},
+                                         {lblFileSize, txtFileSize, lblComplete, txtCompleted},
+                                         {lbldwnldtime, txtDownloadtime, lblSize, txtSessionSize}};
     for (int r = 0; r < rows.size(); ++r) {
-        const int top = 240 + r * 400;
-        const QList<QWidget*>& row = rows[r];
-        if (row.size() == 6) {
-            place(row[0], 120, top + 30, 1300, 255);
-            place(row[1], 1450, top, 650, 315);
-            place(row[2], 2150, top + 30, 1400, 255);
-            place(row[3], 3600, top, 650, 315);
-            place(row[4], 4300, top + 30, 2050, 255);
-            place(row[5], 6400, top, 2650, 315);
-        } else {
-            place(row[0], 120, top + 30, 1800, 255);
-            place(row[1], 1950, top, 2850, 315);
-            place(row[2], 4300, top + 30, 2050, 255);
-            place(row[3], 6400, top, 2650, 315);
-        }
+        grid->addWidget(rows[r][0], r + 1, 0);
+        grid->addWidget(rows[r][1], r + 1, 1, 1, 3);
+        grid->addWidget(rows[r][2], r + 1, 4);
+        grid->addWidget(rows[r][3], r + 1, 5);
     }
-    place(lblFileProg, 120, 2220, 8940, 255);
+    grid->addWidget(lblFileProg, rows.size() + 1, 0, 1, 6);
+    for (QLineEdit* count : {txtQueueCount, txtCompleteCount})
+        count->setMaximumWidth(twipsToPixels(900, logicalDpiX()));
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(3, 1);
+    grid->setColumnStretch(5, 3);
     place(prgItem, 120, 5850, 6600, 240);
     place(lblRate, 6900, 5850, 2400, 240);
     place(cmdClose, 120, 6200, 1600, 420);
