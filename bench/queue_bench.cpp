@@ -4,6 +4,11 @@
 //   pm_queue_bench session OUTDIR URL...       one session over the URLs
 //   pm_queue_bench list OUTDIR LISTFILE        the same, URLs from a file
 //   pm_queue_bench stop OUTDIR URL             stop once bytes arrive; prints the latency
+//   pm_queue_bench floor OUTDIR LISTFILE       the smallest Qt downloader: the URLs
+//                                              fetched one by one with a bare
+//                                              QNetworkAccessManager, each body
+//                                              written to a new file; no logs,
+//                                              no configuration, no temporary file
 //
 // The configuration is saved after every entry and both logs are on, as in
 // the program. To show where the time goes, PM_BENCH_NO_SAVE=1 leaves out the
@@ -18,10 +23,13 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QTextStream>
 #include <QTimer>
 
 #include <cstdio>
+#include <functional>
 
 using namespace pm;
 
@@ -40,6 +48,51 @@ long procStatusKb(const char* field)
     }
     return -1;
 }
+QStringList readList(const QString& fileName)
+{
+    QStringList urls;
+    QFile list(fileName);
+    if (!list.open(QIODevice::ReadOnly))
+        return urls;
+    for (const QByteArray& line : list.readAll().split('\n'))
+        if (!line.trimmed().isEmpty())
+            urls << QString::fromUtf8(line.trimmed());
+    return urls;
+}
+
+// The floor any Qt downloader stands on: what Qt Network and the file system
+// cost for the same list, with none of Pullmark's own work.
+int runFloor(QCoreApplication& app, const QString& out, const QStringList& urls)
+{
+    QNetworkAccessManager manager;
+    QElapsedTimer clock;
+    int next = 0;
+    int saved = 0;
+    std::function<void()> fetchNext = [&] {
+        if (next == urls.size()) {
+            QTextStream(stdout) << "seconds " << double(clock.nsecsElapsed()) / 1e9 << "\n"
+                                << "items " << saved << " of " << urls.size() << "\n";
+            app.quit();
+            return;
+        }
+        const QUrl url(urls[next++]);
+        QNetworkReply* reply = manager.get(QNetworkRequest(url));
+        QObject::connect(reply, &QNetworkReply::finished, &app, [&, reply, url] {
+            reply->deleteLater();
+            QFile file(out + QLatin1Char('/') + url.fileName());
+            if (reply->error() == QNetworkReply::NoError && file.open(QIODevice::WriteOnly)
+                && file.write(reply->readAll()) >= 0)
+                ++saved;
+            file.close();
+            fetchNext();
+        });
+    };
+    QTimer::singleShot(0, &app, [&] {
+        clock.start();
+        fetchNext();
+    });
+    return app.exec();
+}
 }  // namespace
 
 int main(int argc, char* argv[])
@@ -47,12 +100,14 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 4) {
-        std::fprintf(stderr, "usage: pm_queue_bench session|list|stop OUTDIR URL...\n");
+        std::fprintf(stderr, "usage: pm_queue_bench session|list|stop|floor OUTDIR URL...\n");
         return 2;
     }
     const QString mode = args[1];
     const QString out = args[2];
     QDir().mkpath(out);
+    if (mode == QLatin1String("floor"))
+        return runFloor(app, out, readList(args[3]));
 
     Settings& s = settings();
     s.strG_AppPath = out;
@@ -67,12 +122,9 @@ int main(int argc, char* argv[])
 
     ListQueue queue;
     if (mode == QLatin1String("list")) {
-        QFile list(args[3]);
-        if (!list.open(QIODevice::ReadOnly))
+        queue.items = readList(args[3]);
+        if (queue.items.isEmpty())
             return 2;
-        for (const QByteArray& line : list.readAll().split('\n'))
-            if (!line.trimmed().isEmpty())
-                queue.items << QString::fromUtf8(line.trimmed());
     } else {
         queue.items = args.mid(3);
     }

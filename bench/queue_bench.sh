@@ -34,24 +34,39 @@ echo "Pullmark: $PM_S s ($(echo "$PM_S" | awk '{ printf "%.0f", 1024 / $1 }') Mi
 echo "throughput ratio (Pullmark / curl): $(echo "$CURL_S $PM_S" | awk '{ printf "%.2f", $1 / $2 }') (target >= 0.8)"
 echo "resident memory: idle $IDLE KiB, peak $PEAK KiB, growth $(( (PEAK - IDLE) / 1024 )) MiB (target <= 64)"
 
-echo "== 2,000 files of 4 KiB"
+echo "== 2,000 files of 4 KiB (median of 3 rounds)"
 N=2000
 i=1; : > "$WORK/list"
 while [ $i -le $N ]; do echo "$BASE/file/f$i.bin?size=4096" >> "$WORK/list"; i=$((i + 1)); done
-t0=$(now); wget -q -i "$WORK/list" -P "$WORK/wget"; t1=$(now)
-WGET_S=$(echo "$t0 $t1" | awk '{ printf "%.3f", $2 - $1 }')
-test "$(ls "$WORK/wget" | wc -l)" = "$N"
-"$BIN/pm_queue_bench" list "$WORK/pm2" "$WORK/list" > "$WORK/pm2.txt"
-test "$(ls "$WORK/pm2" | grep -c '^f')" = "$N"
-PM2_S=$(field seconds "$WORK/pm2.txt")
-WGET_R=$(echo "$N $WGET_S" | awk '{ printf "%.0f", $1 / $2 }')
-PM2_R=$(echo "$N $PM2_S" | awk '{ printf "%.0f", $1 / $2 }')
-echo "wget:     $WGET_S s ($WGET_R items/s)"
-echo "Pullmark: $PM2_S s ($PM2_R items/s; configuration saved after each, activity and CSV logs on)"
-echo "items/s ratio (Pullmark / wget): $(echo "$WGET_S $PM2_S" | awk '{ printf "%.2f", $1 / $2 }') (target >= 0.5)"
-# Where the time goes: the same session without the configuration saves.
-PM_BENCH_NO_SAVE=1 "$BIN/pm_queue_bench" list "$WORK/pm2b" "$WORK/list" > "$WORK/pm2b.txt"
-PM2B_S=$(field seconds "$WORK/pm2b.txt")
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+: > "$WORK/wget.s"; : > "$WORK/floor.s"; : > "$WORK/pm.s"; : > "$WORK/pmnosave.s"
+for round in 1 2 3; do
+  rm -rf "$WORK/wget" "$WORK/floor" "$WORK/pm2" "$WORK/pm2b"
+  t0=$(now); wget -q -i "$WORK/list" -P "$WORK/wget"; t1=$(now)
+  echo "$t0 $t1" | awk '{ printf "%.3f\n", $2 - $1 }' >> "$WORK/wget.s"
+  test "$(ls "$WORK/wget" | wc -l)" = "$N"
+  # The smallest Qt downloader: bare Qt Network, one new file per body.
+  "$BIN/pm_queue_bench" floor "$WORK/floor" "$WORK/list" > "$WORK/floor.txt"
+  test "$(field items "$WORK/floor.txt")" = "$N"
+  field seconds "$WORK/floor.txt" >> "$WORK/floor.s"
+  "$BIN/pm_queue_bench" list "$WORK/pm2" "$WORK/list" > "$WORK/pm2.txt"
+  test "$(ls "$WORK/pm2" | grep -c '^f')" = "$N"
+  field seconds "$WORK/pm2.txt" >> "$WORK/pm.s"
+  # Where the time goes: the same session without the configuration saves.
+  PM_BENCH_NO_SAVE=1 "$BIN/pm_queue_bench" list "$WORK/pm2b" "$WORK/list" > "$WORK/pm2b.txt"
+  field seconds "$WORK/pm2b.txt" >> "$WORK/pmnosave.s"
+done
+WGET_S=$(median < "$WORK/wget.s")
+FLOOR_S=$(median < "$WORK/floor.s")
+PM2_S=$(median < "$WORK/pm.s")
+PM2B_S=$(median < "$WORK/pmnosave.s")
+rate() { echo "$N $1" | awk '{ printf "%.0f", $1 / $2 }'; }
+ratio() { echo "$1 $2" | awk '{ printf "%.2f", $1 / $2 }'; }
+echo "wget:               $WGET_S s ($(rate "$WGET_S") items/s)"
+echo "bare Qt Network:    $FLOOR_S s ($(rate "$FLOOR_S") items/s; ratio to wget $(ratio "$WGET_S" "$FLOOR_S"))"
+echo "Pullmark:           $PM2_S s ($(rate "$PM2_S") items/s; configuration saved after each, activity and CSV logs on)"
+echo "items/s ratio (Pullmark / wget): $(ratio "$WGET_S" "$PM2_S") (target >= 0.5)"
+echo "items/s ratio (Pullmark / bare Qt Network): $(ratio "$FLOOR_S" "$PM2_S")"
 echo "  breakdown: without the configuration saves $PM2B_S s; the saves cost $(echo "$PM2_S $PM2B_S $N" | awk '{ printf "%.2f", ($1 - $2) * 1000 / $3 }') ms each"
 
 echo "== Stop latency on a slow transfer"
