@@ -1,5 +1,7 @@
 #include "app/mainwindow.h"
 
+#include "app/history.h"
+
 #include "app/browser.h"
 #include "app/busycaption.h"
 #include "app/scraper.h"
@@ -545,15 +547,10 @@ void frmMain::NavigateComplete2()
     if (settings().bG_MaintainHistory)
         return;
     const QString address = WebBrowser1->LocationURL();
-    if (address.compare(QLatin1String("http:///"), Qt::CaseInsensitive) == 0)
+    if (!entersHistory(address))
         return;
-    int found = -1;
-    for (int i = 0; i < cmbURL->count(); ++i) {
-        if (cmbURL->itemText(i).compare(address, Qt::CaseInsensitive) == 0) {
-            found = i;
-            break;
-        }
-    }
+    // Fixed-string matching ignores letter case.
+    const int found = cmbURL->findText(address, Qt::MatchFixedString);
     bUpdatingHistory = true;
     if (found >= 0)
         cmbURL->removeItem(found);

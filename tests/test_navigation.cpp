@@ -2,6 +2,7 @@
 // Back/Forward/Home/Refresh/Stop, the found list's selection report, Select
 // All/None, and Copy/Paste of the address box.
 #include "app/browser.h"
+#include "app/history.h"
 #include "app/mainwindow.h"
 #include "tests/support/scriptedinteraction.h"
 #include "tests/support/testserver.h"
@@ -97,6 +98,25 @@ private slots:
         const QByteArray ini = readAll(fresh.path(QStringLiteral("saved.ini")));
         QVERIFY(ini.contains(("\"URL0\",\"" + url(QStringLiteral("/case.html")) + "\"\r\n\"URL1\",\"" + b
                               + "\"\r\n\"URL2\",\"" + a + "\"\r\n").toUtf8()));
+    }
+
+    // The browser reports "http:///" for a navigation that never got an
+    // address; only that exact address, in any letter case, stays out.
+    void emptyAddressNeverEntersHistory_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<bool>("enters");
+        QTest::newRow("empty address") << "http:///" << false;
+        QTest::newRow("upper case") << "HTTP:///" << false;
+        QTest::newRow("path after it") << "http:///a.html" << true;
+        QTest::newRow("real address") << "http://127.0.0.1/" << true;
+        QTest::newRow("other scheme") << "https:///" << true;
+    }
+    void emptyAddressNeverEntersHistory()
+    {
+        QFETCH(QString, address);
+        QFETCH(bool, enters);
+        QCOMPARE(entersHistory(address), enters);
     }
 
     void historyOffChangesOnlyTheCaption()
