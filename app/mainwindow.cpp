@@ -1,9 +1,8 @@
 #include "app/mainwindow.h"
 
-#include "app/history.h"
-
 #include "app/browser.h"
 #include "app/busycaption.h"
+#include "app/history.h"
 #include "app/scraper.h"
 #include "common/interaction.h"
 #include "common/modal.h"

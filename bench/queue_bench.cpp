@@ -48,6 +48,8 @@ long procStatusKb(const char* field)
     }
     return -1;
 }
+
+// The URLs of a list file, one a line; blank lines are skipped.
 QStringList readList(const QString& fileName)
 {
     QStringList urls;
