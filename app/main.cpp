@@ -1,7 +1,10 @@
-#include "app/mainwindow.h"
 #include "app/terminationwatcher.h"
+#include "core/appcontext.h"
+#include "gui/mainwindow.h"
+#include "gui/qtinteraction.h"
 
 #include <QApplication>
+#include <QSessionManager>
 #include <QWebEngineProfile>
 
 #include <cstdlib>
@@ -12,25 +15,27 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral(PULLMARK_TITLE));
 
+    pm::QtInteraction interaction;
+    pm::AppContext context(interaction);
+    context.setProgramFolder(QCoreApplication::applicationDirPath());
     pm::TerminationWatcher termination;
-    pm::frmMain window(QWebEngineProfile::defaultProfile(), QCoreApplication::applicationDirPath());
+    pm::MainWindow window(context, QWebEngineProfile::defaultProfile());
 
     // The system ending the program closes it as the user would, so the
     // configuration is saved. During start-up (the legal notice or the path
-    // check may be waiting for an answer) nothing has been accepted yet:
-    // end at once with nothing saved, as declining the notice does.
+    // check may be waiting for an answer) nothing has been accepted yet: end
+    // at once with nothing saved, as declining the notice does.
     QObject::connect(&termination, &pm::TerminationWatcher::terminationRequested, &window, [&window](int) {
-        if (window.loaded())
+        if (window.started())
             window.closeForSystem();
         else
             std::_Exit(0);
     });
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, [&window](QSessionManager&) {
-        if (window.loaded())
+        if (window.started())
             window.closeForSystem();
     });
-
-    if (!window.Form_Load())
+    if (!window.start())
         return 0;  // legal notice declined: end now, nothing saved
 
     window.show();

@@ -1,8 +1,9 @@
 // Loading and saving a configuration with 100,000 queue entries and 1,000
 // history entries, against a plain line-by-line read and write of the same
 // file measured in the same run.
-#include "settings/configfile.h"
-#include "settings/settings.h"
+#include "core/configfile.h"
+#include "core/settings.h"
+#include "tests/support/testcontext.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -40,28 +41,25 @@ int main(int argc, char* argv[])
     const QString ini = dir.filePath(QStringLiteral("bench.ini"));
     const QString plain = dir.filePath(QStringLiteral("plain.ini"));
 
-    settings() = Settings{};
-    settings().strG_AppPath = dir.path();
-    settings().strG_LogFileName = dir.filePath(QStringLiteral("bench.log"));
-    QStringList history;
+    pm::test::TestContext context;
+    ConfigurationLists lists;
     for (int i = 0; i < 1000; ++i)
-        history << QStringLiteral("http://site%1.example.test/gallery/page?id=%1&sort=new").arg(i);
+        lists.history << QStringLiteral("http://site%1.example.test/gallery/page?id=%1&sort=new").arg(i);
     for (int i = 0; i < 100000; ++i)
-        settings().colG_Queue << QStringLiteral("http://media.example.test/videos/%1/clip-%1.wmv").arg(i);
-    SaveINI(ini, history);
+        lists.queue << QStringLiteral("http://media.example.test/videos/%1/clip-%1.wmv").arg(i);
+    saveConfiguration(ini, context.settings, lists, context.app.errors);
     const QStringList lines = QString::fromUtf8([&] {
         QFile f(ini);
         f.open(QIODevice::ReadOnly);
         return f.readAll();
     }()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
 
-    const Settings full = settings();
     const double load = medianMs([&] {
-        settings() = Settings{};
-        settings().strG_AppPath = full.strG_AppPath;
-        QStringList loaded;
-        LoadINI(ini, loaded);
-        if (settings().colG_Queue.size() != 100000 || loaded.size() != 1000)
+        Settings loaded;
+        loaded.programFolder = dir.path();
+        ConfigurationLists read;
+        loadConfiguration(ini, loaded, read, context.app.errors, context.app.log);
+        if (read.queue.size() != 100000 || read.history.size() != 1000)
             qFatal("load lost entries");
     });
     const double readPlain = medianMs([&] {
@@ -74,8 +72,7 @@ int main(int argc, char* argv[])
             qFatal("plain read lost lines");
     });
 
-    settings() = full;
-    const double save = medianMs([&] { SaveINI(ini, history); });
+    const double save = medianMs([&] { saveConfiguration(ini, context.settings, lists, context.app.errors); });
     const double writePlain = medianMs([&] {
         QFile file(plain);
         file.open(QIODevice::WriteOnly | QIODevice::Truncate);
@@ -87,10 +84,10 @@ int main(int argc, char* argv[])
     QTextStream out(stdout);
     out << "configuration file: 100,000 queue + 1,000 history lines, " << QFile(ini).size() << " bytes, median of "
         << kRuns << " runs\n";
-    out << QStringLiteral("LoadINI            %1 ms\n").arg(load, 0, 'f', 1);
+    out << QStringLiteral("load               %1 ms\n").arg(load, 0, 'f', 1);
     out << QStringLiteral("plain line read    %1 ms\n").arg(readPlain, 0, 'f', 1);
     out << QStringLiteral("load ratio         %1 (target <= 3)\n").arg(load / readPlain, 0, 'f', 2);
-    out << QStringLiteral("SaveINI            %1 ms\n").arg(save, 0, 'f', 1);
+    out << QStringLiteral("save               %1 ms\n").arg(save, 0, 'f', 1);
     out << QStringLiteral("plain line write   %1 ms\n").arg(writePlain, 0, 'f', 1);
     out << QStringLiteral("save ratio         %1 (target <= 3)\n").arg(save / writePlain, 0, 'f', 2);
     return 0;

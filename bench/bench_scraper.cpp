@@ -6,11 +6,9 @@
 // The page: 100,000 links; every second one matches the default extension
 // list; the 50,000 matches name 25,000 distinct files, the repeats in other
 // letter case.
-#include "app/browser.h"
-#include "app/mainwindow.h"
-#include "tests/support/scriptedinteraction.h"
+#include "gui/browserview.h"
+#include "gui/mainwindow.h"
 #include "tests/support/testserver.h"
-#include "tests/support/testutil.h"
 #include "tests/support/webtest.h"
 
 #include <QApplication>
@@ -87,13 +85,6 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QTextStream out(stdout);
 
-    FreshSettings fresh;
-    ScriptedInteraction script;
-    settings().bG_ScrapeLink = true;
-    settings().bG_ScrapeEmbedded = false;
-    settings().strG_FileExt = QString::fromLatin1(kDefaultFileExt);
-    settings().strG_Unattended = QStringLiteral("Resume");
-
     TestServer server;
     server.addPage(QStringLiteral("/many.html"), benchPage());
     server.moveToOwnThread();
@@ -105,79 +96,86 @@ int main(int argc, char* argv[])
     TestProfile web;
     int result = 0;
     {
-        frmMain window(web.profile(), fresh.dir.path());
+        TestWindow t(web.profile());
+        t.settings.scanImages = false;
+        MainWindow& window = t.window;
         window.show();
-        Browser* browser = window.WebBrowser1;
+        BrowserView* browser = window.browser();
         QElapsedTimer clock;
 
         // The scan of the page's first load, from its finished load: the
         // clock starts in the slot after the window's own, which starts the scan.
-        QObject::connect(browser, &Browser::DownloadComplete, [&] { clock.start(); });
-        window.cmbURL->setEditText(server.url(QStringLiteral("/many.html")));
-        window.cmdGo_Click();
-        if (!waitFor(&window, &frmMain::scrapeFinished)) {
+        QObject::connect(browser, &BrowserView::loadEnded, [&] { clock.start(); });
+        t.child<QComboBox>("cmbURL")->setEditText(server.url(QStringLiteral("/many.html")));
+        window.navigateToAddress();
+        if (!waitFor(&window, &MainWindow::scanFinished)) {
             out << "the page did not load\n";
             return 1;
         }
         const double firstScan = clock.nsecsElapsed() / 1e6;
-        const QString status = window.lblStatus->text();
+        const QString status = t.status();
 
         qsizetype floorCount = 0;
-        auto runFloor = [&](QEventLoop& loop) {
-            browser->page()->runJavaScript(QString::fromLatin1(kFloorScript), QWebEngineScript::ApplicationWorld,
-                                           [&](const QVariant& hrefs) {
-                                               floorCount = hrefs.toStringList().size();
-                                               loop.quit();
-                                           });
+        auto runFloor = [&](BrowserView* view, QEventLoop& loop) {
+            view->page()->runJavaScript(QString::fromLatin1(kFloorScript), QWebEngineScript::ApplicationWorld,
+                                        [&](const QVariant& hrefs) {
+                                            floorCount = hrefs.toStringList().size();
+                                            loop.quit();
+                                        });
         };
 
-        // Fresh loads (Refresh), alternately scanned and read by the floor
-        // script, each timed from its finished load. The first script to touch
-        // a new document's elements pays for their wrappers, so both pay it.
+        // Fresh loads, alternately scanned by the window and read by the
+        // floor script, each timed from its finished load. The first script
+        // to touch a new document's elements pays for their wrappers, so both
+        // pay it.
         QList<double> loadScans, loadFloors;
         for (int round = 0; round < kRounds; ++round) {
-            browser->Refresh();
-            waitFor(&window, &frmMain::scrapeFinished);
+            browser->reload();
+            waitFor(&window, &MainWindow::scanFinished);
             loadScans << clock.nsecsElapsed() / 1e6;
 
-            QObject::disconnect(browser, &Browser::DownloadComplete, &window, &frmMain::DownloadComplete);
+            // The same load read by the floor alone: the window does not hear
+            // of it.
             QEventLoop loop;
-            QMetaObject::Connection once = QObject::connect(browser, &Browser::DownloadComplete, [&] { runFloor(loop); });
-            browser->Refresh();
+            const QSignalBlocker quiet(browser);
+            QMetaObject::Connection once = QObject::connect(browser->page(), &QWebEnginePage::loadFinished, [&] {
+                clock.start();
+                runFloor(browser, loop);
+            });
+            browser->reload();
             loop.exec();
             loadFloors << clock.nsecsElapsed() / 1e6;
             QObject::disconnect(once);
-            QObject::connect(browser, &Browser::DownloadComplete, &window, &frmMain::DownloadComplete);
         }
 
-        // Repeated scans of the loaded page (a further finished download for
-        // the same page), alternately with the floor.
+        // Repeated scans of the loaded page (a further finished load for the
+        // same page), alternately with the floor.
         QList<double> scans, floors;
         for (int round = 0; round < kRounds; ++round) {
             clock.start();
-            window.DownloadComplete();
-            waitFor(&window, &frmMain::scrapeFinished);
+            emit browser->loadEnded();
+            waitFor(&window, &MainWindow::scanFinished);
             scans << clock.nsecsElapsed() / 1e6;
 
             QEventLoop loop;
             clock.start();
-            runFloor(loop);
+            runFloor(browser, loop);
             loop.exec();
             floors << clock.nsecsElapsed() / 1e6;
         }
 
         clock.start();
-        window.cmdSelAll_Click();
+        window.selectAllFound();
         const double selectAll = clock.nsecsElapsed() / 1e6;
-        const QString selectedStatus = window.lblStatus->text();
+        const QString selectedStatus = t.status();
         clock.start();
-        window.cmdSelNone_Click();
+        window.selectNoFound();
         const double selectNone = clock.nsecsElapsed() / 1e6;
         // Once more with the list's repaint that follows on screen.
         QCoreApplication::processEvents();
         clock.start();
-        window.cmdSelAll_Click();
-        window.lstUrl->repaint();
+        window.selectAllFound();
+        t.child<QListView>("lstUrl")->repaint();
         QCoreApplication::processEvents();
         const double selectAllPainted = clock.nsecsElapsed() / 1e6;
 
@@ -194,11 +192,11 @@ int main(int argc, char* argv[])
         out << "  scan to found list and status: " << ms(median(scans)) << "\n";
         out << "  floor: " << ms(median(floors)) << "\n";
         out << "  ratio scan/floor: " << QString::number(median(scans) / median(floors), 'f', 2) << "\n";
-        out << "Select All on " << window.foundUrls().size() << " entries: " << QString::number(selectAll, 'f', 2)
+        out << "Select All on " << t.found().size() << " entries: " << QString::number(selectAll, 'f', 2)
             << " ms (target under 100 ms); status: " << selectedStatus << "\n";
         out << "Select All with the list's repaint: " << QString::number(selectAllPainted, 'f', 2) << " ms\n";
         out << "Select None: " << QString::number(selectNone, 'f', 2) << " ms\n";
-        if (window.foundUrls().size() != kDistinctMatches || floorCount != kLinks) {
+        if (t.found().size() != kDistinctMatches || floorCount != kLinks) {
             out << "unexpected counts\n";
             result = 1;
         }

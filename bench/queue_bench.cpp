@@ -11,13 +11,9 @@
 //                                              no configuration, no temporary file
 //
 // The configuration is saved after every entry and both logs are on, as in
-// the program. To show where the time goes, PM_BENCH_NO_SAVE=1 leaves out the
-// configuration saves and PM_BENCH_NO_LOGS=1 the two logs.
-#include "queue/transfer.h"
-#include "queue/workque.h"
-#include "settings/configfile.h"
-#include "settings/settings.h"
-#include "tests/support/queuetest.h"
+// the program.
+#include "core/appcontext.h"
+#include "tests/support/scriptedinteraction.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -34,8 +30,6 @@
 using namespace pm;
 
 namespace {
-using pm::test::ListQueue;
-
 // Kilobytes of a /proc/self/status field (VmRSS, VmHWM).
 long procStatusKb(const char* field)
 {
@@ -111,55 +105,42 @@ int main(int argc, char* argv[])
     if (mode == QLatin1String("floor"))
         return runFloor(app, out, readList(args[3]));
 
-    Settings& s = settings();
-    s.strG_AppPath = out;
-    s.strG_IniFileName = out + QStringLiteral("/Pullmark.ini");
-    s.strG_LogFileName = out + QStringLiteral("/pulmark.log");
-    s.strG_SavePath = out;
-    s.strG_FileDupOption = QStringLiteral("Overwrite");
-    s.strG_Unattended = QStringLiteral("Resume");
-    const bool noSave = qEnvironmentVariableIsSet("PM_BENCH_NO_SAVE");
-    s.bG_LogDownloads = !qEnvironmentVariableIsSet("PM_BENCH_NO_LOGS");
-    s.bG_LogCSV = s.bG_LogDownloads;
+    pm::test::ScriptedInteraction ui;
+    AppContext context(ui);
+    context.setProgramFolder(out);
+    Settings& s = context.settings;
+    s.activityLogFile = out + QStringLiteral("/pulmark.log");
+    s.outputFolder = out;
+    s.setDuplicateRule(DuplicateRule::Overwrite);
+    s.setErrorMode(ErrorMode::CarryOn);
+    s.logDownloads = s.logCsv = true;
 
-    ListQueue queue;
-    if (mode == QLatin1String("list")) {
-        queue.items = readList(args[3]);
-        if (queue.items.isEmpty())
-            return 2;
-    } else {
-        queue.items = args.mid(3);
-    }
-    const int items = int(queue.items.size());
-
-    QueueFlags flags;
-    Transfer transfer;
-    WorkQue worker(queue, flags, &transfer, [&] {
-        s.colG_Queue = queue.items;
-        if (!noSave)
-            SaveINI(s.strG_IniFileName, {});
-    });
+    const QStringList urls = mode == QLatin1String("list") ? readList(args[3]) : args.mid(3);
+    if (urls.isEmpty())
+        return 2;
+    context.queue.append(urls);
+    const int items = int(urls.size());
+    QueueWorker& worker = context.worker;
 
     QElapsedTimer clock;
     QElapsedTimer stopClock;
     bool stopped = false;
     if (mode == QLatin1String("stop")) {
-        QObject::connect(&transfer, &Transfer::progress, [&](qint64 received, qint64) {
+        QObject::connect(&worker, &QueueWorker::itemProgress, [&](qint64 received, qint64) {
             if (stopped || received < 64 * 1024)
                 return;
             // What "Stop Download" does.
             stopped = true;
             stopClock.start();
-            worker.cancelTransfer();
-            flags.chkContinue = true;
+            worker.requestStop();
         });
     }
-    QObject::connect(&worker, &WorkQue::sessionEnded, &app, [&] {
+    QObject::connect(&worker, &QueueWorker::sessionEnded, &app, [&] {
         const qint64 ns = clock.nsecsElapsed();
         const qint64 stopNs = stopped ? stopClock.nsecsElapsed() : -1;
         QTextStream o(stdout);
         o << "seconds " << double(ns) / 1e9 << "\n";
-        o << "items " << items - queue.count() << " of " << items << "\n";
+        o << "items " << items - context.queue.count() << " of " << items << "\n";
         if (stopped)
             o << "stop_ms " << double(stopNs) / 1e6 << "\n";
         o << "peak_rss_kb " << procStatusKb("VmHWM:") << "\n";
@@ -169,7 +150,6 @@ int main(int argc, char* argv[])
     const long idleKb = procStatusKb("VmRSS:");
     QTextStream(stdout) << "idle_rss_kb " << idleKb << Qt::endl;
     QTimer::singleShot(0, &app, [&] {
-        flags.chkInProgress = true;
         clock.start();
         worker.start();
     });

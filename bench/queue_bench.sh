@@ -55,7 +55,7 @@ i=1; : > "$WORK/list"
 while [ $i -le $N ]; do echo "$BASE/file/f$i.bin?size=4096" >> "$WORK/list"; i=$((i + 1)); done
 : > "$WORK/small.rounds"
 for round in 1 2 3; do
-  rm -rf "$WORK/wget" "$WORK/floor" "$WORK/pm2" "$WORK/pm2b"
+  rm -rf "$WORK/wget" "$WORK/floor" "$WORK/pm2"
   t0=$(now); wget -q -i "$WORK/list" -P "$WORK/wget"; wget_s=$(since "$t0")
   test "$(ls "$WORK/wget" | wc -l)" = "$N"
   # The smallest Qt downloader: bare Qt Network, one new file per body.
@@ -63,22 +63,18 @@ for round in 1 2 3; do
   test "$(field items "$WORK/floor.txt")" = "$N"
   "$BIN/pm_queue_bench" list "$WORK/pm2" "$WORK/list" > "$WORK/pm2.txt"
   test "$(ls "$WORK/pm2" | grep -c '^f')" = "$N"
-  # Where the time goes: the same session without the configuration saves.
-  PM_BENCH_NO_SAVE=1 "$BIN/pm_queue_bench" list "$WORK/pm2b" "$WORK/list" > "$WORK/pm2b.txt"
-  echo "$wget_s $(field seconds "$WORK/floor.txt") $(field seconds "$WORK/pm2.txt") $(field seconds "$WORK/pm2b.txt")" >> "$WORK/small.rounds"
+  echo "$wget_s $(field seconds "$WORK/floor.txt") $(field seconds "$WORK/pm2.txt")" >> "$WORK/small.rounds"
 done
 WGET_S=$(column_median 1 "$WORK/small.rounds")
 FLOOR_S=$(column_median 2 "$WORK/small.rounds")
 PM2_S=$(column_median 3 "$WORK/small.rounds")
-PM2B_S=$(column_median 4 "$WORK/small.rounds")
 rate() { echo "$N $1" | awk '{ printf "%.0f", $1 / $2 }'; }
-echo "rounds (wget s, bare Qt s, Pullmark s, Pullmark without saves s): $(tr '\n' ';' < "$WORK/small.rounds")"
+echo "rounds (wget s, bare Qt s, Pullmark s): $(tr '\n' ';' < "$WORK/small.rounds")"
 echo "wget:            median $WGET_S s ($(rate "$WGET_S") items/s)"
 echo "bare Qt Network: median $FLOOR_S s ($(rate "$FLOOR_S") items/s); ratio to wget $(ratio_median 1 2 "$WORK/small.rounds")"
 echo "Pullmark:        median $PM2_S s ($(rate "$PM2_S") items/s; configuration saved after each, activity and CSV logs on)"
 echo "items/s ratio (Pullmark / wget), median of the rounds: $(ratio_median 1 3 "$WORK/small.rounds") (target >= 0.5)"
 echo "items/s ratio (Pullmark / bare Qt Network), median of the rounds: $(ratio_median 2 3 "$WORK/small.rounds")"
-echo "  breakdown: without the configuration saves $PM2B_S s; the saves cost $(echo "$PM2_S $PM2B_S $N" | awk '{ printf "%.2f", ($1 - $2) * 1000 / $3 }') ms each"
 
 echo "== Stop latency on a slow transfer"
 for run in 1 2 3; do

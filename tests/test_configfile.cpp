@@ -1,10 +1,8 @@
-// The configuration file: exact output, reading rules, merging, defaults,
-// bad input and the atomic save.
-#include "settings/configfile.h"
-#include "settings/inireader.h"
-#include "settings/settings.h"
-#include "tests/support/scriptedinteraction.h"
-#include "tests/support/testutil.h"
+// The configuration file: its exact format, the rewrite of a hand-edited
+// file, reading rules, merging, defaults, bad input and the atomic save.
+#include "core/configfile.h"
+#include "core/configformat.h"
+#include "tests/support/testcontext.h"
 
 #include <QRandomGenerator>
 #include <QtTest>
@@ -17,46 +15,23 @@ using namespace pm;
 using namespace pm::test;
 
 namespace {
-
-void fillNonDefaultSettings()
-{
-    Settings& s = settings();
-    s.strG_SavePath = QStringLiteral("/data/out, with comma");
-    s.strG_LogFileName = QStringLiteral("/data/logs/run.log");
-    s.strG_FileExt = QStringLiteral("jpg png");
-    s.bG_LogDownloads = false;
-    s.strG_Unattended = QStringLiteral("Resume");
-    s.strG_StartURL = QStringLiteral("Last");
-    s.bG_LogCSV = false;
-    s.bG_ScrapeLink = false;
-    s.bG_ScrapeEmbedded = true;
-    s.bG_MaintainHistory = true;
-    s.bG_CreatePath = true;
-    s.bG_SaveLarge = true;
-    s.sG_FileSize = 2.5f;
-    s.strG_FileDupOption = QStringLiteral("Rename");
-    s.bG_Disclaimer = true;
-    s.colG_Queue = {QStringLiteral("http://h/a.jpg?x=1,2"), QStringLiteral("http://h/b.jpg")};
-}
-
 QByteArray lines(const QStringList& list)
 {
     return (list.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
 }
 
-// Settings lines as a file with everything else at the record's defaults.
-QStringList defaultSettingLines()
-{
-    return {QStringLiteral("\"strG_SavePath\",\"\""),      QStringLiteral("\"strG_LogFileName\",\"\""),
-            QStringLiteral("\"strG_FileExt\",\"wmv mpg jpg gif mpeg\""),
-            QStringLiteral("\"bG_LogDownloads\",#TRUE#"),  QStringLiteral("\"strG_Unattended\",\"\""),
-            QStringLiteral("\"strG_StartURL\",\"home\""),  QStringLiteral("\"bG_LogCSV\",#TRUE#"),
-            QStringLiteral("\"bG_ScrapeLink\",#TRUE#"),    QStringLiteral("\"bG_ScrapeEmbedded\",#FALSE#"),
-            QStringLiteral("\"bG_MaintainHistory\",#FALSE#"), QStringLiteral("\"bG_CreatePath\",#FALSE#"),
-            QStringLiteral("\"bG_SaveLarge\",#FALSE#"),    QStringLiteral("\"sG_FileSize\",100"),
-            QStringLiteral("\"strG_FileDupOption\",\"\""), QStringLiteral("\"bG_Disclaimer\",#FALSE#")};
-}
+// The settings a first start writes, with the defaults applied.
+const QStringList kDefaultLines = {
+    "\"strG_SavePath\",\"\"",          "\"strG_LogFileName\",\"\"",     "\"strG_FileExt\",\"wmv mpg jpg gif mpeg\"",
+    "\"bG_LogDownloads\",#TRUE#",      "\"strG_Unattended\",\"\"",      "\"strG_StartURL\",\"home\"",
+    "\"bG_LogCSV\",#TRUE#",            "\"bG_ScrapeLink\",#TRUE#",      "\"bG_ScrapeEmbedded\",#FALSE#",
+    "\"bG_MaintainHistory\",#FALSE#",  "\"bG_CreatePath\",#FALSE#",     "\"bG_SaveLarge\",#FALSE#",
+    "\"sG_FileSize\",100",             "\"strG_FileDupOption\",\"\"",   "\"bG_Disclaimer\",#FALSE#"};
 
+bool load(TestContext& t, const QString& file, ConfigurationLists& lists)
+{
+    return loadConfiguration(file, t.settings, lists, t.app.errors, t.app.log);
+}
 }  // namespace
 
 class TestConfigFile : public QObject {
@@ -64,207 +39,174 @@ class TestConfigFile : public QObject {
 private slots:
     void saveWritesTheExactFormat()
     {
-        FreshSettings fresh;
-        Settings& s = settings();
-        s.strG_FileExt = QString::fromLatin1(kDefaultFileExt);
-        s.bG_LogDownloads = s.bG_LogCSV = s.bG_ScrapeLink = true;
-        s.strG_StartURL = QStringLiteral("home");
-        s.sG_FileSize = 100;
-        const QString file = fresh.path(QStringLiteral("a.ini"));
-
-        SaveINI(file, {});
-        QCOMPARE(readAll(file), lines(defaultSettingLines()));
-        QCOMPARE(crlfLines(readAll(file)).size(), 15);
-        // A new file is readable by others, as an ordinary file would be; a
-        // replaced one keeps the permissions the user gave it.
+        TestContext t;
+        Settings s;
+        s.extensions = QString::fromLatin1(kDefaultExtensions);
+        s.logDownloads = s.logCsv = s.scanLinks = true;
+        s.startPageText = QStringLiteral("home");
+        s.minimumSizeKB = 100;
+        const QString file = t.path("a.ini");
+        saveConfiguration(file, s, {}, t.app.errors);
+        QCOMPARE(readAll(file), lines(kDefaultLines));
+        // A new file is readable by others; a replaced one keeps the
+        // permissions the user gave it, and no temporary file stays.
         QVERIFY(QFileInfo(file).permissions() & QFileDevice::ReadOther);
         QVERIFY(QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
-        SaveINI(file, {});
-        QCOMPARE(QFileInfo(file).permissions() & (QFileDevice::ReadOther | QFileDevice::ReadGroup),
-                 QFileDevice::Permissions());
-        QCOMPARE(QDir(fresh.dir.path()).entryList({QStringLiteral("a.ini*")}, QDir::Files), QStringList{QStringLiteral("a.ini")});
-
-        s.colG_Queue = {QStringLiteral("http://q/1.jpg")};
-        SaveINI(file, {QStringLiteral("http://a/"), QStringLiteral("http://b/")});
-        QStringList expected = defaultSettingLines();
-        expected << QStringLiteral("\"URL0\",\"http://a/\"") << QStringLiteral("\"URL1\",\"http://b/\"")
-                 << QStringLiteral("\"Queue\",\"http://q/1.jpg\"");
-        QCOMPARE(readAll(file), lines(expected));
+        saveConfiguration(file, s, {{"http://a/", "http://b/"}, {"http://q/1.jpg"}}, t.app.errors);
+        QVERIFY(!(QFileInfo(file).permissions() & (QFileDevice::ReadOther | QFileDevice::ReadGroup)));
+        QCOMPARE(QDir(t.dir.path()).entryList({"a.ini*"}, QDir::Files), QStringList{"a.ini"});
+        QCOMPARE(readAll(file), lines(kDefaultLines + QStringList{"\"URL0\",\"http://a/\"", "\"URL1\",\"http://b/\"",
+                                                                  "\"Queue\",\"http://q/1.jpg\""}));
     }
 
-    void numbersInPlainDecimal_data()
+    // A hand-edited file with every key, unknown and lowercase keys and odd
+    // spacing is written back with the values as read, in the program's order.
+    void handEditedFileIsRewrittenExactly()
     {
-        QTest::addColumn<float>("value");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("whole") << 100.0f << "100";
-        QTest::newRow("half") << 2.5f << "2.5";
-        QTest::newRow("tenth, shortest form") << 0.1f << "0.1";
-        QTest::newRow("zero") << 0.0f << "0";
-        QTest::newRow("large, no exponent") << 1e10f << "10000000000";
-    }
-    void numbersInPlainDecimal()
-    {
-        QFETCH(float, value);
-        QFETCH(QString, text);
-        QCOMPARE(iniNumberText(value), text);
-        QCOMPARE(iniFieldToSingle({text, false}), value);
-    }
-
-    void roundTripRestoresEverythingInOrder()
-    {
-        FreshSettings fresh;
-        fillNonDefaultSettings();
-        const Settings saved = settings();
-        const QStringList history = {QStringLiteral("http://x/?a=1,b=2"), QStringLiteral("http://y/"),
-                                     QStringLiteral("HTTP://Z/")};
-        const QString file = fresh.path(QStringLiteral("round.ini"));
-        SaveINI(file, history);
-
-        settings() = Settings{};
-        settings().strG_AppPath = fresh.dir.path();
-        QStringList loadedHistory;
-        QVERIFY(LoadINI(file, loadedHistory));
-        const Settings& s = settings();
-        QCOMPARE(loadedHistory, history);
-        QCOMPARE(s.colG_Queue, saved.colG_Queue);
-        QCOMPARE(s.strG_SavePath, saved.strG_SavePath);
-        QCOMPARE(s.strG_LogFileName, saved.strG_LogFileName);
-        QCOMPARE(s.strG_FileExt, saved.strG_FileExt);
-        QCOMPARE(s.bG_LogDownloads, false);
-        QCOMPARE(s.strG_Unattended, saved.strG_Unattended);
-        QCOMPARE(s.strG_StartURL, saved.strG_StartURL);
-        QCOMPARE(s.bG_LogCSV, false);
-        QCOMPARE(s.bG_ScrapeLink, false);
-        QCOMPARE(s.bG_ScrapeEmbedded, true);
-        QCOMPARE(s.bG_MaintainHistory, true);
-        QCOMPARE(s.bG_CreatePath, true);
-        QCOMPARE(s.bG_SaveLarge, true);
-        QCOMPARE(s.sG_FileSize, 2.5f);
-        QCOMPARE(s.strG_FileDupOption, saved.strG_FileDupOption);
-        QCOMPARE(s.bG_Disclaimer, true);
+        TestContext t;
+        const QString file = t.path("edited.ini");
+        writeFile(file, "  \"bG_Disclaimer\" , #true#\r\n"
+                        "\"Queue\",\"http://q/b.jpg\"\r\n"
+                        "\"strG_SavePath\",\"/data/out, with comma\"\r\n"
+                        "\"strg_savepath\",\"/ignored\"\r\n"
+                        "\"strG_LogFileName\",\"/data/logs/run.log\"\n"
+                        "\"strG_FileExt\",  \"jpg png\"  \r\n"
+                        "\"bG_LogDownloads\",False\r\n"
+                        "\"strG_Unattended\",\"resume\"\r\n"
+                        "\"strG_StartURL\",\"LAST\"\r\n"
+                        "\"bG_LogCSV\",0\r\n"
+                        "\"URL0\",\"http://first/\"\r\n"
+                        "\"bG_ScrapeLink\",\"fALSE\"\r\n"
+                        "\"bG_ScrapeEmbedded\",-1\r\n"
+                        "\"bG_MaintainHistory\",#TRUE#\r\n"
+                        "\"URL1\",\"http://second/\"\r\n"
+                        "\"bG_CreatePath\",#TRUE#\r\n"
+                        "\"bG_SaveLarge\",\"True\"\r\n"
+                        "\"sG_FileSize\",2.50\r\n"
+                        "\"strG_FileDupOption\",\"skip\"\r\n"
+                        "\"Comment\",\"kept in the log only\"\r\n"
+                        "\"Queue\",\"http://q/a.jpg?x=1,2\"");
+        ConfigurationLists lists;
+        QVERIFY(load(t, file, lists));
+        saveConfiguration(file, t.settings, lists, t.app.errors);
+        QCOMPARE(readAll(file), lines({"\"strG_SavePath\",\"/data/out, with comma\"",
+                                       "\"strG_LogFileName\",\"/data/logs/run.log\"",
+                                       "\"strG_FileExt\",\"jpg png\"",
+                                       "\"bG_LogDownloads\",#FALSE#",
+                                       "\"strG_Unattended\",\"resume\"",
+                                       "\"strG_StartURL\",\"LAST\"",
+                                       "\"bG_LogCSV\",#FALSE#",
+                                       "\"bG_ScrapeLink\",#FALSE#",
+                                       "\"bG_ScrapeEmbedded\",#TRUE#",
+                                       "\"bG_MaintainHistory\",#TRUE#",
+                                       "\"bG_CreatePath\",#TRUE#",
+                                       "\"bG_SaveLarge\",#TRUE#",
+                                       "\"sG_FileSize\",2.5",
+                                       "\"strG_FileDupOption\",\"skip\"",
+                                       "\"bG_Disclaimer\",#TRUE#",
+                                       "\"URL0\",\"http://first/\"",
+                                       "\"URL1\",\"http://second/\"",
+                                       "\"Queue\",\"http://q/b.jpg\"",
+                                       "\"Queue\",\"http://q/a.jpg?x=1,2\""}));
+        // The modes mean what they say exactly: lowercase words are unknown.
+        QCOMPARE(t.settings.errorMode(), ErrorMode::CarryOn);
+        QCOMPARE(t.settings.duplicateRule(), DuplicateRule::Overwrite);
+        QCOMPARE(t.settings.startPage(), StartPage::LastVisited);  // any case
+        QVERIFY(!t.settings.historyEnabled);
     }
 
     void missingFileGivesTheDefaults()
     {
-        FreshSettings fresh;
-        fresh.logHere();
-        settings().strG_LogFileName.clear();
-        QStringList history;
-        QVERIFY(LoadINI(fresh.path(QStringLiteral("none.ini")), history));
-        const Settings& s = settings();
-        QCOMPARE(s.strG_FileExt, QStringLiteral("wmv mpg jpg gif mpeg"));
-        QVERIFY(s.bG_LogDownloads && s.bG_LogCSV && s.bG_ScrapeLink);
-        QVERIFY(!s.bG_ScrapeEmbedded && !s.bG_MaintainHistory && !s.bG_CreatePath && !s.bG_SaveLarge);
-        QVERIFY(!s.bG_Disclaimer);
-        QCOMPARE(s.strG_StartURL, QStringLiteral("home"));
-        QCOMPARE(s.strG_SavePath, fresh.dir.path());
-        QCOMPARE(s.strG_LogFileName, fresh.path(QStringLiteral("pulmark.log")));
-        QVERIFY(s.strG_Unattended.isEmpty() && s.strG_FileDupOption.isEmpty());
-        QCOMPARE(s.sG_FileSize, 0.0f);
-        QVERIFY(history.isEmpty());
+        TestContext t;
+        t.settings.activityLogFile.clear();
+        ConfigurationLists lists;
+        QVERIFY(load(t, t.path("none.ini"), lists));
+        const Settings& s = t.settings;
+        QCOMPARE(s.extensions, QStringLiteral("wmv mpg jpg gif mpeg"));
+        QVERIFY(s.logDownloads && s.logCsv && s.scanLinks && s.historyEnabled);
+        QVERIFY(!s.scanImages && !s.askBeforeCreatingFolders && !s.skipSmallFiles && !s.legalNoticeAccepted);
+        QCOMPARE(s.startPageText, QStringLiteral("home"));
+        QCOMPARE(s.outputFolder, t.dir.path());
+        QCOMPARE(s.activityLogFile, t.path("pulmark.log"));
+        QCOMPARE(s.duplicateRule(), DuplicateRule::Overwrite);  // the empty rule
+        QVERIFY(lists.history.isEmpty() && lists.queue.isEmpty());
     }
 
     void loadMergesIntoTheRunningProgram()
     {
-        FreshSettings fresh;
-        fresh.logHere();
-        Settings& s = settings();
-        s.bG_LogCSV = false;
-        s.bG_SaveLarge = true;
-        s.strG_SavePath = QStringLiteral("/keep/me");
-        s.colG_Queue = {QStringLiteral("http://old/1.jpg")};
-        QStringList history = {QStringLiteral("h0"), QStringLiteral("h1"), QStringLiteral("h2")};
-        const QString file = fresh.path(QStringLiteral("merge.ini"));
-        writeFile(file, lines({QStringLiteral("\"strG_FileExt\",\"\""),
-                               QStringLiteral("\"URL\",\"new0\""),
-                               QStringLiteral("\"URL1\",\"new1\""),
-                               QStringLiteral("\"Queue\",\"http://q/a.jpg\""),
-                               QStringLiteral("\"Queue\",\"http://q/a.jpg\""),
-                               QStringLiteral("\"strG_StartURL\",\"Last\""),
-                               QStringLiteral("\"strG_StartURL\",\"Home\""),
-                               QStringLiteral("\"url0\",\"lower\"")}));
-        QVERIFY(LoadINI(file, history));
-
-        QCOMPARE(s.strG_FileExt, QStringLiteral("wmv mpg jpg gif mpeg"));  // "" gets the default
-        QCOMPARE(s.bG_LogCSV, true);      // absent: becomes true
-        QCOMPARE(s.bG_SaveLarge, true);   // absent: keeps its value
-        QCOMPARE(s.strG_SavePath, QStringLiteral("/keep/me"));
-        QCOMPARE(s.strG_StartURL, QStringLiteral("Home"));  // the later line wins
-        QCOMPARE(history, (QStringList{QStringLiteral("new0"), QStringLiteral("new1"), QStringLiteral("h2")}));
-        QCOMPARE(s.colG_Queue, (QStringList{QStringLiteral("http://old/1.jpg"), QStringLiteral("http://q/a.jpg"),
-                                            QStringLiteral("http://q/a.jpg")}));
-        QCOMPARE(fresh.logMessages(), QStringList{QStringLiteral("Don't recognize ini line: url0=lower")});
+        TestContext t;
+        Settings& s = t.settings;
+        s.logCsv = false;
+        s.skipSmallFiles = true;
+        s.outputFolder = QStringLiteral("/keep/me");
+        ConfigurationLists lists{{"h0", "h1", "h2"}, {}};
+        const QString file = t.path("merge.ini");
+        writeFile(file, lines({"\"strG_FileExt\",\"\"", "\"URL\",\"new0\"", "\"URL1\",\"new1\"",
+                               "\"Queue\",\"http://q/a.jpg\"", "\"Queue\",\"http://q/a.jpg\"",
+                               "\"strG_StartURL\",\"Last\"", "\"strG_StartURL\",\"Home\"", "\"url0\",\"lower\""}));
+        QVERIFY(load(t, file, lists));
+        QCOMPARE(s.extensions, QStringLiteral("wmv mpg jpg gif mpeg"));  // "" gets the default
+        QVERIFY(s.logCsv);         // absent: on
+        QVERIFY(s.skipSmallFiles);  // absent: keeps its value
+        QCOMPARE(s.outputFolder, QStringLiteral("/keep/me"));
+        QCOMPARE(s.startPageText, QStringLiteral("Home"));  // the later line wins
+        QCOMPARE(lists.history, (QStringList{"new0", "new1", "h2"}));
+        QCOMPARE(lists.queue, (QStringList{"http://q/a.jpg", "http://q/a.jpg"}));  // as stored, duplicates too
+        QCOMPARE(t.logMessages(), QStringList{"Don't recognize ini line: url0=lower"});
     }
 
-    void flagConversions_data()
+    void values_data()
     {
-        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("line");
         QTest::addColumn<bool>("converts");
-        QTest::addColumn<bool>("result");
-        QTest::newRow("#TRUE#") << "#TRUE#" << true << true;
-        QTest::newRow("#FALSE#") << "#FALSE#" << true << false;
-        QTest::newRow("quoted True") << "\"True\"" << true << true;
-        QTest::newRow("quoted fALSE") << "\"fALSE\"" << true << false;
-        QTest::newRow("zero") << "0" << true << false;
-        QTest::newRow("minus one") << "-1" << true << true;
-        QTest::newRow("quoted yes") << "\"yes\"" << false << false;
-        QTest::newRow("quoted #TRUE# is text") << "\"#TRUE#\"" << false << false;
+        QTest::newRow("#TRUE#") << "\"bG_SaveLarge\",#TRUE#" << true;
+        QTest::newRow("quoted fALSE") << "\"bG_SaveLarge\",\"fALSE\"" << true;
+        QTest::newRow("number") << "\"bG_SaveLarge\",-1" << true;
+        QTest::newRow("quoted #TRUE# is text") << "\"bG_SaveLarge\",\"#TRUE#\"" << false;
+        QTest::newRow("yes") << "\"bG_SaveLarge\",\"yes\"" << false;
+        QTest::newRow("size in plain decimal") << "\"sG_FileSize\",0.1" << true;
+        QTest::newRow("size with exponent") << "\"sG_FileSize\",1e3" << true;
+        QTest::newRow("size that is text") << "\"sG_FileSize\",\"big\"" << false;
+        QTest::newRow("size too large") << "\"sG_FileSize\",1e999" << false;
     }
-    void flagConversions()
+    // A value that does not convert is reported under "LoadINI." and the
+    // rest of the file still loads.
+    void values()
     {
-        QFETCH(QString, value);
+        QFETCH(QString, line);
         QFETCH(bool, converts);
-        QFETCH(bool, result);
-        FreshSettings fresh;
-        fresh.logHere();
-        settings().strG_Unattended = QStringLiteral("Resume");
-        settings().bG_SaveLarge = !result;
-        const QString file = fresh.path(QStringLiteral("f.ini"));
-        writeFile(file, lines({QStringLiteral("\"bG_SaveLarge\",") + value, QStringLiteral("\"strG_FileExt\",\"zip\"")}));
-        QStringList history;
-        QVERIFY(LoadINI(file, history));
-        QCOMPARE(settings().strG_FileExt, QStringLiteral("zip"));  // the rest still loads
-        if (converts) {
-            QCOMPARE(settings().bG_SaveLarge, result);
-            QVERIFY(fresh.logMessages().isEmpty());
-        } else {
-            QCOMPARE(settings().bG_SaveLarge, !result);  // unchanged
-            QCOMPARE(fresh.logMessages().size(), 1);
-            QVERIFY(fresh.logMessages().first().startsWith(QStringLiteral("Error #13(&HD) Type mismatch")));
-            QVERIFY(fresh.logMessages().first().endsWith(QStringLiteral(" in LoadINI.")));
-        }
+        TestContext t;
+        const QString file = t.path("v.ini");
+        writeFile(file, lines({line, "\"strG_FileExt\",\"zip\""}));
+        ConfigurationLists lists;
+        QVERIFY(load(t, file, lists));
+        QCOMPARE(t.settings.extensions, QStringLiteral("zip"));
+        QCOMPARE(t.errorLines().size(), converts ? 0 : 1);
+        if (!converts)
+            QVERIFY(t.errorLines().first().endsWith(" in LoadINI."));
+        QCOMPARE(numberText(0.1f), QStringLiteral("0.1"));
+        QCOMPARE(numberText(1e10f), QStringLiteral("10000000000"));
     }
 
-    void abortEndsTheLoadWithoutDefaults()
+    void errorModes()
     {
-        FreshSettings fresh;
-        fresh.logHere();
-        settings().strG_Unattended = QStringLiteral("Abort");
-        const QString file = fresh.path(QStringLiteral("a.ini"));
-        writeFile(file, lines({QStringLiteral("\"strG_SavePath\",\"/first\""), QStringLiteral("\"sG_FileSize\",\"big\""),
-                               QStringLiteral("\"strG_FileDupOption\",\"Skip\"")}));
-        QStringList history;
-        QVERIFY(!LoadINI(file, history));
-        QCOMPARE(settings().strG_SavePath, QStringLiteral("/first"));  // values read so far stay
-        QVERIFY(settings().strG_FileDupOption.isEmpty());             // nothing after the error
-        QVERIFY(settings().strG_FileExt.isEmpty());                   // no defaults
-        QCOMPARE(fresh.logMessages().size(), 1);
-    }
+        // Abort: the load stops at the bad line, values read so far stay, no
+        // defaults. Prompt answered No: it carries on.
+        TestContext t;
+        t.settings.errorModeText = QStringLiteral("Abort");
+        const QString file = t.path("a.ini");
+        writeFile(file, lines({"\"strG_SavePath\",\"/first\"", "\"sG_FileSize\",\"big\"", "\"strG_FileDupOption\",\"Skip\""}));
+        ConfigurationLists lists;
+        QVERIFY(!load(t, file, lists));
+        QCOMPARE(t.settings.outputFolder, QStringLiteral("/first"));
+        QVERIFY(t.settings.duplicateRuleText.isEmpty());
+        QVERIFY(t.settings.extensions.isEmpty());
 
-    void promptAnsweredNoCarriesOn()
-    {
-        FreshSettings fresh;
-        fresh.logHere();
-        ScriptedInteraction script;
-        script.yesNoAnswers << false;
-        settings().strG_Unattended = QStringLiteral("Prompt");
-        const QString file = fresh.path(QStringLiteral("p.ini"));
-        writeFile(file, lines({QStringLiteral("\"sG_FileSize\",1e999"), QStringLiteral("\"strG_FileDupOption\",\"Skip\"")}));
-        QStringList history;
-        QVERIFY(LoadINI(file, history));
-        QCOMPARE(script.count(QStringLiteral("yesno")), 1);
-        QVERIFY(script.asked.first().text.startsWith(QStringLiteral("LoadINI. Error #6 Overflow")));
-        QCOMPARE(settings().strG_FileDupOption, QStringLiteral("Skip"));
+        t.settings.errorModeText = QStringLiteral("Prompt");
+        QVERIFY(load(t, file, lists));
+        QCOMPARE(t.ui.count("yesno"), 1);
+        QVERIFY(t.ui.asked.first().text.startsWith("LoadINI. Error #13 Type mismatch"));
+        QCOMPARE(t.settings.duplicateRule(), DuplicateRule::Skip);
     }
 
     void historyIndexes_data()
@@ -272,147 +214,110 @@ private slots:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QStringList>("history");
         QTest::addColumn<int>("reports");
-        const QStringList two = {QStringLiteral("a"), QStringLiteral("b")};
-        QTest::newRow("URL alone is 0") << "URL" << QStringList{QStringLiteral("v"), QStringLiteral("b")} << 0;
-        QTest::newRow("append at count") << "URL2" << (two + QStringList{QStringLiteral("v")}) << 0;
-        QTest::newRow("text after digits") << "URL1x" << QStringList{QStringLiteral("a"), QStringLiteral("v")} << 0;
-        QTest::newRow("rounds to nearest") << "URL0.6" << QStringList{QStringLiteral("a"), QStringLiteral("v")} << 0;
-        QTest::newRow("beyond the end") << "URL5" << two << 1;
-        QTest::newRow("negative") << "URL-1" << two << 1;
-        QTest::newRow("huge") << "URL99999999999" << two << 1;
+        QTest::newRow("URL alone is 0") << "URL" << QStringList{"v", "b"} << 0;
+        QTest::newRow("append at count") << "URL2" << QStringList{"a", "b", "v"} << 0;
+        QTest::newRow("text after digits") << "URL1x" << QStringList{"a", "v"} << 0;
+        QTest::newRow("rounds to nearest") << "URL0.6" << QStringList{"a", "v"} << 0;
+        QTest::newRow("beyond the end") << "URL5" << QStringList{"a", "b"} << 1;
+        QTest::newRow("negative") << "URL-1" << QStringList{"a", "b"} << 1;
+        QTest::newRow("huge") << "URL99999999999" << QStringList{"a", "b"} << 1;
     }
     void historyIndexes()
     {
         QFETCH(QString, key);
         QFETCH(QStringList, history);
         QFETCH(int, reports);
-        FreshSettings fresh;
-        fresh.logHere();
-        settings().strG_Unattended = QStringLiteral("Resume");
-        const QString file = fresh.path(QStringLiteral("u.ini"));
-        writeFile(file, lines({QLatin1Char('"') + key + QStringLiteral("\",\"v\"")}));
-        QStringList loaded = {QStringLiteral("a"), QStringLiteral("b")};
-        QVERIFY(LoadINI(file, loaded));
-        QCOMPARE(loaded, history);
-        QCOMPARE(fresh.logMessages().size(), reports);
+        TestContext t;
+        const QString file = t.path("u.ini");
+        writeFile(file, lines({"\"" + key + "\",\"v\""}));
+        ConfigurationLists lists{{"a", "b"}, {}};
+        QVERIFY(load(t, file, lists));
+        QCOMPARE(lists.history, history);
+        QCOMPARE(t.errorLines().size(), reports);
     }
 
     void oddLinesAreLoggedAndSkipped()
     {
-        FreshSettings fresh;
-        fresh.logHere();
-        const QString file = fresh.path(QStringLiteral("odd.ini"));
+        TestContext t;
+        const QString file = t.path("odd.ini");
         writeFile(file, "\"strG_SavePath\"\r\n"
                         "\"Queue\",\"http://a/1.jpg\",\"extra\"\r\n"
                         "\r\n"
                         "  \"strG_FileDupOption\" , \"Skip\" trailing\r\n"
-                        "\"Queue\",\"http://a/2.jpg\"\n"          // LF alone
-                        "\"strG_FileExt\",\"avi\"");              // no line end
-        QStringList history;
-        QVERIFY(LoadINI(file, history));
-        QCOMPARE(settings().colG_Queue, QStringList{QStringLiteral("http://a/2.jpg")});
-        QCOMPARE(settings().strG_FileDupOption, QStringLiteral("Skip"));
-        QCOMPARE(settings().strG_FileExt, QStringLiteral("avi"));
-        QCOMPARE(settings().strG_SavePath, fresh.dir.path());  // the one-field line set nothing
-        QCOMPARE(fresh.logMessages(),
-                 (QStringList{QStringLiteral("Don't recognize ini line: strG_SavePath="),
-                              QStringLiteral("Don't recognize ini line: Queue=\"http://a/1.jpg\",\"extra\"")}));
+                        "\"Queue\",\"http://a/2.jpg\"\n"
+                        "\"strG_FileExt\",\"avi\"");
+        ConfigurationLists lists;
+        QVERIFY(load(t, file, lists));
+        QCOMPARE(lists.queue, QStringList{"http://a/2.jpg"});
+        QCOMPARE(t.settings.duplicateRule(), DuplicateRule::Skip);
+        QCOMPARE(t.settings.extensions, QStringLiteral("avi"));
+        QCOMPARE(t.settings.outputFolder, t.dir.path());  // the one-field line set nothing
+        QCOMPARE(t.logMessages(), (QStringList{"Don't recognize ini line: strG_SavePath=",
+                                               "Don't recognize ini line: Queue=\"http://a/1.jpg\",\"extra\""}));
     }
 
     void badInputNeverCrashesOrHangs()
     {
-        FreshSettings fresh;
-        fresh.logHere();
-        settings().strG_Unattended = QStringLiteral("Resume");
-        QStringList history;
-
-        // Random bytes: terminates and still applies the defaults.
-        const QString random = fresh.path(QStringLiteral("random.ini"));
+        TestContext t;
+        ConfigurationLists lists;
         QByteArray noise(64 * 1024, Qt::Uninitialized);
         QRandomGenerator rng(42);
         for (char& c : noise)
             c = char(rng.bounded(256));
-        writeFile(random, noise);
-        QVERIFY(LoadINI(random, history));
-        QCOMPARE(settings().strG_FileExt, QStringLiteral("wmv mpg jpg gif mpeg"));
+        writeFile(t.path("random.ini"), noise);
+        QVERIFY(load(t, t.path("random.ini"), lists));
+        QCOMPARE(t.settings.extensions, QStringLiteral("wmv mpg jpg gif mpeg"));
 
-        // One line of 2 MB: an unknown key, logged once.
-        QFile::remove(fresh.path(QStringLiteral("test.log")));
-        const QString longLine = fresh.path(QStringLiteral("long.ini"));
-        writeFile(longLine, "\"" + QByteArray(2 * 1024 * 1024, 'k') + "\",\"v\"\r\n");
-        QVERIFY(LoadINI(longLine, history));
-        QCOMPARE(fresh.logMessages().size(), 1);
-
-        // 100,000 queue lines all arrive, in order.
-        settings().colG_Queue.clear();
-        QByteArray many;
+        QByteArray many = "\"" + QByteArray(2 * 1024 * 1024, 'k') + "\",\"v\"\r\n";
         for (int i = 0; i < 100000; ++i)
             many += "\"Queue\",\"http://h/" + QByteArray::number(i) + ".jpg\"\r\n";
-        const QString big = fresh.path(QStringLiteral("big.ini"));
-        writeFile(big, many);
-        QVERIFY(LoadINI(big, history));
-        QCOMPARE(settings().colG_Queue.size(), 100000);
-        QCOMPARE(settings().colG_Queue.last(), QStringLiteral("http://h/99999.jpg"));
-    }
+        writeFile(t.path("big.ini"), many);
+        lists.queue.clear();
+        QVERIFY(load(t, t.path("big.ini"), lists));
+        QCOMPARE(lists.queue.size(), 100000);
+        QCOMPARE(lists.queue.last(), QStringLiteral("http://h/99999.jpg"));
 
-    void unreadableFilesAreReportedOnce()
-    {
-        FreshSettings fresh;
-        fresh.logHere();
-        settings().strG_Unattended = QStringLiteral("Resume");
-        QStringList history;
-
-        // A folder where the file should be.
-        const QString folder = fresh.path(QStringLiteral("folder.ini"));
+        // A folder or a named pipe where the file should be: reported, not read.
+        const QString folder = t.path("folder.ini");
+        const QString fifo = t.path("fifo.ini");
         QVERIFY(QDir().mkdir(folder));
-        QVERIFY(LoadINI(folder, history));
-        QCOMPARE(fresh.logMessages().size(), 1);
-        QVERIFY(fresh.logMessages().first().contains(QStringLiteral("in LoadINI.")));
-        QCOMPARE(settings().strG_StartURL, QStringLiteral("home"));  // defaults still apply
-
-        // A named pipe would block a plain open forever.
-        const QString fifo = fresh.path(QStringLiteral("fifo.ini"));
         QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-        QVERIFY(LoadINI(fifo, history));
-        QCOMPARE(fresh.logMessages().size(), 2);
+        QFile::remove(t.settings.activityLogFile);
+        QVERIFY(load(t, folder, lists));
+        QVERIFY(load(t, fifo, lists));
+        QCOMPARE(t.errorLines().size(), 2);
     }
 
     void failedSaveLeavesThePreviousFileIntact()
     {
-        FreshSettings fresh;
-        fresh.logHere();
-        settings().strG_Unattended = QStringLiteral("Resume");
-        const QString file = fresh.path(QStringLiteral("keep.ini"));
-        SaveINI(file, {QStringLiteral("http://old/")});
+        TestContext t;
+        const QString file = t.path("keep.ini");
+        saveConfiguration(file, t.settings, {{"http://old/"}, {}}, t.app.errors);
         const QByteArray before = readAll(file);
-        QVERIFY(!before.isEmpty());
 
-        // A write that fails part-way: the file-size limit stops the writes
-        // after 1 KiB, as a full disk would.
+        // A write that fails part-way, as on a full disk: the file-size limit
+        // stops the writes after 1 KiB.
+        ConfigurationLists lists{{"http://new/"}, {}};
         for (int i = 0; i < 2000; ++i)
-            settings().colG_Queue << QStringLiteral("http://h/%1.jpg").arg(i);
+            lists.queue << QStringLiteral("http://h/%1.jpg").arg(i);
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit previous{};
         QCOMPARE(getrlimit(RLIMIT_FSIZE, &previous), 0);
         rlimit limited = previous;
         limited.rlim_cur = 1024;
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
-        SaveINI(file, {QStringLiteral("http://new/")});
+        saveConfiguration(file, t.settings, lists, t.app.errors);
         setrlimit(RLIMIT_FSIZE, &previous);
 
         QCOMPARE(readAll(file), before);
-        const QStringList messages = fresh.logMessages();
-        QVERIFY(!messages.isEmpty());
-        QVERIFY(messages.last().endsWith(QStringLiteral(" in SaveINI.")));
-        QCOMPARE(QDir(fresh.dir.path()).entryList({QStringLiteral("keep.ini*")}, QDir::Files),
-                 QStringList{QStringLiteral("keep.ini")});  // no temporary left
+        QVERIFY(t.errorLines().last().endsWith(" in SaveINI."));
+        QCOMPARE(QDir(t.dir.path()).entryList({"keep.ini*"}, QDir::Files), QStringList{"keep.ini"});
 
         // A folder that does not exist: reported, in Abort mode once only.
-        settings().strG_Unattended = QStringLiteral("Abort");
-        QFile::remove(fresh.path(QStringLiteral("test.log")));
-        SaveINI(fresh.path(QStringLiteral("missing/x.ini")), {});
-        QCOMPARE(fresh.logMessages().size(), 1);
-        QVERIFY(fresh.logMessages().first().startsWith(QStringLiteral("Error #76(&H4C) Path not found")));
+        t.settings.errorModeText = QStringLiteral("Abort");
+        QFile::remove(t.settings.activityLogFile);
+        saveConfiguration(t.path("missing/x.ini"), t.settings, {}, t.app.errors);
+        QCOMPARE(t.errorLines(), QStringList{"Error #76(&H4C) Path not found: " + t.path("missing/x.ini") + " in SaveINI."});
     }
 };
 

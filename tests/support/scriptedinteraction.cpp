@@ -2,58 +2,48 @@
 
 namespace pm::test {
 
+namespace {
+template <typename T>
+T next(QQueue<T>& answers, const T& otherwise)
+{
+    return answers.isEmpty() ? otherwise : answers.dequeue();
+}
+}  // namespace
+
 int ScriptedInteraction::count(const QString& kind) const
 {
-    int n = 0;
-    for (const AskedQuestion& q : asked)
-        n += q.kind == kind ? 1 : 0;
-    return n;
+    return int(std::count_if(asked.begin(), asked.end(), [&](const AskedQuestion& q) { return q.kind == kind; }));
 }
 
-bool ScriptedInteraction::askYesNo(QWidget*, const QString& title, const QString& text, MessageIcon icon)
+bool ScriptedInteraction::askYesNo(const QString& title, const QString& text, MessageIcon icon)
 {
-    asked.append({QStringLiteral("yesno"), title, text, icon, {}});
-    if (yesNoAnswers.isEmpty()) {
-        ++unexpected;
-        return false;
-    }
-    return yesNoAnswers.dequeue();
+    asked.append({QStringLiteral("yesno"), title, text, icon});
+    if (onQuestion)
+        onQuestion();
+    return next(yesNoAnswers, false);
 }
 
-void ScriptedInteraction::inform(QWidget*, const QString& title, const QString& text, MessageIcon icon)
+void ScriptedInteraction::inform(const QString& title, const QString& text, MessageIcon icon)
 {
-    asked.append({QStringLiteral("inform"), title, text, icon, {}});
+    asked.append({QStringLiteral("inform"), title, text, icon});
 }
 
-std::optional<QString> ScriptedInteraction::openFileName(QWidget*, const FileDialogRequest& request)
+std::optional<QString> ScriptedInteraction::openFileName(const FileDialogRequest& request)
 {
-    asked.append({QStringLiteral("open"), request.caption, {}, MessageIcon::None, request});
-    if (fileAnswers.isEmpty()) {
-        ++unexpected;
-        return std::nullopt;
-    }
-    return fileAnswers.dequeue();
+    asked.append({QStringLiteral("open"), request.caption, request.initialName});
+    return next(fileAnswers, std::optional<QString>());
 }
 
-std::optional<QString> ScriptedInteraction::saveFileName(QWidget*, const FileDialogRequest& request)
+std::optional<QString> ScriptedInteraction::saveFileName(const FileDialogRequest& request)
 {
-    asked.append({QStringLiteral("save"), request.caption, {}, MessageIcon::None, request});
-    if (fileAnswers.isEmpty()) {
-        ++unexpected;
-        return std::nullopt;
-    }
-    return fileAnswers.dequeue();
+    asked.append({QStringLiteral("save"), request.caption, request.initialName});
+    return next(fileAnswers, std::optional<QString>());
 }
 
-std::optional<QString> ScriptedInteraction::promptText(QWidget*, const QString& title, const QString& prompt,
-                                                       const QString&)
+std::optional<QString> ScriptedInteraction::promptText(const QString& title, const QString& prompt, const QString&)
 {
-    asked.append({QStringLiteral("prompt"), title, prompt, MessageIcon::None, {}});
-    if (promptAnswers.isEmpty()) {
-        ++unexpected;
-        return std::nullopt;
-    }
-    return promptAnswers.dequeue();
+    asked.append({QStringLiteral("prompt"), title, prompt});
+    return next(promptAnswers, std::optional<QString>());
 }
 
 }  // namespace pm::test

@@ -2,12 +2,13 @@
 // Answers the program's questions and dialogs from a script, and records
 // every one that was asked, so no test ever blocks on a real dialog.
 
-#include "common/interaction.h"
+#include "core/userinteraction.h"
 
 #include <QList>
 #include <QQueue>
 #include <QString>
-#include <QStringList>
+
+#include <functional>
 
 namespace pm::test {
 
@@ -16,32 +17,27 @@ struct AskedQuestion {
     QString title;
     QString text;
     MessageIcon icon = MessageIcon::None;
-    FileDialogRequest fileRequest;
 };
 
-class ScriptedInteraction : public Interaction {
+class ScriptedInteraction : public UserInteraction {
 public:
-    ScriptedInteraction() { setInteraction(this); }
-    ~ScriptedInteraction() override { setInteraction(nullptr); }
-
-    // Scripted answers, used in order. A question without a scripted answer
-    // is answered No / cancelled and recorded as unexpected.
+    // Scripted answers, used in order. A question without one is answered
+    // No / cancelled.
     QQueue<bool> yesNoAnswers;
     QQueue<std::optional<QString>> fileAnswers;
     QQueue<std::optional<QString>> promptAnswers;
     QString clipboard;
-
     QList<AskedQuestion> asked;
-    int unexpected = 0;
+    // Runs while a question is open, before it is answered.
+    std::function<void()> onQuestion;
 
     int count(const QString& kind) const;
 
-    bool askYesNo(QWidget*, const QString& title, const QString& text, MessageIcon icon) override;
-    void inform(QWidget*, const QString& title, const QString& text, MessageIcon icon) override;
-    std::optional<QString> openFileName(QWidget*, const FileDialogRequest& request) override;
-    std::optional<QString> saveFileName(QWidget*, const FileDialogRequest& request) override;
-    std::optional<QString> promptText(QWidget*, const QString& title, const QString& prompt,
-                                      const QString& initial) override;
+    bool askYesNo(const QString& title, const QString& text, MessageIcon icon) override;
+    void inform(const QString& title, const QString& text, MessageIcon icon) override;
+    std::optional<QString> openFileName(const FileDialogRequest& request) override;
+    std::optional<QString> saveFileName(const FileDialogRequest& request) override;
+    std::optional<QString> promptText(const QString& title, const QString& prompt, const QString& initial) override;
     QString clipboardText() override { return clipboard; }
     void setClipboardText(const QString& text) override { clipboard = text; }
 };

@@ -1,5 +1,12 @@
 #include "tests/support/webtest.h"
 
+#include "gui/browserview.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStringListModel>
 #include <QUrl>
 
 namespace pm::test {
@@ -31,6 +38,51 @@ TestProfile::TestProfile() : m_profile(new QWebEngineProfile)
 TestProfile::~TestProfile()
 {
     delete m_profile;
+}
+
+TestWindow::TestWindow(QWebEngineProfile* profile) : window(app, profile)
+{
+    settings.scanLinks = true;
+    settings.scanImages = true;
+    settings.extensions = QString::fromLatin1(kDefaultExtensions);
+    settings.setErrorMode(ErrorMode::CarryOn);
+    window.setModalRunner([this](QDialog& dialog) {
+        dialogsShown << dialog.objectName();
+        if (onDialog)
+            onDialog(dialog);
+    });
+}
+
+bool TestWindow::nextScan(bool* applied, int timeoutMs)
+{
+    QSignalSpy scanned(&window, &MainWindow::scanFinished);
+    if (!scanned.wait(timeoutMs))
+        return false;
+    if (applied)
+        *applied = scanned.first().first().toBool();
+    return true;
+}
+
+bool TestWindow::go(const QString& address)
+{
+    QSignalSpy scanned(&window, &MainWindow::scanFinished);
+    child<QComboBox>("cmbURL")->setEditText(address);
+    child<QPushButton>("cmdGo")->click();
+    while (scanned.wait(15000)) {
+        if (scanned.last().first().toBool() && window.browser()->url().toString() == address)
+            return true;
+    }
+    return false;
+}
+
+QStringList TestWindow::found() const
+{
+    return window.foundModel()->stringList();
+}
+
+QString TestWindow::status() const
+{
+    return child<QLabel>("lblStatus")->text();
 }
 
 }  // namespace pm::test

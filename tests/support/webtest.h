@@ -1,12 +1,19 @@
 #pragma once
-// Qt WebEngine in tests: an off-the-record profile that lets requests reach
-// 127.0.0.1 (and the program's own qrc: and data: pages) only; anything else
-// is blocked and recorded.
+// The windows in tests: an off-the-record browser profile that lets requests
+// reach 127.0.0.1 (and the program's own qrc: and data: pages) only, and a
+// main window over a test context whose modal dialogs are recorded instead
+// of run.
 
+#include "gui/mainwindow.h"
+#include "tests/support/testcontext.h"
+
+#include <QDialog>
 #include <QMutex>
 #include <QStringList>
 #include <QWebEngineProfile>
 #include <QWebEngineUrlRequestInterceptor>
+
+#include <functional>
 
 namespace pm::test {
 
@@ -30,6 +37,26 @@ public:
 private:
     LoopbackOnlyInterceptor m_interceptor;
     QWebEngineProfile* m_profile;
+};
+
+struct TestWindow : TestContext {
+    explicit TestWindow(QWebEngineProfile* profile);
+
+    // Types `address`, presses Go and waits for the scan of that page.
+    bool go(const QString& address);
+    // Waits for the next scan and gives its result (false: it changed nothing).
+    bool nextScan(bool* applied = nullptr, int timeoutMs = 15000);
+    QStringList found() const;
+    QString status() const;
+    template <typename T>
+    T* child(const char* name) const
+    {
+        return window.findChild<T*>(QLatin1String(name));
+    }
+
+    MainWindow window;
+    QStringList dialogsShown;                // object names, in order
+    std::function<void(QDialog&)> onDialog;  // runs while a dialog would be modal
 };
 
 }  // namespace pm::test

@@ -1,0 +1,289 @@
+#include "core/configfile.h"
+
+#include "core/activitylog.h"
+#include "core/atomicfile.h"
+#include "core/configformat.h"
+#include "core/errors.h"
+#include "core/errorscope.h"
+#include "core/settings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+
+#include <cerrno>
+#include <cmath>
+#include <limits>
+
+namespace pm {
+
+namespace {
+
+const QString kEol = QStringLiteral("\r\n");
+
+// One setting's line in the file. The table below gives the file's keys, in
+// the order a save writes them, and the field each one stands for.
+struct SettingKey {
+    enum Kind {
+        Text,
+        Flag,
+        InvertedFlag,  // the file stores the opposite of the field
+        DefaultOnFlag, // on unless the file gives a value (read when the defaults apply)
+        Number,
+    };
+    const char* key;
+    Kind kind;
+    QString Settings::*text = nullptr;
+    bool Settings::*flag = nullptr;
+    float Settings::*number = nullptr;
+};
+
+const SettingKey kSettingKeys[] = {
+    {.key = "strG_SavePath", .kind = SettingKey::Text, .text = &Settings::outputFolder},
+    {.key = "strG_LogFileName", .kind = SettingKey::Text, .text = &Settings::activityLogFile},
+    {.key = "strG_FileExt", .kind = SettingKey::Text, .text = &Settings::extensions},
+    {.key = "bG_LogDownloads", .kind = SettingKey::DefaultOnFlag, .flag = &Settings::logDownloads},
+    {.key = "strG_Unattended", .kind = SettingKey::Text, .text = &Settings::errorModeText},
+    {.key = "strG_StartURL", .kind = SettingKey::Text, .text = &Settings::startPageText},
+    {.key = "bG_LogCSV", .kind = SettingKey::DefaultOnFlag, .flag = &Settings::logCsv},
+    {.key = "bG_ScrapeLink", .kind = SettingKey::DefaultOnFlag, .flag = &Settings::scanLinks},
+    {.key = "bG_ScrapeEmbedded", .kind = SettingKey::Flag, .flag = &Settings::scanImages},
+    {.key = "bG_MaintainHistory", .kind = SettingKey::InvertedFlag, .flag = &Settings::historyEnabled},
+    {.key = "bG_CreatePath", .kind = SettingKey::Flag, .flag = &Settings::askBeforeCreatingFolders},
+    {.key = "bG_SaveLarge", .kind = SettingKey::Flag, .flag = &Settings::skipSmallFiles},
+    {.key = "sG_FileSize", .kind = SettingKey::Number, .number = &Settings::minimumSizeKB},
+    {.key = "strG_FileDupOption", .kind = SettingKey::Text, .text = &Settings::duplicateRuleText},
+    {.key = "bG_Disclaimer", .kind = SettingKey::Flag, .flag = &Settings::legalNoticeAccepted},
+};
+
+const SettingKey* findSettingKey(const QString& key)
+{
+    static const QHash<QString, const SettingKey*> byName = [] {
+        QHash<QString, const SettingKey*> table;
+        for (const SettingKey& entry : kSettingKeys)
+            table.insert(QLatin1String(entry.key), &entry);
+        return table;
+    }();
+    return byName.value(key, nullptr);
+}
+
+QString valueText(const SettingKey& entry, const Settings& s)
+{
+    switch (entry.kind) {
+    case SettingKey::Text: return QLatin1Char('"') + s.*entry.text + QLatin1Char('"');
+    case SettingKey::Flag:
+    case SettingKey::DefaultOnFlag: return flagText(s.*entry.flag);
+    case SettingKey::InvertedFlag: return flagText(!(s.*entry.flag));
+    case SettingKey::Number: return numberText(s.*entry.number);
+    }
+    return QString();
+}
+
+QString settingLines(const Settings& s)
+{
+    QString out;
+    for (const SettingKey& entry : kSettingKeys)
+        out += QLatin1Char('"') + QLatin1String(entry.key) + QStringLiteral("\",") + valueText(entry, s) + kEol;
+    return out;
+}
+
+QString historyLines(const QStringList& history)
+{
+    QString out;
+    for (int i = 0; i < history.size(); ++i)
+        out += QStringLiteral("\"URL%1\",\"").arg(i) + history.at(i) + QLatin1Char('"') + kEol;
+    return out;
+}
+
+QString queueLines(const QStringList& queue)
+{
+    QString out;
+    for (const QString& url : queue)
+        out += QStringLiteral("\"Queue\",\"") + url + QLatin1Char('"') + kEol;
+    return out;
+}
+
+void writeBlock(AtomicFileWriter& file, const QString& fileName, const QString& text)
+{
+    if (!file.isOpen())
+        throw RuntimeError::of(ErrBadFileName, fileName);
+    if (!file.write(text.toUtf8()))
+        throw fileWriteError(errno, fileName);
+}
+
+// Rounds half to even, as whole-number conversions of the file's indexes do.
+int historyIndex(QStringView keyRest)
+{
+    const double value = std::nearbyint(leadingNumber(keyRest));
+    if (!std::isfinite(value) || value > std::numeric_limits<int>::max() || value < std::numeric_limits<int>::min())
+        throw RuntimeError::of(ErrOverflow, keyRest.toString());
+    return int(value);
+}
+
+void setHistoryItem(QStringList& history, int index, const QString& value)
+{
+    if (index < 0 || index > history.size())
+        throw RuntimeError::of(ErrInvalidIndex, QString::number(index));
+    if (index == history.size())
+        history.append(value);
+    else
+        history[index] = value;
+}
+
+// The log line for a line without exactly two fields: the key, "=", and the
+// rest of the line after the first comma.
+QString unrecognisedLineText(const QString& key, QStringView line)
+{
+    const qsizetype comma = line.indexOf(QLatin1Char(','));
+    const QString rest = comma < 0 ? QString() : line.mid(comma + 1).toString();
+    return QStringLiteral("Don't recognize ini line: ") + key + QLatin1Char('=') + rest;
+}
+
+// Splits the file's text into lines at CR LF, LF or CR.
+QList<QStringView> textLines(QStringView all)
+{
+    QList<QStringView> lines;
+    qsizetype pos = 0;
+    while (pos < all.size()) {
+        qsizetype end = pos;
+        while (end < all.size() && all[end] != QLatin1Char('\n') && all[end] != QLatin1Char('\r'))
+            ++end;
+        lines.append(all.mid(pos, end - pos));
+        pos = end;
+        if (pos < all.size() && all[pos] == QLatin1Char('\r'))
+            ++pos;
+        if (pos < all.size() && all[pos] == QLatin1Char('\n'))
+            ++pos;
+    }
+    return lines;
+}
+
+// Whatever is still unset after a load. Returns false when a report aborted.
+bool applyDefaults(Settings& s, const QHash<QString, ConfigField>& defaultOnFlags, ErrorScope& scope)
+{
+    if (s.extensions.isEmpty())
+        s.extensions = QString::fromLatin1(kDefaultExtensions);
+    for (const SettingKey& entry : kSettingKeys) {
+        if (entry.kind != SettingKey::DefaultOnFlag)
+            continue;
+        const ConfigField value = defaultOnFlags.value(QLatin1String(entry.key));
+        if (!scope.step([&] { s.*entry.flag = value.text.isEmpty() ? true : flagFromField(value); }))
+            return false;
+    }
+    if (s.startPageText.isEmpty())
+        s.startPageText = QStringLiteral("home");
+    if (s.outputFolder.isEmpty())
+        s.outputFolder = s.programFolder;
+    if (s.activityLogFile.isEmpty())
+        s.activityLogFile = s.programFolder + QDir::separator() + QStringLiteral("pulmark.log");
+    return true;
+}
+
+}  // namespace
+
+QString configurationText(const Settings& settings, const ConfigurationLists& lists)
+{
+    return settingLines(settings) + historyLines(lists.history) + queueLines(lists.queue);
+}
+
+void saveConfiguration(const QString& fileName, const Settings& settings, const ConfigurationLists& lists,
+                       ErrorReporter& errors)
+{
+    ErrorScope scope(errors, QStringLiteral("SaveINI."));
+    AtomicFileWriter file(fileName);  // the old file stays whole until the commit
+
+    if (!scope.step([&] {
+            if (!file.open())
+                throw fileOpenError(errno, fileName, true);
+        }))
+        return;
+    if (!scope.step([&] { writeBlock(file, fileName, settingLines(settings)); }))
+        return;
+    if (!scope.step([&] { writeBlock(file, fileName, historyLines(lists.history)); }))
+        return;
+    if (!scope.step([&] { writeBlock(file, fileName, queueLines(lists.queue)); }))
+        return;
+    scope.step([&] {
+        if (!file.isOpen())
+            return;  // the open was reported already
+        if (scope.reportCount() > 0) {
+            // A part is missing: keep the previous file rather than replace
+            // it with an incomplete one. The failure was reported already.
+            file.cancel();
+            return;
+        }
+        if (!file.commit())
+            throw fileWriteError(errno, fileName);
+    });
+}
+
+bool loadConfiguration(const QString& fileName, Settings& settings, ConfigurationLists& lists, ErrorReporter& errors,
+                       ActivityLog& log)
+{
+    ErrorScope scope(errors, QStringLiteral("LoadINI."));
+    QHash<QString, ConfigField> defaultOnFlags;
+
+    const QFileInfo info(fileName);
+    if (info.exists()) {
+        QByteArray content;
+        bool opened = false;
+        if (!scope.step([&] {
+                // Folders, pipes and devices are refused: reading one could
+                // block forever or never end.
+                if (!info.isFile())
+                    throw RuntimeError::of(ErrPathFileAccess, fileName);
+                QFile file(fileName);
+                errno = 0;
+                if (!file.open(QIODevice::ReadOnly))
+                    throw fileOpenError(errno, fileName, false);
+                opened = true;
+                content = file.readAll();
+                if (file.error() != QFileDevice::NoError)
+                    throw RuntimeError::of(ErrDeviceIO, fileName);
+            }))
+            return false;
+
+        const QString text = opened ? QString::fromUtf8(content) : QString();
+        content.clear();
+        for (QStringView line : textLines(text)) {
+            const QList<ConfigField> fields = splitConfigLine(line);
+            if (fields.isEmpty())
+                continue;
+            const QString& key = fields[0].text;
+            if (fields.size() != 2) {
+                // A line the program never writes: keep it visible in the log.
+                log.write(unrecognisedLineText(key, line));
+                continue;
+            }
+            const ConfigField& value = fields[1];
+            const bool carryOn = scope.step([&] {
+                if (key.startsWith(QLatin1String("URL"))) {
+                    setHistoryItem(lists.history, historyIndex(QStringView(key).mid(3)), value.text);
+                    return;
+                }
+                if (key == QLatin1String("Queue")) {
+                    lists.queue.append(value.text);
+                    return;
+                }
+                const SettingKey* entry = findSettingKey(key);
+                if (!entry) {
+                    log.write(QStringLiteral("Don't recognize ini line: ") + key + QLatin1Char('=') + value.text);
+                    return;
+                }
+                switch (entry->kind) {
+                case SettingKey::Text: settings.*entry->text = value.text; break;
+                case SettingKey::Flag: settings.*entry->flag = flagFromField(value); break;
+                case SettingKey::InvertedFlag: settings.*entry->flag = !flagFromField(value); break;
+                case SettingKey::DefaultOnFlag: defaultOnFlags.insert(key, value); break;
+                case SettingKey::Number: settings.*entry->number = numberFromField(value); break;
+                }
+            });
+            if (!carryOn)
+                return false;
+        }
+    }
+    return applyDefaults(settings, defaultOnFlags, scope);
+}
+
+}  // namespace pm

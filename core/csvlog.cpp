@@ -1,0 +1,80 @@
+#include "core/csvlog.h"
+
+#include "core/errors.h"
+#include "core/errorscope.h"
+#include "core/settings.h"
+#include "core/textutil.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStringList>
+
+#include <cerrno>
+
+namespace pm {
+
+QString csvFileNameFor(const QString& logFileName)
+{
+    const qsizetype dot = logFileName.lastIndexOf(QLatin1Char('.'));
+    return logFileName.left(dot + 1) + QStringLiteral("csv");
+}
+
+QString csvField(const QVariant& value)
+{
+    switch (value.typeId()) {
+    case QMetaType::UnknownType: return QString();
+    case QMetaType::QString: return QLatin1Char('"') + value.toString() + QLatin1Char('"');
+    case QMetaType::QDateTime: {
+        const QDateTime when = value.toDateTime();
+        const QString format = when.time() == QTime(0, 0) ? QStringLiteral("yyyy-MM-dd") : QStringLiteral("yyyy-MM-dd HH:mm:ss");
+        return QLatin1Char('#') + when.toString(format) + QLatin1Char('#');
+    }
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong: return QString::number(value.toLongLong());
+    default: return value.toString();
+    }
+}
+
+QString csvRecord(const QVariantList& fields)
+{
+    QStringList parts;
+    parts.reserve(fields.size());
+    for (const QVariant& field : fields)
+        parts << csvField(field);
+    return parts.join(QLatin1Char(',')) + QStringLiteral("\r\n");
+}
+
+QString csvHeaderRecord()
+{
+    return csvRecord({QStringLiteral("File Name"), QStringLiteral("File Path"), QStringLiteral("URL"),
+                      QStringLiteral("Start Time"), QStringLiteral("Complete Time"), QStringLiteral("Download Time"),
+                      QStringLiteral("File Size Bytes")});
+}
+
+void appendCsvRow(const Settings& settings, ErrorReporter& errors, const CsvRow& row)
+{
+    ErrorScope scope(errors, QStringLiteral("WriteCSV."));
+    const QString csvName = csvFileNameFor(settings.activityLogFile);
+    const QString fileName = fileNameOf(row.url);
+    QFile file(csvName);
+
+    if (!scope.step([&] {
+            errno = 0;
+            if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+                throw fileOpenError(errno, csvName, true);
+        }))
+        return;
+    scope.step([&] {
+        if (!file.isOpen())
+            throw RuntimeError::of(ErrBadFileName, csvName);
+        const QString record = csvRecord({fileName, settings.outputFolder + QDir::separator() + fileName, row.url,
+                                          row.start, row.complete, row.downloadTime, row.size});
+        errno = 0;
+        if (file.write(record.toUtf8()) < 0 || !file.flush())
+            throw fileWriteError(errno, csvName);
+    });
+}
+
+}  // namespace pm

@@ -1,0 +1,215 @@
+#include "core/downloadtask.h"
+
+#include "core/activitylog.h"
+#include "core/atomicfile.h"
+#include "core/errorreporter.h"
+#include "core/settings.h"
+#include "core/textutil.h"
+#include "core/transfer.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTimer>
+
+#include <cerrno>
+#include <climits>
+
+namespace pm {
+
+namespace {
+const QString kRoutine = QStringLiteral("SaveToFile.");
+
+// ".pullmark-" and 16 hex digits, then ".part": nothing a user names a file.
+QString newTemporaryName()
+{
+    return QStringLiteral(".pullmark-%1.part").arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
+}
+}  // namespace
+
+bool DownloadTask::isTemporaryFileName(const QString& name)
+{
+    static const QRegularExpression pattern(QStringLiteral("^\\.pullmark-[0-9a-f]{16}\\.part$"));
+    return pattern.match(name).hasMatch();
+}
+
+void DownloadTask::removeLeftoverTemporaries(const QString& folder)
+{
+    QDir dir(folder);
+    const QStringList candidates =
+        dir.entryList({QStringLiteral(".pullmark-*.part")}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : candidates) {
+        if (isTemporaryFileName(name))
+            dir.remove(name);
+    }
+}
+
+QString renamedTarget(const QString& target)
+{
+    if (!QFileInfo::exists(target))
+        return target;
+    const qsizetype nameStart = target.lastIndexOf(QDir::separator()) + 1;
+    qsizetype dot = target.lastIndexOf(QLatin1Char('.'));
+    if (dot < nameStart)
+        dot = target.size();  // no "." in the name: number at the end
+    const QString head = target.left(dot);
+    const QString tail = target.mid(dot);
+    for (qint64 counter = 0; counter <= INT_MAX; ++counter) {
+        const QString candidate = head + QString::number(counter) + tail;
+        if (!QFileInfo::exists(candidate))
+            return candidate;
+    }
+    throw RuntimeError::of(ErrFileExists, target);
+}
+
+bool usableFileName(const QString& name)
+{
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return false;
+    if (name.contains(QLatin1Char('/')) || name.contains(QChar(0)))
+        return false;
+    return QFile::encodeName(name).size() <= NAME_MAX;
+}
+
+DownloadTask::DownloadTask(const Settings& settings, ActivityLog& log, ErrorReporter& errors,
+                           QNetworkAccessManager* network, std::function<bool()> stopRequested, QObject* parent)
+    : QObject(parent),
+      m_settings(settings),
+      m_log(log),
+      m_errors(errors),
+      m_transfer(new Transfer(network, this)),
+      m_stopRequested(std::move(stopRequested))
+{
+    connect(m_transfer, &Transfer::finished, this, [this] {
+        if (m_busy)
+            afterFetch();
+    });
+}
+
+DownloadTask::~DownloadTask()
+{
+    discardTemporary();
+}
+
+void DownloadTask::logProgress(const QString& text)
+{
+    if (m_settings.logDownloads)
+        m_log.write(text);
+}
+
+void DownloadTask::start(const QString& url)
+{
+    Q_ASSERT(!m_busy);
+    m_busy = true;
+    m_url = url;
+    m_size = QVariant();
+    discardTemporary();
+
+    logProgress(QStringLiteral("Starting: ") + url);
+    const QString folder = m_settings.outputFolder;
+    const QString name = fileNameOf(url);
+    m_target = folder + QDir::separator() + name;
+    logProgress(QStringLiteral("Saving downloaded file to ") + m_target);
+
+    if (!usableFileName(name))
+        return failBeforeFetch(RuntimeError::of(ErrBadFileName, m_target));
+    m_temporary = std::make_unique<QFile>(folder + QDir::separator() + newTemporaryName());
+    errno = 0;
+    if (!m_temporary->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
+        const int savedErrno = errno;
+        m_temporary.reset();
+        return failBeforeFetch(fileOpenError(savedErrno, m_target, true));
+    }
+    m_transfer->fetch(url, m_temporary.get());
+}
+
+void DownloadTask::cancel()
+{
+    m_transfer->cancel();
+}
+
+void DownloadTask::failBeforeFetch(const RuntimeError& error)
+{
+    // finished() never comes from inside start().
+    QTimer::singleShot(0, this, [this, error] { fail(error); });
+}
+
+void DownloadTask::fail(const RuntimeError& error)
+{
+    const bool aborted = m_errors.report(error, kRoutine);
+    if (aborted || m_stopRequested())
+        finish(DownloadOutcome::Stopped);
+    else
+        finish(DownloadOutcome::Failed, error.plainReason());
+}
+
+void DownloadTask::afterFetch()
+{
+    if (m_stopRequested())  // a stop is no error, whatever the fetch did
+        return finish(DownloadOutcome::Stopped);
+    if (m_transfer->sinkFailed())
+        return fail(fileWriteError(m_transfer->sinkErrno(), m_target));
+    if (m_transfer->failed())
+        return fail(m_transfer->error());
+
+    const QString length = m_transfer->headerText("content-length");
+    if (length.isEmpty())
+        m_size = m_transfer->bytesReceived();
+    else
+        m_size = length;
+
+    if (m_settings.duplicateRule() == DuplicateRule::Rename) {
+        try {
+            m_target = renamedTarget(m_target);
+        } catch (const RuntimeError& error) {
+            return fail(error);
+        }
+    }
+
+    // The size rule: strictly below the limit is not saved. A size that is
+    // no number is reported, and the file is saved.
+    if (m_settings.skipSmallFiles) {
+        bool isNumber = true;
+        const double bytes = m_size.typeId() == QMetaType::QString ? m_size.toString().trimmed().toDouble(&isNumber)
+                                                                    : m_size.toDouble();
+        if (!isNumber) {
+            if (m_errors.report(RuntimeError::of(ErrTypeMismatch, m_size.toString()), kRoutine) || m_stopRequested())
+                return finish(DownloadOutcome::Stopped);
+        } else if (bytes < double(m_settings.minimumSizeKB * 1024.0f)) {
+            logProgress(QStringLiteral("Completed: ") + m_url);
+            logProgress(QStringLiteral("Not saved as it didn't meet size criteria"));
+            return finish(DownloadOutcome::TooSmall);
+        }
+    }
+
+    // The complete body replaces the target in one rename.
+    const QString temporaryName = m_temporary->fileName();
+    errno = 0;
+    m_temporary->close();
+    if (m_temporary->error() != QFileDevice::NoError)
+        return fail(fileWriteError(errno, m_target));
+    if (!renameOver(temporaryName, m_target))
+        return fail(fileWriteError(errno, m_target));
+    m_temporary.reset();
+    logProgress(QStringLiteral("Completed: ") + m_url);
+    finish(DownloadOutcome::Saved);
+}
+
+void DownloadTask::discardTemporary()
+{
+    if (m_temporary) {
+        m_temporary->close();
+        m_temporary->remove();
+        m_temporary.reset();
+    }
+}
+
+void DownloadTask::finish(DownloadOutcome::Kind kind, const QString& failureReason)
+{
+    discardTemporary();
+    m_busy = false;
+    emit finished({kind, kind == DownloadOutcome::Stopped ? QVariant() : m_size, failureReason});
+}
+
+}  // namespace pm

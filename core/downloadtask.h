@@ -1,0 +1,96 @@
+#pragma once
+// Downloading one queue entry: fetch its URL, work out its size, choose the
+// target in the output folder (the "Rename" numbering, the size rule) and
+// save it. The body streams into a temporary file in the output folder; only
+// a complete, accepted item is renamed over its target, so no partial file
+// ever carries a real name. Errors are reported under "SaveToFile.".
+
+#include "core/errors.h"
+
+#include <QFile>
+#include <QObject>
+#include <QString>
+#include <QVariant>
+
+#include <functional>
+#include <memory>
+
+class QNetworkAccessManager;
+
+namespace pm {
+
+class ActivityLog;
+class ErrorReporter;
+class Settings;
+class Transfer;
+
+// The target's free name under the "Rename" rule: the target itself if free,
+// else the counter put before the last "." of the target's file name (a.jpg:
+// a0.jpg, a1.jpg, ...); a name without "." takes the counter at its end.
+QString renamedTarget(const QString& target);
+
+// Whether `name` can be a file directly inside a folder: not empty, not "."
+// or "..", no separator, not longer than the file system allows.
+bool usableFileName(const QString& name);
+
+// How one entry's download ended.
+struct DownloadOutcome {
+    enum Kind {
+        Saved,
+        TooSmall,  // fetched, but not saved under the size rule
+        Stopped,   // the session is stopping; nothing was saved
+        Failed,
+    };
+    Kind kind = Stopped;
+    // The Content-Length text, the received byte count when the response had
+    // none, or invalid when the download ended before the size was known.
+    QVariant size;
+    QString failureReason;  // Failed: what went wrong, in plain words
+};
+
+class DownloadTask : public QObject {
+    Q_OBJECT
+public:
+    // `stopRequested` tells whether the session is stopping.
+    DownloadTask(const Settings& settings, ActivityLog& log, ErrorReporter& errors, QNetworkAccessManager* network,
+                 std::function<bool()> stopRequested, QObject* parent = nullptr);
+    ~DownloadTask() override;
+
+    // Downloads `url`; finished() follows from the event loop.
+    void start(const QString& url);
+    bool busy() const { return m_busy; }
+    // Ends the running fetch; finished() reports it as stopped.
+    void cancel();
+    Transfer* transfer() const { return m_transfer; }
+
+    // Whether `name` is one of the temporary files this class creates.
+    static bool isTemporaryFileName(const QString& name);
+    // Removes the temporary files a killed earlier run left in `folder`,
+    // and nothing else.
+    static void removeLeftoverTemporaries(const QString& folder);
+
+signals:
+    void finished(const DownloadOutcome& outcome);
+
+private:
+    void afterFetch();
+    void failBeforeFetch(const RuntimeError& error);
+    // Reports `error`; the entry ends as failed, or as stopped after an abort.
+    void fail(const RuntimeError& error);
+    void finish(DownloadOutcome::Kind kind, const QString& failureReason = QString());
+    void discardTemporary();
+    void logProgress(const QString& text);
+
+    const Settings& m_settings;
+    ActivityLog& m_log;
+    ErrorReporter& m_errors;
+    Transfer* m_transfer;
+    std::function<bool()> m_stopRequested;
+    std::unique_ptr<QFile> m_temporary;
+    QString m_url;
+    QString m_target;
+    QVariant m_size;
+    bool m_busy = false;
+};
+
+}  // namespace pm

@@ -1,0 +1,67 @@
+#pragma once
+// The record of everything the user configures, with the few program-wide
+// values that go with it. The program creates one (in AppContext) and passes
+// it to whoever needs it; tests create their own.
+
+#include <QString>
+
+namespace pm {
+
+// What an error report does after logging the error.
+enum class ErrorMode {
+    CarryOn,  // "Resume", and any text the program does not know
+    Abort,    // "Abort": the running step and the work session stop
+    Prompt,   // "Prompt": the user is asked whether to abort
+};
+
+// What a download does when a file of its name exists in the output folder.
+enum class DuplicateRule {
+    Overwrite,  // "Overwrite", an empty rule, and any text the program does not know
+    Rename,     // "Rename": the new file is numbered (a0.jpg, a1.jpg, ...)
+    Skip,       // "Skip": the entry is not fetched
+};
+
+// The page shown at start-up.
+enum class StartPage {
+    Home,         // "home" in any case: the start page shipped with the program
+    LastVisited,  // "last" in any case: the newest address of the history
+    None,         // any other text: nothing is loaded
+};
+
+inline constexpr const char* kDefaultExtensions = "wmv mpg jpg gif mpeg";
+
+class Settings {
+public:
+    QString outputFolder;
+    QString activityLogFile;         // folder and file name
+    QString extensions;              // blank-separated, searched as one text
+    bool logDownloads = false;       // progress lines of each download in the activity log
+    bool logCsv = false;             // one CSV row per downloaded file
+    bool scanLinks = false;
+    bool scanImages = false;
+    bool historyEnabled = true;
+    bool askBeforeCreatingFolders = false;
+    bool skipSmallFiles = false;
+    float minimumSizeKB = 0;         // files smaller than this are not saved when skipSmallFiles is on
+    bool legalNoticeAccepted = false;
+
+    // The modes are kept as the configuration file spells them, so that a
+    // file is written back exactly as it was read; the program acts on the
+    // enum each text stands for.
+    ErrorMode errorMode() const;
+    DuplicateRule duplicateRule() const;
+    StartPage startPage() const;
+    void setErrorMode(ErrorMode mode);
+    void setDuplicateRule(DuplicateRule rule);
+    void setStartPage(StartPage page);
+
+    QString errorModeText;       // "Resume", "Abort", "Prompt"; exact
+    QString duplicateRuleText;   // "Overwrite", "Rename", "Skip"; exact
+    QString startPageText;       // "home" or "last", any case
+
+    // Not stored in the configuration file.
+    QString programFolder;       // the executable's folder
+    QString configurationFile;   // the configuration file in use
+};
+
+}  // namespace pm

@@ -1,0 +1,45 @@
+#pragma once
+// The embedded web browser: a QWebEngineView with the start page as its
+// home, and the two events the main window acts on.
+
+#include <QUrl>
+#include <QWebEngineView>
+
+class QWebEngineProfile;
+
+namespace pm {
+
+class BrowserView : public QWebEngineView {
+    Q_OBJECT
+public:
+    // `profile` must outlive the view; tests pass an off-the-record one.
+    BrowserView(QWebEngineProfile* profile, QWidget* parent = nullptr);
+    ~BrowserView() override;
+
+    // The start page shipped with the program, which Home opens unless
+    // another home is set.
+    static QUrl startPageUrl();
+    void setHomeUrl(const QUrl& url) { m_homeUrl = url; }
+    QUrl homeUrl() const { return m_homeUrl; }
+
+    // Loads what the user typed: a full address, a host name or a file path.
+    void navigate(const QString& address);
+    void goHome() { load(m_homeUrl); }
+    bool isBusy() const;
+
+    // How many loads have started; a result read from the page belongs to the
+    // load with this number.
+    int loadGeneration() const { return m_loadGeneration; }
+
+signals:
+    // A load of the page ended: finished, failed or stopped.
+    void loadEnded();
+    // The page's address changed after a committed navigation.
+    void addressCommitted();
+
+private:
+    QUrl m_homeUrl = startPageUrl();
+    int m_loadGeneration = 0;
+};
+
+}  // namespace pm

@@ -1,0 +1,637 @@
+#include "gui/mainwindow.h"
+
+#include "core/appcontext.h"
+#include "core/errorscope.h"
+#include "core/pathcheck.h"
+#include "core/scraper.h"
+#include "core/textutil.h"
+#include "core/userinteraction.h"
+#include "gui/aboutdialog.h"
+#include "gui/browserview.h"
+#include "gui/historydialog.h"
+#include "gui/optionsdialog.h"
+#include "gui/workqueuewindow.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStringListModel>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
+
+#include <algorithm>
+
+namespace pm {
+
+const char* const MainWindow::kUserGuideUrl = "https://pullmark.example.org/Pullmark11UG.php";
+
+QString legalNoticeText()
+{
+    return QStringLiteral(
+        "Pullmark copies files from web sites to your computer, and you use it at your own risk.  "
+        "Respect the rights of the owners of the content you download: fetch and keep only what they allow "
+        "you to copy.");
+}
+
+MainWindow::MainWindow(AppContext& context, QWebEngineProfile* profile, QWidget* parent)
+    : QMainWindow(parent), m_context(context), m_profile(profile), m_runModal([](QDialog& dialog) { dialog.exec(); })
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral(PULLMARK_TITLE));
+    createControls();
+    createMenus();
+    m_options = new OptionsDialog(m_context, this);
+    m_history = new HistoryDialog(m_context.history, this);
+    resize(960, 720);
+}
+
+MainWindow::~MainWindow()
+{
+    // The browser goes first, while this window is still whole: destroying
+    // its page runs pending page-script callbacks, and its signals must not
+    // reach a half-destroyed window.
+    disconnect(m_browser, nullptr, this, nullptr);
+    disconnect(m_browser->page(), nullptr, this, nullptr);
+    delete m_browser;
+    m_browser = nullptr;
+    delete m_queueWindow;
+}
+
+void MainWindow::createControls()
+{
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(client);
+    auto makeButton = [client](const char* name, const QString& caption) {
+        auto* button = new QPushButton(caption, client);
+        button->setObjectName(QLatin1String(name));
+        return button;
+    };
+
+    QPushButton* back = makeButton("cmdBack", tr("&Back"));
+    QPushButton* forward = makeButton("cmdForward", tr("&Forward"));
+    QPushButton* home = makeButton("cmdHome", tr("&Home"));
+    QPushButton* refresh = makeButton("cmdRefresh", tr("&Refresh"));
+    QPushButton* stop = makeButton("cmdStop", tr("S&top"));
+
+    auto* addressLabel = new QLabel(tr("&URL:"), client);
+    addressLabel->setObjectName(QStringLiteral("lblURL"));
+    m_addressBox = new QComboBox(client);
+    m_addressBox->setObjectName(QStringLiteral("cmbURL"));
+    m_addressBox->setEditable(true);
+    m_addressBox->setInsertPolicy(QComboBox::NoInsert);
+    m_addressBox->setMaxVisibleItems(20);
+    m_addressBox->setModel(m_context.history.model());
+    m_addressBox->setEditText(QString());
+    m_addressBox->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    addressLabel->setBuddy(m_addressBox);
+    QPushButton* go = makeButton("cmdGo", tr("&Go"));
+
+    m_browser = new BrowserView(m_profile, client);
+    m_browser->setObjectName(QStringLiteral("WebBrowser1"));
+    m_browser->setAccessibleName(tr("Web page"));
+
+    m_status = new QLabel(tr("Currently Selected"), client);
+    m_status->setObjectName(QStringLiteral("lblStatus"));
+
+    m_foundModel = new QStringListModel(this);
+    m_foundList = new QListView(client);
+    m_foundList->setObjectName(QStringLiteral("lstUrl"));
+    m_foundList->setAccessibleName(tr("Found files"));
+    m_foundList->setModel(m_foundModel);
+    m_foundList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_foundList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_foundList->setUniformItemSizes(true);
+    QPushButton* selectAll = makeButton("cmdSelAll", tr("Select &All"));
+    QPushButton* selectNone = makeButton("cmdSelNone", tr("Select &None"));
+    m_addButton = makeButton("cmdAdd", tr("A&dd to Queue"));
+    QPushButton* showQueue = makeButton("cmdShowQue", tr("Show &Queue..."));
+
+    auto* navigation = new QHBoxLayout;
+    for (QPushButton* button : {back, forward, home, refresh, stop})
+        navigation->addWidget(button);
+    navigation->addStretch();
+    auto* addressRow = new QHBoxLayout;
+    addressRow->addWidget(addressLabel);
+    addressRow->addWidget(m_addressBox, 1);
+    addressRow->addWidget(go);
+    auto* selectButtons = new QVBoxLayout;
+    selectButtons->addWidget(selectAll);
+    selectButtons->addWidget(selectNone);
+    selectButtons->addStretch();
+    auto* foundRow = new QHBoxLayout;
+    foundRow->addWidget(m_foundList, 1);
+    foundRow->addLayout(selectButtons);
+    auto* queueButtons = new QHBoxLayout;
+    queueButtons->addStretch();
+    queueButtons->addWidget(m_addButton);
+    queueButtons->addWidget(showQueue);
+    auto* layout = new QVBoxLayout(client);
+    layout->addLayout(navigation);
+    layout->addLayout(addressRow);
+    layout->addWidget(m_browser, 4);
+    layout->addWidget(m_status);
+    layout->addLayout(foundRow, 1);
+    layout->addLayout(queueButtons);
+    m_foundList->setMinimumHeight(fontMetrics().height() * 4);
+
+    const QList<QWidget*> tabOrder = {go, m_addressBox, m_foundList, selectNone, selectAll, showQueue, home,
+                                      refresh, back, forward, stop, m_addButton, m_browser};
+    for (qsizetype i = 1; i < tabOrder.size(); ++i)
+        QWidget::setTabOrder(tabOrder[i - 1], tabOrder[i]);
+
+    m_busyTimer = new QTimer(this);
+    m_busyTimer->setInterval(100);
+
+    connect(go, &QPushButton::clicked, this, &MainWindow::navigateToAddress);
+    connect(m_addressBox, &QComboBox::activated, this, &MainWindow::navigateToAddress);
+    connect(home, &QPushButton::clicked, this, &MainWindow::goHome);
+    connect(refresh, &QPushButton::clicked, this, &MainWindow::reloadPage);
+    connect(back, &QPushButton::clicked, this, &MainWindow::goBack);
+    connect(forward, &QPushButton::clicked, this, &MainWindow::goForward);
+    connect(stop, &QPushButton::clicked, this, &MainWindow::stopLoading);
+    connect(m_addButton, &QPushButton::clicked, this, &MainWindow::addSelectionToQueue);
+    connect(showQueue, &QPushButton::clicked, this, &MainWindow::showQueue);
+    connect(selectAll, &QPushButton::clicked, this, &MainWindow::selectAllFound);
+    connect(selectNone, &QPushButton::clicked, this, &MainWindow::selectNoFound);
+    connect(m_busyTimer, &QTimer::timeout, this, &MainWindow::tickBusyIndicator);
+    connect(m_browser, &BrowserView::addressCommitted, this, &MainWindow::recordVisit);
+    connect(m_browser, &BrowserView::loadEnded, this, &MainWindow::scanPage);
+    // A reload or a Go to the address on display is a visit too, though the
+    // address does not change.
+    connect(m_browser, &BrowserView::loadEnded, this, &MainWindow::recordVisit);
+    // A title can arrive after the load has ended; show it once the busy
+    // indicator has stopped.
+    connect(m_browser, &QWebEngineView::titleChanged, this, [this] {
+        if (!m_busyTimer->isActive())
+            setWindowTitle(m_browser->title());
+    });
+    connect(m_foundList->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (!m_selectingInBulk)
+            updateSelectionStatus();
+    });
+    // Deleting history entries is no choice of an address: the box's text stays.
+    QStringListModel* history = m_context.history.model();
+    auto keepText = [this] {
+        const QString text = m_addressBox->currentText();
+        QTimer::singleShot(0, m_addressBox, [this, text] { m_addressBox->setEditText(text); });
+    };
+    connect(history, &QAbstractItemModel::rowsAboutToBeRemoved, this, keepText);
+    connect(history, &QAbstractItemModel::modelAboutToBeReset, this, keepText);
+    m_addressBox->installEventFilter(this);
+    m_addressBox->lineEdit()->installEventFilter(this);
+}
+
+void MainWindow::createMenus()
+{
+    auto action = [this](QMenu* menu, const char* name, const QString& caption, const QKeySequence& shortcut = {}) {
+        QAction* item = menu->addAction(caption);
+        item->setObjectName(QLatin1String(name));
+        if (!shortcut.isEmpty())
+            item->setShortcut(shortcut);
+        return item;
+    };
+
+    QMenu* file = menuBar()->addMenu(tr("&File"));
+    file->setObjectName(QStringLiteral("mnuFile"));
+    QAction* open = action(file, "mnuOpen", tr("&Open Configuration file ..."), QKeySequence::Open);
+    QAction* save = action(file, "mnuSave", tr("&Save Configuration file as ..."), QKeySequence::Save);
+    file->addSeparator()->setObjectName(QStringLiteral("mnuSeparator1"));
+    QAction* quit = action(file, "mnuQuit", tr("&Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+    QMenu* edit = menuBar()->addMenu(tr("&Edit"));
+    edit->setObjectName(QStringLiteral("mnuEdit"));
+    m_copyAction = action(edit, "mnuCopy", tr("&Copy"), QKeySequence::Copy);
+    m_pasteAction = action(edit, "mnuPaste", tr("&Paste"), QKeySequence::Paste);
+
+    QMenu* tools = menuBar()->addMenu(tr("&Tools"));
+    tools->setObjectName(QStringLiteral("mnuOther"));
+    QAction* options = action(tools, "mnuOptions", tr("&Options ..."));
+    QAction* history = action(tools, "mnuHistory", tr("&History ..."));
+    tools->addSeparator()->setObjectName(QStringLiteral("mnuSeparator2"));
+    QAction* help = action(tools, "mnuHelp", tr("H&elp"), QKeySequence::HelpContents);
+    QAction* about = action(tools, "mnuAbout", tr("&About Pullmark..."));
+
+    connect(open, &QAction::triggered, this, &MainWindow::openConfiguration);
+    connect(save, &QAction::triggered, this, &MainWindow::saveConfigurationAs);
+    connect(quit, &QAction::triggered, this, &QWidget::close);
+    connect(m_copyAction, &QAction::triggered, this, &MainWindow::copyAddress);
+    connect(m_pasteAction, &QAction::triggered, this, &MainWindow::pasteAddress);
+    connect(options, &QAction::triggered, this, &MainWindow::showOptions);
+    connect(history, &QAction::triggered, this, &MainWindow::showHistory);
+    connect(help, &QAction::triggered, this, &MainWindow::showUserGuide);
+    connect(about, &QAction::triggered, this, &MainWindow::showAbout);
+}
+
+bool MainWindow::start()
+{
+    Settings& settings = m_context.settings;
+    loadConfiguration(settings.configurationFile);
+
+    if (!settings.legalNoticeAccepted) {
+        if (!m_context.ui.askYesNo(tr("Legal Notice"), legalNoticeText(), MessageIcon::Critical))
+            return false;
+        settings.legalNoticeAccepted = true;
+    }
+
+    m_busyTimer->start();
+    switch (settings.startPage()) {
+    case StartPage::Home: m_browser->goHome(); break;
+    case StartPage::LastVisited: m_browser->navigate(m_context.history.entries().value(0)); break;
+    case StartPage::None: break;
+    }
+    m_status->clear();
+    m_addButton->setEnabled(false);
+    setEditActionsEnabled(false);
+    m_started = true;
+    return true;
+}
+
+void MainWindow::runModal(QDialog& dialog)
+{
+    m_runModal(dialog);
+}
+
+void MainWindow::loadConfiguration(const QString& fileName)
+{
+    if (m_context.loadConfiguration(fileName))
+        checkPathsAfterLoad();
+}
+
+void MainWindow::checkPathsAfterLoad()
+{
+    const PathDecline declined =
+        checkPaths(pathCheckInputFrom(m_context.settings), m_context.errors, m_context.ui);
+    if (declined == PathDecline::None)
+        return;
+    // The user declined to create a folder: the Options dialog opens on the
+    // page of that folder, so it can be chosen anew.
+    m_options->loadFromSettings();
+    m_options->showPage(declined == PathDecline::LogFolder ? OptionsDialog::Logging : OptionsDialog::Output);
+    if (!m_options->isVisible())
+        runModal(*m_options);
+}
+
+WorkQueueWindow* MainWindow::workQueueWindow()
+{
+    if (!m_queueWindow) {
+        m_queueWindow = new WorkQueueWindow(m_context);
+        // The queue window may stay open after this one has closed, while a
+        // session goes on; whatever changed meanwhile is saved when it closes.
+        connect(m_queueWindow, &WorkQueueWindow::closed, this, [this] {
+            if (m_shutDown)
+                m_context.saveConfiguration(m_context.settings.configurationFile);
+        });
+    }
+    return m_queueWindow;
+}
+
+void MainWindow::addSelectionToQueue()
+{
+    m_context.queue.addNew(selectedFoundUrls());
+}
+
+void MainWindow::showQueue()
+{
+    WorkQueueWindow* window = workQueueWindow();
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void MainWindow::closeForSystem()
+{
+    m_closingForSystem = true;
+    close();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    // The close is never refused: save first, then close the other windows.
+    if (!m_shutDown) {
+        m_shutDown = true;
+        m_context.saveConfiguration(m_context.settings.configurationFile);
+        m_history->close();
+        m_options->close();
+        if (m_queueWindow) {
+            if (m_closingForSystem)
+                m_queueWindow->closeForSystem();
+            else
+                m_queueWindow->close();
+        }
+    }
+    event->accept();
+}
+
+void MainWindow::openConfiguration()
+{
+    const std::optional<QString> chosen = m_context.ui.openFileName(
+        {tr("Open Configuration file"), tr("INI File (*.ini)"), QStringLiteral("ini"),
+         m_context.settings.configurationFile});
+    if (chosen)
+        loadConfiguration(*chosen);
+}
+
+void MainWindow::saveConfigurationAs()
+{
+    const std::optional<QString> chosen = m_context.ui.saveFileName(
+        {tr("Save Configuration file as"), tr("INI File (*.ini)"), QStringLiteral("ini"),
+         m_context.settings.configurationFile});
+    if (chosen)
+        m_context.saveConfiguration(*chosen);
+}
+
+void MainWindow::showOptions()
+{
+    m_options->loadFromSettings();
+    runModal(*m_options);
+}
+
+void MainWindow::showHistory()
+{
+    m_history->reload();
+    runModal(*m_history);
+}
+
+void MainWindow::showAbout()
+{
+    AboutDialog about(m_context.settings.programFolder, m_context.ui, this);
+    runModal(about);
+}
+
+void MainWindow::showUserGuide()
+{
+    m_addressBox->setEditText(QString::fromLatin1(kUserGuideUrl));
+    navigateToAddress();
+}
+
+void MainWindow::tickBusyIndicator()
+{
+    if (m_browser->isBusy()) {
+        setWindowTitle(nextBusyText(windowTitle(), tr("Working"), 5));
+    } else {
+        m_busyTimer->stop();
+        setWindowTitle(m_browser->title());
+    }
+}
+
+void MainWindow::beginNavigation()
+{
+    m_busyTimer->start();
+    m_foundModel->setStringList({});
+    showFoundCount();
+}
+
+void MainWindow::navigateToAddress()
+{
+    beginNavigation();
+    m_browser->navigate(m_addressBox->currentText());
+}
+
+void MainWindow::goHome()
+{
+    beginNavigation();
+    m_browser->goHome();
+}
+
+void MainWindow::reloadPage()
+{
+    beginNavigation();
+    m_browser->reload();
+}
+
+void MainWindow::goBack()
+{
+    m_busyTimer->start();
+    m_browser->back();
+}
+
+void MainWindow::goForward()
+{
+    m_busyTimer->start();
+    m_browser->forward();
+}
+
+void MainWindow::stopLoading()
+{
+    m_busyTimer->stop();
+    m_browser->stop();
+    setWindowTitle(m_browser->title());
+}
+
+void MainWindow::recordVisit()
+{
+    setWindowTitle(m_browser->title());
+    if (!m_context.settings.historyEnabled)
+        return;
+    if (m_context.history.recordVisit(m_browser->url().toString())) {
+        const QSignalBlocker blocker(m_addressBox);
+        m_addressBox->setCurrentIndex(0);
+    }
+}
+
+void MainWindow::setEditActionsEnabled(bool enabled)
+{
+    m_copyAction->setEnabled(enabled);
+    m_pasteAction->setEnabled(enabled);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_addressBox || watched == m_addressBox->lineEdit()) {
+        switch (event->type()) {
+        case QEvent::FocusIn:
+            setEditActionsEnabled(true);
+            break;
+        case QEvent::FocusOut: {
+            // Opening a menu does not take the focus from the address box: the
+            // Edit menu must stay usable for it. Moving between the box and its
+            // line editor is no loss either.
+            QWidget* now = QApplication::focusWidget();
+            if (static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason && now != m_addressBox
+                && !m_addressBox->isAncestorOf(now))
+                setEditActionsEnabled(false);
+            break;
+        }
+        case QEvent::KeyPress: {
+            // Enter goes, once; the box itself would also report a choice of
+            // the history entry that matches the text.
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                navigateToAddress();
+                return true;
+            }
+            break;
+        }
+        case QEvent::ShortcutOverride: {
+            // Ctrl+C and Ctrl+V in the address box are the Edit menu's Copy and
+            // Paste (the whole text), not the line editor's own.
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::Paste))
+                return true;  // left unaccepted, so the menu shortcut runs
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::copyAddress()
+{
+    m_context.ui.setClipboardText(m_addressBox->currentText());
+}
+
+void MainWindow::pasteAddress()
+{
+    m_addressBox->setEditText(m_context.ui.clipboardText());
+}
+
+QStringList MainWindow::selectedFoundUrls() const
+{
+    QModelIndexList rows = m_foundList->selectionModel()->selectedRows();
+    std::sort(rows.begin(), rows.end(), [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    QStringList urls;
+    urls.reserve(rows.size());
+    for (const QModelIndex& index : rows)
+        urls << index.data().toString();
+    return urls;
+}
+
+int MainWindow::selectedFoundCount() const
+{
+    // Counted by ranges: Select All on 100,000 entries is one range.
+    int count = 0;
+    for (const QItemSelectionRange& range : m_foundList->selectionModel()->selection())
+        count += range.height();
+    return count;
+}
+
+void MainWindow::showFoundCount()
+{
+    m_status->setText(tr("Found %1 URL's.").arg(m_foundModel->rowCount()));
+}
+
+void MainWindow::updateSelectionStatus()
+{
+    const int selected = selectedFoundCount();
+    m_status->setText(tr("Found %1 URL's. You've selected %2 items.").arg(m_foundModel->rowCount()).arg(selected));
+    m_addButton->setEnabled(selected > 0);
+}
+
+void MainWindow::selectAllFound()
+{
+    const int rows = m_foundModel->rowCount();
+    if (rows == 0)
+        return;
+    // One range instead of one change per entry; the report then runs once.
+    m_selectingInBulk = true;
+    m_foundList->selectionModel()->select(QItemSelection(m_foundModel->index(0), m_foundModel->index(rows - 1)),
+                                          QItemSelectionModel::Select);
+    m_selectingInBulk = false;
+    updateSelectionStatus();
+}
+
+void MainWindow::selectNoFound()
+{
+    if (m_foundModel->rowCount() > 0) {
+        m_selectingInBulk = true;
+        m_foundList->selectionModel()->clearSelection();
+        m_selectingInBulk = false;
+        updateSelectionStatus();
+    }
+    m_addButton->setEnabled(false);
+}
+
+void MainWindow::scanPage()
+{
+    // Before the first load the browser shows no document of its own (its
+    // empty placeholder page is not one to scan).
+    if (m_browser->url().isEmpty()) {
+        emit scanFinished(false);
+        return;
+    }
+    const Settings& settings = m_context.settings;
+    const int generation = m_browser->loadGeneration();
+    QPointer<MainWindow> self(this);
+    // The result is applied from an event of its own, not inside the browser's
+    // callback: an error question may open a modal box there, and the browser
+    // must go on working while it is open.
+    m_browser->page()->runJavaScript(
+        scrapeScript(settings.scanLinks, settings.scanImages), QWebEngineScript::ApplicationWorld,
+        [self, generation](const QVariant& result) {
+            if (self) {
+                QMetaObject::invokeMethod(
+                    self, [self, generation, result] { if (self) self->applyScan(generation, result); },
+                    Qt::QueuedConnection);
+            }
+        });
+}
+
+void MainWindow::applyScan(int generation, const QVariant& result)
+{
+    // A result read before a newer load started belongs to a page no longer
+    // on display.
+    auto stale = [this, generation] { return generation != m_browser->loadGeneration(); };
+    if (stale()) {
+        emit scanFinished(false);
+        return;
+    }
+
+    ErrorScope scope(m_context.errors, QStringLiteral("DownloadComplete."));
+    const PageScan page = parsePageScan(result);
+    if (!page.hasDocument) {
+        emit scanFinished(false);
+        return;
+    }
+    if (!page.error.isEmpty()) {  // not an HTML document: there is nothing to list
+        scope.report(RuntimeError::of(ErrTypeMismatch, page.error));
+        emit scanFinished(false);
+        return;
+    }
+
+    const Settings& settings = m_context.settings;
+    FoundListBuilder found(settings.extensions);
+    for (const ScannedDocument& doc : page.documents) {
+        if (doc.kind == ScannedDocument::Unreadable) {
+            // The frame is skipped and the scan goes on with the next one.
+            const bool carryOn = scope.report(RuntimeError::of(ErrPermissionDenied, doc.error));
+            if (stale()) {  // a newer page arrived while the question was open
+                emit scanFinished(false);
+                return;
+            }
+            if (!carryOn) {
+                m_foundModel->setStringList(found.urls());
+                emit scanFinished(true);
+                return;
+            }
+            continue;
+        }
+        if (doc.kind == ScannedDocument::Missing)
+            continue;
+        if (settings.scanLinks)
+            found.offerAll(doc.links);
+        if (settings.scanImages)
+            found.offerAll(doc.images);
+    }
+    m_foundModel->setStringList(found.urls());
+
+    m_addressBox->setEditText(page.url);
+    setWindowTitle(m_browser->title());
+    showFoundCount();
+    m_addButton->setEnabled(selectedFoundCount() > 0);
+    emit scanFinished(true);
+}
+
+}  // namespace pm

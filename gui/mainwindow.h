@@ -1,0 +1,136 @@
+#pragma once
+// The main window: the browser, the address box with its history, the found
+// list of the page on display, and the commands that drive the rest of the
+// program (the queue, the configuration file, the Options, History and About
+// windows).
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QStringList>
+
+#include <functional>
+
+class QAction;
+class QComboBox;
+class QDialog;
+class QLabel;
+class QListView;
+class QPushButton;
+class QStringListModel;
+class QTimer;
+class QVariant;
+class QWebEngineProfile;
+
+namespace pm {
+
+class AppContext;
+class BrowserView;
+class HistoryDialog;
+class OptionsDialog;
+class WorkQueueWindow;
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    // The address of the on-line user guide that Help opens.
+    static const char* const kUserGuideUrl;
+
+    MainWindow(AppContext& context, QWebEngineProfile* profile, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Start-up: reads the configuration file, asks for the legal notice on a
+    // first start and opens the start page. Returns false when the user
+    // declined the notice: the program must then end at once, with nothing
+    // saved.
+    bool start();
+    bool started() const { return m_started; }
+
+    // How the program's own windows are shown modally (tests inspect them
+    // instead of blocking). The default runs the dialog's exec().
+    void setModalRunner(std::function<void(QDialog&)> runner) { m_runModal = std::move(runner); }
+
+    // Closing because the system asks (SIGTERM, the desktop session ending):
+    // a running download session stops without a question.
+    void closeForSystem();
+
+    BrowserView* browser() const { return m_browser; }
+    QStringListModel* foundModel() const { return m_foundModel; }
+    QStringList selectedFoundUrls() const;
+    OptionsDialog* optionsDialog() const { return m_options; }
+    // The Work Queue window, created on first use.
+    WorkQueueWindow* workQueueWindow();
+
+public slots:
+    void navigateToAddress();
+    void goHome();
+    void reloadPage();
+    void goBack();
+    void goForward();
+    void stopLoading();
+    void addSelectionToQueue();
+    void showQueue();
+    void selectAllFound();
+    void selectNoFound();
+    void openConfiguration();
+    void saveConfigurationAs();
+    void showOptions();
+    void showHistory();
+    void showAbout();
+    void showUserGuide();
+    void copyAddress();
+    void pasteAddress();
+
+signals:
+    // A scan of the page ended; `applied` is false when it changed nothing
+    // (no document, a document that is not HTML, or a result that belongs to
+    // an earlier load).
+    void scanFinished(bool applied);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createControls();
+    void createMenus();
+    // Reads a configuration file, then makes sure its folders exist.
+    void loadConfiguration(const QString& fileName);
+    void checkPathsAfterLoad();
+    void runModal(QDialog& dialog);
+    // Go, Home and Refresh: the found list empties and the busy indicator runs.
+    void beginNavigation();
+    void tickBusyIndicator();
+    void recordVisit();
+    void scanPage();
+    void applyScan(int generation, const QVariant& result);
+    void updateSelectionStatus();
+    int selectedFoundCount() const;
+    void showFoundCount();
+    void setEditActionsEnabled(bool enabled);
+
+    AppContext& m_context;
+    QWebEngineProfile* m_profile;
+    bool m_started = false;
+    bool m_shutDown = false;
+    bool m_closingForSystem = false;
+    bool m_selectingInBulk = false;  // Select All/None report once, at the end
+    std::function<void(QDialog&)> m_runModal;
+
+    QComboBox* m_addressBox = nullptr;
+    QListView* m_foundList = nullptr;
+    QStringListModel* m_foundModel = nullptr;
+    QLabel* m_status = nullptr;
+    QPushButton* m_addButton = nullptr;
+    BrowserView* m_browser = nullptr;
+    QTimer* m_busyTimer = nullptr;
+    QAction* m_copyAction = nullptr;
+    QAction* m_pasteAction = nullptr;
+    OptionsDialog* m_options = nullptr;
+    HistoryDialog* m_history = nullptr;
+    WorkQueueWindow* m_queueWindow = nullptr;  // no owner: deleted with this window
+};
+
+// The legal notice shown on the first start.
+QString legalNoticeText();
+
+}  // namespace pm

@@ -1,0 +1,121 @@
+#include "gui/optionsdialog.h"
+
+#include "core/appcontext.h"
+#include "core/errorscope.h"
+#include "gui/folderchooser.h"
+#include "gui/optionspages.h"
+
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QShortcut>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace pm {
+
+OptionsDialog::OptionsDialog(AppContext& context, QWidget* parent)
+    : QDialog(parent),
+      m_context(context),
+      m_tabs(new QTabWidget(this)),
+      m_outputPage(new OutputPage(context.errors, context.ui)),
+      m_loggingPage(new LoggingPage(context.errors, context.ui)),
+      m_otherPage(new OtherPage)
+{
+    setObjectName(QStringLiteral("frmOptions"));
+    setWindowTitle(tr("Options"));
+    m_tabs->setObjectName(QStringLiteral("tbsOptions"));
+    m_tabs->addTab(m_outputPage, tr("Output"));
+    m_tabs->setTabToolTip(Output, tr("Set Options for File Output path"));
+    m_tabs->addTab(m_loggingPage, tr("Logging"));
+    m_tabs->setTabToolTip(Logging, tr("Set Options for log file"));
+    m_tabs->addTab(m_otherPage, tr("Other"));
+    m_tabs->setTabToolTip(Other, tr("Set other Options"));
+
+    auto* buttons = new QDialogButtonBox(this);
+    QPushButton* ok = buttons->addButton(QDialogButtonBox::Ok);
+    QPushButton* cancel = buttons->addButton(QDialogButtonBox::Cancel);
+    QPushButton* applyButton = buttons->addButton(QDialogButtonBox::Apply);
+    ok->setObjectName(QStringLiteral("cmdOK"));
+    cancel->setObjectName(QStringLiteral("cmdCancel"));
+    applyButton->setObjectName(QStringLiteral("cmdApply"));
+    for (QPushButton* button : {ok, cancel, applyButton})
+        button->setAutoDefault(false);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_tabs, 1);
+    layout->addWidget(buttons);
+
+    connect(ok, &QPushButton::clicked, this, &OptionsDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &OptionsDialog::reject);
+    connect(applyButton, &QPushButton::clicked, this, &OptionsDialog::apply);
+    // Ctrl+Tab anywhere in the dialog goes to the next page, round.
+    auto* nextPage = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Tab), this);
+    connect(nextPage, &QShortcut::activated, this,
+            [this] { m_tabs->setCurrentIndex((m_tabs->currentIndex() + 1) % m_tabs->count()); });
+    for (FolderChooser* chooser : {m_outputPage->folder(), m_loggingPage->folder()})
+        connect(chooser, &FolderChooser::pathBoxLeft, this, [this, chooser] { pathBoxLeft(chooser); });
+}
+
+void OptionsDialog::loadFromSettings()
+{
+    const Settings& settings = m_context.settings;
+    ErrorScope scope(m_context.errors, QStringLiteral("frmoptions.Form_Load."));
+    m_loggingPage->load(settings, scope);
+    m_outputPage->load(settings);
+    m_otherPage->load(settings);
+    showPage(Output);
+}
+
+void OptionsDialog::showPage(Page page)
+{
+    m_tabs->setCurrentIndex(page);
+}
+
+OptionsDialog::Page OptionsDialog::currentPage() const
+{
+    return Page(m_tabs->currentIndex());
+}
+
+PathCheckInput OptionsDialog::pathCheckInput() const
+{
+    return {m_outputPage->folder()->path(), m_loggingPage->folder()->path(), m_loggingPage->logFileName(),
+            m_otherPage->askBeforeCreating(), m_loggingPage->csvWanted()};
+}
+
+bool OptionsDialog::checkPaths()
+{
+    const PathDecline declined = pm::checkPaths(pathCheckInput(), m_context.errors, m_context.ui);
+    if (declined == PathDecline::None)
+        return true;
+    showPage(declined == PathDecline::LogFolder ? Logging : Output);
+    return false;
+}
+
+void OptionsDialog::pathBoxLeft(QWidget* chooser)
+{
+    if (m_checkingPaths)
+        return;  // a question box of the check itself took the focus
+    m_checkingPaths = true;
+    checkPaths();
+    // A folder that still does not exist leaves the list where it was.
+    static_cast<FolderChooser*>(chooser)->showBoxFolder();
+    m_checkingPaths = false;
+}
+
+bool OptionsDialog::apply()
+{
+    if (!checkPaths())
+        return false;
+    ErrorScope scope(m_context.errors, QStringLiteral("cmdApplyClick."));
+    Settings& settings = m_context.settings;
+    m_outputPage->save(settings, scope) && m_loggingPage->save(settings, scope) && m_otherPage->save(settings, scope);
+    return true;
+}
+
+void OptionsDialog::accept()
+{
+    if (apply())
+        QDialog::accept();
+}
+
+}  // namespace pm

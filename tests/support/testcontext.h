@@ -1,0 +1,42 @@
+#pragma once
+// The program's shared objects over a temporary program folder, with a
+// scripted user and the activity log inside the folder; and reading files
+// back.
+
+#include "core/appcontext.h"
+#include "tests/support/scriptedinteraction.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace pm::test {
+
+class TestContext {
+public:
+    TestContext();
+
+    QString path(const QString& name) const { return dir.path() + QDir::separator() + name; }
+    // The text after the tab of each line of the activity log.
+    QStringList logMessages() const;
+    // Lines of the activity log that report an error.
+    QStringList errorLines() const;
+    // The rows of the CSV log beside the activity log.
+    QStringList csvRows() const;
+
+    QTemporaryDir dir;
+    ScriptedInteraction ui;
+    AppContext app{ui};
+    Settings& settings = app.settings;
+};
+
+QByteArray readAll(const QString& fileName);
+void writeFile(const QString& fileName, const QByteArray& bytes);
+// The lines of a CR LF text (without the line ends; no empty last entry).
+QStringList crlfLines(const QByteArray& bytes);
+// Every file in `folder`, hidden ones included, sorted.
+QStringList folderFiles(const QString& folder);
+
+}  // namespace pm::test

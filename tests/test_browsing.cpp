@@ -1,0 +1,325 @@
+// Browsing in the main window: Go and the address history, the navigation
+// buttons, the found list's rules on real pages (frames, duplicates, page
+// scripts, other origins, documents that are not HTML, stale results), the
+// selection report, and Copy/Paste of the address.
+#include "core/addresshistory.h"
+#include "gui/browserview.h"
+#include "tests/support/testserver.h"
+#include "tests/support/webtest.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QStringListModel>
+#include <QWebEnginePage>
+#include <QtTest>
+
+using namespace pm;
+using namespace pm::test;
+
+
+class TestBrowsing : public QObject {
+    Q_OBJECT
+private:
+    TestProfile* m_web = nullptr;
+    TestServer m_server;
+    TestServer m_otherOrigin;
+
+    QString url(const QString& path) const { return m_server.url(path); }
+    QStringList urls(const QStringList& paths) const
+    {
+        QStringList list;
+        for (const QString& p : paths)
+            list << url(p);
+        return list;
+    }
+    void click(TestWindow& t, const char* button) { t.child<QPushButton>(button)->click(); }
+
+private slots:
+    void initTestCase()
+    {
+        m_web = new TestProfile;
+        for (const char* name : {"a", "b", "c"})
+            m_server.addPage(QStringLiteral("/%1.html").arg(name), QStringLiteral("<html><head><title>Page %1</title></head></html>")
+                                                                    .arg(QString(name).toUpper()).toUtf8());
+        m_server.addPage("/Case.html", "<html><body>upper</body></html>");
+        m_server.addPage("/case.html", "<html><body>lower</body></html>");
+        m_server.addPage("/five.html", "<html><head><title>Five</title></head><body><a href='a.JPG'>a</a>"
+                                       "<a href='b.jpg?x=1'>b</a><a href='c.mpeg'>c</a><a href='d.html'>d</a>"
+                                       "<img src='e.gif'></body></html>");
+        m_server.addPage("/dups.html", "<html><body><img src='/pics/shared.gif'><a href='/v/one.wmv'>1</a>"
+                                       "<a href='/v/one.wmv'>again</a><a href='/pics/Shared.GIF'>as link</a>"
+                                       "<a href='/p/X.JPG'>upper</a><a href='/P/x.jpg'>lower</a></body></html>");
+        m_server.addPage("/frameset.html", "<html><frameset cols='50%,50%'><frame src='/left.html'>"
+                                           "<frame src='/right.html'></frameset></html>");
+        m_server.addPage("/left.html", "<html><body><a href='l1.jpg'>1</a><a href='shared.mpg'>s</a></body></html>");
+        m_server.addPage("/right.html", "<html><body><a href='sub/r1.mpg'>1</a><a href='SHARED.MPG'>s</a>"
+                                        "<img src='r2.gif'></body></html>");
+        m_server.addPage("/iframe.html", "<html><body><a href='own.jpg'>own</a><iframe src='/left.html'></iframe></body></html>");
+        m_server.addPage("/dot.html", "<html><body><a href='/files/movie.'>dot</a><a href='/files/clip.mpg'>mpg</a>"
+                                      "<a href='/files/clip.wmv'>wmv</a></body></html>");
+        // The page's scripts replace the collections, getters and frames; the
+        // scan reads the browser's own document model.
+        m_server.addPage("/model.html",
+                         "<html><head><base href='/base/dir/'></head><body><a href='rel.jpg'>rel</a>"
+                         "<a href='../up.mpg'>up</a><img src='map.gif' usemap='#m'><map name='m'>"
+                         "<area href='area.wmv' shape='rect' coords='0,0,5,5'></map><script>"
+                         "Object.defineProperty(Document.prototype, 'links', {get: function () { return []; }});"
+                         "Object.defineProperty(HTMLAnchorElement.prototype, 'href', {get: function () { return 'http://127.0.0.1:9/f.jpg'; }});"
+                         "Array.prototype.push = function () { throw new Error('no'); };"
+                         "window.frames = {length: 3};</script></body></html>");
+        m_server.addPage("/data.xml", "<?xml version='1.0'?><root><a href='x.jpg'>x</a></root>", "application/xml");
+        m_otherOrigin.addPage("/foreign.html", "<html><body><a href='foreign.jpg'>f</a></body></html>");
+        QVERIFY(m_server.listen());
+        QVERIFY(m_otherOrigin.listen());
+        m_server.addPage("/crossorigin.html",
+                         ("<html><body><a href='own.jpg'>own</a><iframe src='/left.html'></iframe><iframe src='"
+                          + m_otherOrigin.url("/foreign.html") + "'></iframe><iframe src='/right.html'></iframe></body></html>")
+                             .toUtf8());
+    }
+    void cleanupTestCase() { delete m_web; }
+
+    void history()
+    {
+        TestWindow t(m_web->profile());
+        const QString a = url("/a.html"), b = url("/b.html");
+        QVERIFY(t.go(a));
+        QVERIFY(t.go(b));
+        QVERIFY(t.go(a));
+        QCOMPARE(t.app.history.entries(), (QStringList{a, b}));
+        QCOMPARE(t.window.windowTitle(), QStringLiteral("Page A"));
+        // Only the letter case differs: the new form replaces the entry, on top.
+        QVERIFY(t.go(url("/Case.html")));
+        QVERIFY(t.go(url("/case.html")));
+        QCOMPARE(t.app.history.entries(), (QStringList{url("/case.html"), a, b}));
+        // Going to the address on display, or reloading it, is a visit too.
+        QVERIFY(t.go(b));
+        t.app.history.setEntries({a, b});
+        click(t, "cmdRefresh");
+        QVERIFY(t.nextScan());
+        QCOMPARE(t.app.history.entries(), (QStringList{b, a}));
+
+        // A frame navigating on its own changes nothing.
+        QVERIFY(t.go(url("/frameset.html")));
+        const int before = m_server.requestCount("/c.html");
+        t.window.browser()->page()->runJavaScript("frames[1].location.href = '/c.html';");
+        QTRY_COMPARE_WITH_TIMEOUT(m_server.requestCount("/c.html"), before + 1, 10000);
+        QCOMPARE(t.app.history.entries(), (QStringList{url("/frameset.html"), b, a}));
+
+        // Off: the caption changes, the history does not.
+        t.settings.historyEnabled = false;
+        QVERIFY(t.go(url("/c.html")));
+        QCOMPARE(t.app.history.count(), 3);
+        QCOMPARE(t.window.windowTitle(), QStringLiteral("Page C"));
+        for (const char* never : {"", "http:///", "HTTP:///", "about:blank", "qrc:/pullmark/start.html"})
+            QVERIFY2(!AddressHistory::entersHistory(never), never);
+        QVERIFY(AddressHistory::entersHistory("http:///a.html"));
+    }
+
+    void enterAndChoosingAnEntryNavigateOnce()
+    {
+        TestWindow t(m_web->profile());
+        const QString a = url("/a.html"), b = url("/b.html");
+        QVERIFY(t.go(a));
+        QVERIFY(t.go(b));
+        auto* box = t.child<QComboBox>("cmbURL");
+        const int requestsOfA = m_server.requestCount("/a.html");
+        box->setCurrentIndex(1);
+        emit box->activated(1);  // what a choice in the drop-down raises
+        QVERIFY(t.nextScan());
+        QCOMPARE(t.window.browser()->url().toString(), a);
+        QVERIFY(!t.nextScan(nullptr, 300));  // recording the visit started nothing
+        QCOMPARE(m_server.requestCount("/a.html"), requestsOfA + 1);
+
+        const int requestsOfB = m_server.requestCount("/b.html");
+        t.window.show();
+        box->lineEdit()->setText(b);  // also an entry of the drop-down
+        QTest::keyClick(box->lineEdit(), Qt::Key_Return);
+        QVERIFY(t.nextScan());
+        QVERIFY(!t.nextScan(nullptr, 300));
+        QCOMPARE(m_server.requestCount("/b.html"), requestsOfB + 1);
+    }
+
+    void navigationButtons()
+    {
+        TestWindow t(m_web->profile());
+        t.window.browser()->setHomeUrl(QUrl(url("/c.html")));
+        QVERIFY(t.go(url("/five.html")));
+        QCOMPARE(t.found().size(), 3);
+        QVERIFY(t.go(url("/a.html")));
+        // Back keeps the list until the scan rebuilds it; Home and Refresh clear it.
+        t.window.foundModel()->setStringList({"http://h/x.jpg"});
+        click(t, "cmdBack");
+        QCOMPARE(t.found(), QStringList{"http://h/x.jpg"});
+        QVERIFY(t.nextScan());
+        QCOMPARE(t.found().size(), 3);
+        click(t, "cmdForward");
+        QVERIFY(t.nextScan());
+        QCOMPARE(t.window.browser()->url().toString(), url("/a.html"));
+        click(t, "cmdHome");
+        QCOMPARE(t.status(), QStringLiteral("Found 0 URL's."));
+        QVERIFY(t.nextScan());
+        QCOMPARE(t.window.browser()->url().toString(), url("/c.html"));
+        const int before = m_server.requestCount("/c.html");
+        click(t, "cmdRefresh");
+        QVERIFY(t.nextScan());
+        QCOMPARE(m_server.requestCount("/c.html"), before + 1);
+        t.window.setWindowTitle("busy...");
+        click(t, "cmdStop");
+        QCOMPARE(t.window.windowTitle(), QStringLiteral("Page C"));
+        QVERIFY(t.ui.asked.isEmpty());
+    }
+
+    void foundList_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<bool>("links");
+        QTest::addColumn<bool>("images");
+        QTest::addColumn<QString>("extensions");
+        QTest::addColumn<QStringList>("found");
+        const QString def = QString::fromLatin1(kDefaultExtensions);
+        QTest::newRow("extensions, queries, images") << "/five.html" << true << true << def
+                                                     << QStringList{"/a.JPG", "/c.mpeg", "/e.gif"};
+        QTest::newRow("first met, case ignored") << "/dups.html" << true << true << def
+                                                 << QStringList{"/v/one.wmv", "/pics/Shared.GIF", "/p/X.JPG"};
+        QTest::newRow("images only") << "/dups.html?images" << false << true << def << QStringList{"/pics/shared.gif"};
+        QTest::newRow("nothing scanned") << "/five.html?none" << false << false << def << QStringList{};
+        QTest::newRow("frameset: its frames in order") << "/frameset.html" << true << true << def
+                                                       << QStringList{"/l1.jpg", "/shared.mpg", "/sub/r1.mpg", "/r2.gif"};
+        QTest::newRow("inline frame: only the frame") << "/iframe.html" << true << true << def
+                                                      << QStringList{"/l1.jpg", "/shared.mpg"};
+        QTest::newRow("empty extension") << "/dot.html" << true << true << "mpg"
+                                         << QStringList{"/files/movie.", "/files/clip.mpg"};
+        QTest::newRow("page scripts change nothing")
+            << "/model.html" << true << true << def
+            << QStringList{"/base/dir/rel.jpg", "/base/up.mpg", "/base/dir/area.wmv", "/base/dir/map.gif"};
+    }
+    void foundList()
+    {
+        QFETCH(QString, page);
+        QFETCH(bool, links);
+        QFETCH(bool, images);
+        QFETCH(QString, extensions);
+        QFETCH(QStringList, found);
+        TestWindow t(m_web->profile());
+        t.settings.scanLinks = links;
+        t.settings.scanImages = images;
+        t.settings.extensions = extensions;
+        t.child<QPushButton>("cmdAdd")->setEnabled(true);
+        QVERIFY(t.go(url(page)));
+        QCOMPARE(t.found(), urls(found));
+        QCOMPARE(t.status(), QStringLiteral("Found %1 URL's.").arg(found.size()));
+        QCOMPARE(t.child<QComboBox>("cmbURL")->currentText(), url(page));
+        QVERIFY(!t.child<QPushButton>("cmdAdd")->isEnabled());
+        QVERIFY(t.ui.asked.isEmpty());
+    }
+
+    void framesThatCannotBeRead()
+    {
+        // Another origin's frame is reported and skipped (Prompt, No).
+        TestWindow t(m_web->profile());
+        t.settings.setErrorMode(ErrorMode::Prompt);
+        QVERIFY(t.go(url("/crossorigin.html")));
+        QCOMPARE(t.ui.count("yesno"), 1);
+        QVERIFY(t.ui.asked.first().text.startsWith("DownloadComplete. Error #70 "));
+        QVERIFY(t.ui.asked.first().text.contains("SecurityError"));
+        QCOMPARE(t.found(), urls({"/l1.jpg", "/shared.mpg", "/sub/r1.mpg", "/r2.gif"}));
+
+        // Abort: what was found before the frame stays; the status is not touched.
+        t.settings.setErrorMode(ErrorMode::Abort);
+        t.child<QLabel>("lblStatus")->setText("before");
+        t.window.browser()->load(QUrl(url("/crossorigin.html?again")));
+        bool applied = false;
+        QVERIFY(t.nextScan(&applied));
+        QVERIFY(applied);
+        QCOMPARE(t.found(), urls({"/l1.jpg", "/shared.mpg"}));
+        QCOMPARE(t.status(), QStringLiteral("before"));
+    }
+
+    void scansThatChangeNothing()
+    {
+        TestWindow t(m_web->profile());
+        bool applied = true;
+        // Nothing loaded yet.
+        t.window.foundModel()->setStringList({"http://h/kept.jpg"});
+        QSignalSpy scanned(&t.window, &MainWindow::scanFinished);
+        emit t.window.browser()->loadEnded();
+        QCOMPARE(scanned.count(), 1);
+        QVERIFY(!scanned.first().first().toBool());
+        QCOMPARE(t.found(), QStringList{"http://h/kept.jpg"});
+
+        // A document that is not HTML is reported.
+        t.settings.setErrorMode(ErrorMode::Prompt);
+        t.child<QComboBox>("cmbURL")->setEditText(url("/data.xml"));
+        t.window.navigateToAddress();
+        QVERIFY(t.nextScan(&applied));
+        QVERIFY(!applied);
+        QVERIFY(t.ui.asked.first().text.startsWith("DownloadComplete. Error #13 "));
+        QCOMPARE(t.status(), QStringLiteral("Found 0 URL's."));
+
+        // A result that belongs to an earlier load is dropped: one that
+        // arrives after the next load started, and one whose error question
+        // was open when it started.
+        t.window.foundModel()->setStringList({"http://h/kept.jpg"});
+        emit t.window.browser()->loadEnded();
+        emit t.window.browser()->page()->loadStarted();
+        QVERIFY(t.nextScan(&applied));
+        QVERIFY(!applied);
+        QCOMPARE(t.found(), QStringList{"http://h/kept.jpg"});
+        t.ui.onQuestion = [&] { emit t.window.browser()->page()->loadStarted(); };
+        t.child<QComboBox>("cmbURL")->setEditText(url("/crossorigin.html"));
+        t.window.navigateToAddress();
+        QVERIFY(t.nextScan(&applied));
+        QVERIFY(!applied);
+        QCOMPARE(t.found(), QStringList());
+    }
+
+    void selectionAndClipboard()
+    {
+        TestWindow t(m_web->profile());
+        QVERIFY(t.go(url("/five.html")));
+        auto* list = t.child<QListView>("lstUrl");
+        list->selectionModel()->select(t.window.foundModel()->index(2), QItemSelectionModel::Select);
+        list->selectionModel()->select(t.window.foundModel()->index(0), QItemSelectionModel::Select);
+        QCOMPARE(t.status(), QStringLiteral("Found 3 URL's. You've selected 2 items."));
+        QCOMPARE(t.window.selectedFoundUrls(), urls({"/a.JPG", "/e.gif"}));  // in list order
+        QVERIFY(t.child<QPushButton>("cmdAdd")->isEnabled());
+        t.window.addSelectionToQueue();
+        QCOMPARE(t.app.queue.urls(), urls({"/a.JPG", "/e.gif"}));
+        click(t, "cmdSelNone");
+        QVERIFY(!t.child<QPushButton>("cmdAdd")->isEnabled());
+
+        // Select All on a large list reports once.
+        QStringList many;
+        for (int i = 0; i < 50000; ++i)
+            many << QStringLiteral("http://h/%1.jpg").arg(i);
+        t.window.foundModel()->setStringList(many);
+        int reports = 0;
+        connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [&] { ++reports; });
+        click(t, "cmdSelAll");
+        QCOMPARE(t.status(), QStringLiteral("Found 50000 URL's. You've selected 50000 items."));
+        QCOMPARE(reports, 1);
+
+        // Copy and Paste act on the whole address, only while the box has the focus.
+        t.window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&t.window));
+        auto* box = t.child<QComboBox>("cmbURL");
+        box->setFocus();
+        QTRY_VERIFY(t.child<QAction>("mnuCopy")->isEnabled());
+        box->setEditText("http://typed/");
+        box->lineEdit()->setSelection(0, 4);
+        t.child<QAction>("mnuCopy")->trigger();
+        QCOMPARE(t.ui.clipboard, QStringLiteral("http://typed/"));
+        t.ui.clipboard = "http://pasted/";
+        t.child<QAction>("mnuPaste")->trigger();
+        QCOMPARE(box->currentText(), QStringLiteral("http://pasted/"));
+        list->setFocus();
+        QTRY_VERIFY(!t.child<QAction>("mnuPaste")->isEnabled());
+    }
+};
+
+QTEST_MAIN(TestBrowsing)
+#include "test_browsing.moc"

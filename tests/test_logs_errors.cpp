@@ -1,0 +1,141 @@
+// The activity log, the CSV log, the error reporter's modes and the error
+// scope that runs a routine's steps.
+#include "core/activitylog.h"
+#include "core/csvlog.h"
+#include "core/errorscope.h"
+#include "tests/support/testcontext.h"
+
+#include <QtTest>
+
+using namespace pm;
+using namespace pm::test;
+
+namespace {
+struct RecordingAbortTarget : AbortTarget {
+    int aborts = 0;
+    void abortSession() override { ++aborts; }
+};
+}  // namespace
+
+class TestLogsErrors : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+    void logLinesCarryTimeTabAndText()
+    {
+        TestContext t;
+        t.app.log.write(QStringLiteral("Ünïcode, tabs\tand all"));
+        const QStringList lines = crlfLines(readAll(t.settings.activityLogFile));
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(QRegularExpression(QStringLiteral("^\\d+/\\d+/\\d+ \\d+:\\d\\d:\\d\\d [AP]M\\tÜnïcode, tabs\\tand all$"))
+                     .match(lines.first()).hasMatch(),
+                 qPrintable(lines.first()));
+        // A log that cannot be written loses the line and creates nothing.
+        for (const QString& name : {t.path("no/such/folder/x.log"), QString(), t.dir.path()}) {
+            t.settings.activityLogFile = name;
+            t.app.log.write(QStringLiteral("lost"));
+        }
+        QVERIFY(!QFileInfo::exists(t.path("no")));
+    }
+
+    void csvNames_data()
+    {
+        QTest::addColumn<QString>("log");
+        QTest::addColumn<QString>("csv");
+        QTest::newRow("x.log") << "/d/x.log" << "/d/x.csv";
+        QTest::newRow("two dots") << "/d/x.y.log" << "/d/x.y.csv";
+        QTest::newRow("dot in folder only") << "/d.d/x" << "/d.csv";
+        QTest::newRow("no dot at all") << "/d/x" << "csv";
+    }
+    void csvNames()
+    {
+        QFETCH(QString, log);
+        QFETCH(QString, csv);
+        QCOMPARE(csvFileNameFor(log), csv);
+    }
+
+    void csvRows()
+    {
+        TestContext t;
+        t.settings.outputFolder = QStringLiteral("/out");
+        const QDateTime start(QDate(2026, 3, 4), QTime(5, 6, 7));
+        appendCsvRow(t.settings, t.app.errors, {"http://h/d/a.jpg", start, start.addSecs(61), "00:01:01", "1234"});
+        appendCsvRow(t.settings, t.app.errors,
+                     {"http://h/b.jpg", start, QDateTime(QDate(2026, 3, 5), QTime(0, 0)), "00:00:00", qint64(42)});
+        QCOMPARE(t.csvRows(), (QStringList{
+            "\"a.jpg\",\"/out/a.jpg\",\"http://h/d/a.jpg\",#2026-03-04 05:06:07#,#2026-03-04 05:07:08#,\"00:01:01\",\"1234\"",
+            "\"b.jpg\",\"/out/b.jpg\",\"http://h/b.jpg\",#2026-03-04 05:06:07#,#2026-03-05#,\"00:00:00\",42"}));
+        QCOMPARE(csvHeaderRecord(),
+                 QStringLiteral("\"File Name\",\"File Path\",\"URL\",\"Start Time\",\"Complete Time\",\"Download Time\",\"File Size Bytes\"\r\n"));
+
+        // A folder in the CSV's place: the open and the write are reported
+        // (carry on), the open alone (abort).
+        QVERIFY(QFile::remove(t.path("test.csv")) && QDir().mkdir(t.path("test.csv")));
+        appendCsvRow(t.settings, t.app.errors, {"http://h/c.jpg", start, start, "", QVariant()});
+        QCOMPARE(t.errorLines().size(), 2);
+        QVERIFY(t.errorLines().at(0).endsWith(" in WriteCSV."));
+        QVERIFY(t.errorLines().at(1).startsWith("Error #52(&H34)"));
+        t.settings.errorModeText = QStringLiteral("Abort");
+        appendCsvRow(t.settings, t.app.errors, {"http://h/c.jpg", start, start, "", QVariant()});
+        QCOMPARE(t.errorLines().size(), 3);
+    }
+
+    void reportModes_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<bool>("abort");
+        QTest::addColumn<int>("questions");
+        QTest::newRow("Resume") << "Resume" << false << false << 0;
+        QTest::newRow("empty carries on") << "" << false << false << 0;
+        QTest::newRow("lower-case prompt carries on") << "prompt" << false << false << 0;
+        QTest::newRow("lower-case abort carries on") << "abort" << false << false << 0;
+        QTest::newRow("Abort") << "Abort" << false << true << 0;
+        QTest::newRow("Prompt, Yes") << "Prompt" << true << true << 1;
+        QTest::newRow("Prompt, No") << "Prompt" << false << false << 1;
+    }
+    void reportModes()
+    {
+        QFETCH(QString, mode);
+        QFETCH(bool, answer);
+        QFETCH(bool, abort);
+        QFETCH(int, questions);
+        TestContext t;
+        t.ui.yesNoAnswers << answer;
+        RecordingAbortTarget target;
+        t.app.errors.setAbortTarget(&target);
+        t.settings.errorModeText = mode;
+        QCOMPARE(t.app.errors.report(RuntimeError::of(53, "D"), QStringLiteral("SaveToFile.")), abort);
+        t.app.errors.setAbortTarget(&t.app.worker);
+        QCOMPARE(t.logMessages(), QStringList{"Error #53(&H35) File not found: D in SaveToFile."});
+        QCOMPARE(t.ui.count("yesno"), questions);
+        if (questions) {
+            QCOMPARE(t.ui.asked.first().title, QStringLiteral("Sorry, an error occurred"));
+            QCOMPARE(t.ui.asked.first().text, QStringLiteral("SaveToFile. Error #53 File not found: D. Abort?"));
+        }
+        QCOMPARE(target.aborts, abort ? 1 : 0);
+        QCOMPARE(ErrorReporter::logText(int(0x80000000), "D", "R."), QStringLiteral("Error #-2147483648(&H80000000) D in R."));
+    }
+
+    void scopeRunsTheNextStepUnlessAborted()
+    {
+        TestContext t;
+        QStringList ran;
+        ErrorScope scope(t.app.errors, QStringLiteral("Routine."));
+        QVERIFY(scope.step([&] { ran << "1"; throw RuntimeError::of(ErrPathNotFound, "/x"); }));
+        QVERIFY(scope.step([&] { ran << "2"; }));
+        QCOMPARE(ran, (QStringList{"1", "2"}));
+        QCOMPARE(t.logMessages(), QStringList{"Error #76(&H4C) Path not found: /x in Routine."});
+
+        t.settings.errorModeText = QStringLiteral("Abort");
+        ErrorScope aborting(t.app.errors, QStringLiteral("Routine."));
+        QVERIFY(!aborting.step([&] { ran << "3"; throw RuntimeError::of(ErrTypeMismatch); }));
+        QVERIFY(!aborting.step([&] { ran << "4"; }));
+        QCOMPARE(ran.last(), QStringLiteral("3"));
+        QVERIFY(aborting.aborted());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLogsErrors)
+#include "test_logs_errors.moc"

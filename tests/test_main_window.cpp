@@ -1,0 +1,205 @@
+// The main window's life: the legal notice, the start page, File Open and
+// Save, Help, and a shutdown that saves what the user has, in-process and as
+// the real program ended by SIGTERM.
+#include "core/configfile.h"
+#include "gui/browserview.h"
+#include "gui/optionsdialog.h"
+#include "gui/workqueuewindow.h"
+#include "tests/support/testserver.h"
+#include "tests/support/webtest.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QStringListModel>
+#include <QtTest>
+
+using namespace pm;
+using namespace pm::test;
+
+namespace {
+QStringList storedQueue(const QString& file)
+{
+    TestContext scratch;
+    ConfigurationLists lists;
+    loadConfiguration(file, scratch.settings, lists, scratch.app.errors, scratch.app.log);
+    return lists.queue;
+}
+}  // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+private:
+    TestProfile* m_web = nullptr;
+    TestServer m_server;
+
+private slots:
+    void initTestCase()
+    {
+        m_web = new TestProfile;
+        m_server.addPage("/a.html", "<html><head><title>Page A</title></head><body>A</body></html>");
+        QVERIFY(m_server.listen());
+    }
+    void cleanupTestCase() { delete m_web; }
+
+    void legalNoticeAndShutdown()
+    {
+        TestWindow t(m_web->profile());
+        t.ui.yesNoAnswers << false;
+        QVERIFY(!t.window.start());  // declined: the program ends with nothing saved
+        QVERIFY(!QFileInfo::exists(t.settings.configurationFile));
+        QCOMPARE(t.ui.asked.first().title, QStringLiteral("Legal Notice"));
+        QCOMPARE(t.ui.asked.first().icon, MessageIcon::Critical);
+
+        t.ui.yesNoAnswers << true;
+        QVERIFY(t.window.start());
+        QCOMPARE(t.status(), QString());
+        QVERIFY(!t.child<QPushButton>("cmdAdd")->isEnabled());
+        QVERIFY(!t.child<QAction>("mnuCopy")->isEnabled() && !t.child<QAction>("mnuPaste")->isEnabled());
+        QCOMPARE(t.window.browser()->homeUrl(), BrowserView::startPageUrl());
+
+        // Closing saves the live queue first, then closes the other windows.
+        t.app.queue.addNew({"http://h/live.jpg"});
+        t.window.showQueue();
+        t.window.optionsDialog()->show();
+        t.window.show();
+        t.child<QAction>("mnuQuit")->trigger();
+        QVERIFY(!t.window.workQueueWindow()->isVisible() && !t.window.optionsDialog()->isVisible());
+        const QByteArray ini = readAll(t.settings.configurationFile);
+        QVERIFY(ini.contains("\"bG_Disclaimer\",#TRUE#\r\n"));
+        QVERIFY(ini.endsWith("\"Queue\",\"http://h/live.jpg\"\r\n"));
+
+        TestWindow again(m_web->profile());
+        again.app.setProgramFolder(t.dir.path());
+        QVERIFY(again.window.start());
+        QCOMPARE(again.ui.count("yesno"), 0);
+        QCOMPARE(again.app.queue.urls(), QStringList{"http://h/live.jpg"});
+    }
+
+    void startPageLastIgnoresCase()
+    {
+        TestWindow t(m_web->profile());
+        const QString page = m_server.url("/a.html");
+        writeFile(t.settings.configurationFile,
+                  ("\"strG_StartURL\",\"LAST\"\r\n\"bG_Disclaimer\",#TRUE#\r\n\"URL0\",\"" + page + "\"\r\n").toUtf8());
+        QVERIFY(t.window.start());
+        QVERIFY(t.nextScan());
+        QCOMPARE(t.window.browser()->url().toString(), page);
+        QTRY_COMPARE_WITH_TIMEOUT(t.window.windowTitle(), QStringLiteral("Page A"), 5000);
+    }
+
+    // File > Open replaces the live queue and the settings that the path
+    // check and the Options dialog use; a cancelled dialog changes nothing.
+    void openAndSaveConfigurationFiles()
+    {
+        TestWindow t(m_web->profile());
+        t.ui.yesNoAnswers << true;
+        QVERIFY(t.window.start());
+        t.app.queue.addNew({"http://h/old.jpg"});
+        t.window.showQueue();
+        const QString other = t.path("other.ini"), newOut = t.path("newout");
+        writeFile(other, ("\"strG_FileDupOption\",\"Rename\"\r\n\"strG_SavePath\",\"" + newOut
+                          + "\"\r\n\"URL0\",\"http://127.0.0.1:1/x\"\r\n\"Queue\",\"http://q/1.jpg\"\r\n").toUtf8());
+
+        t.ui.fileAnswers << std::nullopt << other;
+        t.child<QAction>("mnuOpen")->trigger();
+        QCOMPARE(t.app.queue.urls(), QStringList{"http://h/old.jpg"});
+        t.child<QAction>("mnuOpen")->trigger();
+        QCOMPARE(t.ui.asked.last().text, t.settings.configurationFile);  // the dialog starts at the file in use
+        QCOMPARE(t.app.queue.urls(), QStringList{"http://q/1.jpg"});
+        QCOMPARE(t.app.history.entries(), QStringList{"http://127.0.0.1:1/x"});
+        QVERIFY(QFileInfo(newOut).isDir());  // the path check read the opened settings
+        QString shownPath;
+        t.onDialog = [&](QDialog& d) { shownPath = d.findChild<QLineEdit*>("txtPath")->text(); };
+        t.window.showOptions();
+        QCOMPARE(shownPath, newOut);
+
+        const QString saved = t.path("saved.ini");
+        t.ui.fileAnswers << saved;
+        t.child<QAction>("mnuSave")->trigger();
+        QVERIFY(readAll(saved).contains("\"strG_FileDupOption\",\"Rename\""));
+        QCOMPARE(storedQueue(saved), QStringList{"http://q/1.jpg"});
+        QCOMPARE(t.settings.configurationFile, t.path("Pullmark.ini"));  // unchanged
+        QVERIFY(t.errorLines().isEmpty());
+    }
+
+    // The user keeps the queue window open after closing the main window:
+    // what changed meanwhile is saved when the queue window closes.
+    void queueWindowClosingLastSaves()
+    {
+        TestWindow t(m_web->profile());
+        t.ui.yesNoAnswers << true;
+        QVERIFY(t.window.start());
+        t.app.queue.addNew({m_server.url("/drip/s.bin?size=60000&chunk=2000&ms=20")});
+        t.settings.outputFolder = t.dir.path();
+        WorkQueueWindow* queue = t.window.workQueueWindow();
+        queue->show();
+        queue->startSession();
+        t.ui.yesNoAnswers << false;  // "Download in progress...": keep it
+        t.window.close();
+        QVERIFY(queue->isVisible());
+        QSignalSpy finished(queue, &WorkQueueWindow::sessionFinished);
+        QVERIFY(finished.wait(10000));
+        t.app.queue.addNew({"http://h/added-later.jpg"});
+        queue->close();
+        QCOMPARE(storedQueue(t.settings.configurationFile), QStringList{"http://h/added-later.jpg"});
+    }
+
+    void closingWithAScanPending()
+    {
+        auto t = std::make_unique<TestWindow>(m_web->profile());
+        QVERIFY(t->go(m_server.url("/a.html")));
+        QSignalSpy scanned(&t->window, &MainWindow::scanFinished);
+        emit t->window.browser()->loadEnded();  // another scan, still running when the window goes
+        t.reset();
+        QTest::qWait(200);
+        QCOMPARE(scanned.count(), 0);
+    }
+
+    void helpOpensTheUserGuideInTheBrowser()
+    {
+        TestWindow t(m_web->profile());
+        t.child<QAction>("mnuHelp")->trigger();
+        QCOMPARE(t.child<QComboBox>("cmbURL")->currentText(), QString::fromLatin1(MainWindow::kUserGuideUrl));
+        // The test profile keeps it on this machine; the attempt shows.
+        QTRY_VERIFY_WITH_TIMEOUT(m_web->interceptor().blocked().contains(MainWindow::kUserGuideUrl), 5000);
+    }
+
+    // The real program, copied into a folder of its own (it keeps its
+    // configuration beside the executable), ended by SIGTERM.
+    void programEndedBySigterm_data()
+    {
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("during the legal notice: nothing saved") << false;
+        QTest::newRow("after start-up: configuration saved") << true;
+    }
+    void programEndedBySigterm()
+    {
+        QFETCH(bool, accepted);
+        QTemporaryDir folder;
+        const QString program = folder.filePath("pullmark");
+        QVERIFY(QFile::copy(QCoreApplication::applicationDirPath() + "/pullmark", program));
+        const QString ini = folder.filePath("Pullmark.ini");
+        if (accepted)
+            writeFile(ini, "\"bG_Disclaimer\",#TRUE#\r\n\"strG_StartURL\",\"none\"\r\n");
+        QProcess process;
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(program, {});
+        QVERIFY(process.waitForStarted());
+        QTest::qWait(4000);  // long enough to reach the notice or the running window
+        QCOMPARE(process.state(), QProcess::Running);
+        process.terminate();
+        QVERIFY(process.waitForFinished(20000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 0);
+        if (accepted)
+            QCOMPARE(crlfLines(readAll(ini)).size(), 15);  // rewritten in full at shutdown
+        else
+            QVERIFY(!QFileInfo::exists(ini));
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "test_main_window.moc"
