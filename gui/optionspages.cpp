@@ -120,7 +120,7 @@ LoggingPage::LoggingPage(ErrorReporter& errors, UserInteraction& ui, QWidget* pa
     m_fileName = named(new QLineEdit(frame), "txtLogFileName");
     m_fileNameLabel->setBuddy(m_fileName);
     m_logDownloads = named(new QCheckBox(tr("Log each file &downloaded"), frame), "chkLogDnlds");
-    m_logCsv = named(new QCheckBox(tr("Log file download statistics to a &CSV file"), frame), "chkLogCSV");
+    m_logCsv = named(new QCheckBox(tr("Log File download statistics to a &CSV file"), frame), "chkLogCSV");
 
     auto* layout = new QVBoxLayout(frame);
     layout->addWidget(m_folder, 1);
@@ -175,7 +175,7 @@ bool LoggingPage::csvWanted() const
 OtherPage::OtherPage(QWidget* parent) : QWidget(parent)
 {
     QGroupBox* frame = framedPage(this, tr("Extensions"), "fraOther");
-    auto* extensionsLabel = named(new QLabel(tr("File &extensions to find:"), frame), "lblExt");
+    auto* extensionsLabel = named(new QLabel(tr("File &Extensions to find:"), frame), "lblExt");
     m_extensions = named(new QLineEdit(frame), "txtExt");
     extensionsLabel->setBuddy(m_extensions);
 
@@ -189,7 +189,7 @@ OtherPage::OtherPage(QWidget* parent) : QWidget(parent)
     m_skip = named(new QRadioButton(tr("S&kip")), "optSkip");
     QGroupBox* duplicateGroup = optionGroup(tr("If File Exists"), "fraFileDup", {m_overwrite, m_rename, m_skip}, frame);
 
-    m_skipSmall = named(new QCheckBox(tr("Only save files &larger than"), frame), "chkSaveLarge");
+    m_skipSmall = named(new QCheckBox(tr("Only Save Files &larger than"), frame), "chkSaveLarge");
     m_skipSmall->setToolTip(tr("Ignores small items such as icons"));
     m_minimumSize = named(new QLineEdit(frame), "txtFileSize");
     m_minimumSize->setAccessibleName(tr("Minimum size in KB"));
@@ -209,10 +209,12 @@ OtherPage::OtherPage(QWidget* parent) : QWidget(parent)
     m_homePage = named(new QRadioButton(tr("Home Pa&ge")), "optHome");
     QGroupBox* startGroup = optionGroup(tr("Startup Page"), "fraOpen", {m_lastPage, m_homePage}, frame);
 
+    m_minimumSize->setMaximumWidth(m_minimumSize->fontMetrics().horizontalAdvance(QStringLiteral("000000000")) + 12);
     auto* sizeRow = new QHBoxLayout;
     sizeRow->addWidget(m_skipSmall);
     sizeRow->addWidget(m_minimumSize);
     sizeRow->addWidget(kbLabel);
+    sizeRow->addStretch();
     auto* grid = new QGridLayout(frame);
     grid->addWidget(extensionsLabel, 0, 0, 1, 2);
     grid->addWidget(m_extensions, 1, 0, 1, 2);

@@ -111,7 +111,7 @@ void WorkQueueWindow::createControls()
     m_clearButton = button("cmdDelAll", tr("C&lear Queue"), this);
     m_positionBox = new QLineEdit(this);
     m_positionBox->setObjectName(QStringLiteral("txtPos"));
-    auto* positionCaption = caption("lblPosition", tr("Move select to &position#"), m_positionBox, this);
+    auto* positionCaption = caption("lblPosition", tr("Move Select to &position#"), m_positionBox, this);
     m_moveButton = button("cmdMove", tr("&Move"), this);
     m_moveButton->setEnabled(false);
 

@@ -42,36 +42,7 @@ private slots:
     void initTestCase()
     {
         m_web = new TestProfile;
-        for (const char* name : {"a", "b", "c"})
-            m_server.addPage(QStringLiteral("/%1.html").arg(name), QStringLiteral("<html><head><title>Page %1</title></head></html>")
-                                                                    .arg(QString(name).toUpper()).toUtf8());
-        m_server.addPage("/Case.html", "<html><body>upper</body></html>");
-        m_server.addPage("/case.html", "<html><body>lower</body></html>");
-        m_server.addPage("/five.html", "<html><head><title>Five</title></head><body><a href='a.JPG'>a</a>"
-                                       "<a href='b.jpg?x=1'>b</a><a href='c.mpeg'>c</a><a href='d.html'>d</a>"
-                                       "<img src='e.gif'></body></html>");
-        m_server.addPage("/dups.html", "<html><body><img src='/pics/shared.gif'><a href='/v/one.wmv'>1</a>"
-                                       "<a href='/v/one.wmv'>again</a><a href='/pics/Shared.GIF'>as link</a>"
-                                       "<a href='/p/X.JPG'>upper</a><a href='/P/x.jpg'>lower</a></body></html>");
-        m_server.addPage("/frameset.html", "<html><frameset cols='50%,50%'><frame src='/left.html'>"
-                                           "<frame src='/right.html'></frameset></html>");
-        m_server.addPage("/left.html", "<html><body><a href='l1.jpg'>1</a><a href='shared.mpg'>s</a></body></html>");
-        m_server.addPage("/right.html", "<html><body><a href='sub/r1.mpg'>1</a><a href='SHARED.MPG'>s</a>"
-                                        "<img src='r2.gif'></body></html>");
-        m_server.addPage("/iframe.html", "<html><body><a href='own.jpg'>own</a><iframe src='/left.html'></iframe></body></html>");
-        m_server.addPage("/dot.html", "<html><body><a href='/files/movie.'>dot</a><a href='/files/clip.mpg'>mpg</a>"
-                                      "<a href='/files/clip.wmv'>wmv</a></body></html>");
-        // The page's scripts replace the collections, getters and frames; the
-        // scan reads the browser's own document model.
-        m_server.addPage("/model.html",
-                         "<html><head><base href='/base/dir/'></head><body><a href='rel.jpg'>rel</a>"
-                         "<a href='../up.mpg'>up</a><img src='map.gif' usemap='#m'><map name='m'>"
-                         "<area href='area.wmv' shape='rect' coords='0,0,5,5'></map><script>"
-                         "Object.defineProperty(Document.prototype, 'links', {get: function () { return []; }});"
-                         "Object.defineProperty(HTMLAnchorElement.prototype, 'href', {get: function () { return 'http://127.0.0.1:9/f.jpg'; }});"
-                         "Array.prototype.push = function () { throw new Error('no'); };"
-                         "window.frames = {length: 3};</script></body></html>");
-        m_server.addPage("/data.xml", "<?xml version='1.0'?><root><a href='x.jpg'>x</a></root>", "application/xml");
+        m_server.addTestPages();
         m_otherOrigin.addPage("/foreign.html", "<html><body><a href='foreign.jpg'>f</a></body></html>");
         QVERIFY(m_server.listen());
         QVERIFY(m_otherOrigin.listen());

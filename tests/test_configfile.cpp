@@ -89,25 +89,14 @@ private slots:
         ConfigurationLists lists;
         QVERIFY(load(t, file, lists));
         saveConfiguration(file, t.settings, lists, t.app.errors);
-        QCOMPARE(readAll(file), lines({"\"strG_SavePath\",\"/data/out, with comma\"",
-                                       "\"strG_LogFileName\",\"/data/logs/run.log\"",
-                                       "\"strG_FileExt\",\"jpg png\"",
-                                       "\"bG_LogDownloads\",#FALSE#",
-                                       "\"strG_Unattended\",\"resume\"",
-                                       "\"strG_StartURL\",\"LAST\"",
-                                       "\"bG_LogCSV\",#FALSE#",
-                                       "\"bG_ScrapeLink\",#FALSE#",
-                                       "\"bG_ScrapeEmbedded\",#TRUE#",
-                                       "\"bG_MaintainHistory\",#TRUE#",
-                                       "\"bG_CreatePath\",#TRUE#",
-                                       "\"bG_SaveLarge\",#TRUE#",
-                                       "\"sG_FileSize\",2.5",
-                                       "\"strG_FileDupOption\",\"skip\"",
-                                       "\"bG_Disclaimer\",#TRUE#",
-                                       "\"URL0\",\"http://first/\"",
-                                       "\"URL1\",\"http://second/\"",
-                                       "\"Queue\",\"http://q/b.jpg\"",
-                                       "\"Queue\",\"http://q/a.jpg?x=1,2\""}));
+        QCOMPARE(readAll(file), lines({
+            "\"strG_SavePath\",\"/data/out, with comma\"", "\"strG_LogFileName\",\"/data/logs/run.log\"",
+            "\"strG_FileExt\",\"jpg png\"", "\"bG_LogDownloads\",#FALSE#", "\"strG_Unattended\",\"resume\"",
+            "\"strG_StartURL\",\"LAST\"", "\"bG_LogCSV\",#FALSE#", "\"bG_ScrapeLink\",#FALSE#",
+            "\"bG_ScrapeEmbedded\",#TRUE#", "\"bG_MaintainHistory\",#TRUE#", "\"bG_CreatePath\",#TRUE#",
+            "\"bG_SaveLarge\",#TRUE#", "\"sG_FileSize\",2.5", "\"strG_FileDupOption\",\"skip\"",
+            "\"bG_Disclaimer\",#TRUE#", "\"URL0\",\"http://first/\"", "\"URL1\",\"http://second/\"",
+            "\"Queue\",\"http://q/b.jpg\"", "\"Queue\",\"http://q/a.jpg?x=1,2\""}));
         // The modes mean what they say exactly: lowercase words are unknown.
         QCOMPARE(t.settings.errorMode(), ErrorMode::CarryOn);
         QCOMPARE(t.settings.duplicateRule(), DuplicateRule::Overwrite);

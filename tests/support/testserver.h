@@ -54,6 +54,8 @@ public:
 
     void addPage(const QString& path, const QByteArray& body,
                  const QByteArray& contentType = "text/html; charset=utf-8");
+    // Serves every file of the tests' pages folder at "/<file name>".
+    void addTestPages();
 
     // Paths (with query) in the order they were requested.
     QStringList requests() const;
