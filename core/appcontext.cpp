@@ -6,26 +6,78 @@
 
 namespace pm {
 
-AppContext::AppContext(UserInteraction& ui) : ui(ui) {}
+AppContext::AppContext(UserInteraction& ui) : ui(ui)
+{
+    QObject::connect(&queue, &DownloadQueue::entryAdded, &queue, [this](const QString& url) {
+        if (m_journalling) {
+            m_journal.recordAdded(url);
+            journalled();
+        }
+    });
+    QObject::connect(&queue, &DownloadQueue::entryRemoved, &queue, [this](const QString& url) {
+        if (m_journalling) {
+            m_journal.recordRemoved(url);
+            journalled();
+        }
+    });
+    QObject::connect(&worker, &QueueWorker::aboutToSave, &queue,
+                     [this](const QString& temporaryFile, const QString& url) { m_journal.recordSaving(temporaryFile, url); });
+    QObject::connect(&worker, &QueueWorker::entryFailed, &queue, [this](const QString& url) { m_journal.recordFailed(url); });
+}
 
 void AppContext::setProgramFolder(const QString& folder)
 {
     settings.programFolder = QDir::toNativeSeparators(folder);
-    settings.configurationFile = settings.programFolder + QDir::separator() + QStringLiteral("Pullmark.ini");
+    setConfigurationFile(settings.programFolder + QDir::separator() + QStringLiteral("Pullmark.ini"));
 }
 
-void AppContext::saveConfiguration(const QString& fileName)
+void AppContext::setConfigurationFile(const QString& fileName)
 {
-    pm::saveConfiguration(fileName, settings, {history.entries(), queue.urls()}, errors);
+    settings.configurationFile = fileName;
+    m_journal.setFileName(ProgressJournal::fileNameFor(fileName));
+}
+
+void AppContext::journalled()
+{
+    if (m_journal.size() > kJournalLimit)
+        saveConfiguration(settings.configurationFile);
+}
+
+bool AppContext::saveConfiguration(const QString& fileName)
+{
+    const bool saved = pm::saveConfiguration(fileName, settings, {history.entries(), queue.urls()}, errors);
+    if (saved && fileName == settings.configurationFile)
+        m_journal.clear();
+    return saved;
+}
+
+bool AppContext::load(const QString& fileName, bool replayJournal)
+{
+    ConfigurationLists lists{history.entries(), {}};
+    const bool loaded = pm::loadConfiguration(fileName, settings, lists, errors, log);
+    const bool replayed = replayJournal && ProgressJournal::replay(ProgressJournal::fileNameFor(fileName), lists.queue);
+    history.setEntries(lists.history);
+    if (replayJournal) {
+        // What the file and its journal hold is no change to record.
+        m_journalling = false;
+        queue.replaceWaiting(lists.queue);
+        m_journalling = true;
+    } else {
+        queue.replaceWaiting(lists.queue);
+    }
+    if (replayed && loaded)
+        saveConfiguration(fileName);
+    return loaded;
+}
+
+bool AppContext::loadStoredConfiguration()
+{
+    return load(settings.configurationFile, true);
 }
 
 bool AppContext::loadConfiguration(const QString& fileName)
 {
-    ConfigurationLists lists{history.entries(), {}};
-    const bool loaded = pm::loadConfiguration(fileName, settings, lists, errors, log);
-    history.setEntries(lists.history);
-    queue.replaceWaiting(lists.queue);
-    return loaded;
+    return load(fileName, false);
 }
 
 }  // namespace pm

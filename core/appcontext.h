@@ -1,13 +1,15 @@
 #pragma once
 // The objects the whole program shares: the settings, the activity log, the
-// error reporter, the download queue with its worker and the address history.
-// The program creates one at start-up and passes it to its windows; tests
-// create their own.
+// error reporter, the download queue with its worker, the address history
+// and the journal that keeps the queue's changes between configuration
+// saves. The program creates one at start-up and passes it to its windows;
+// tests create their own.
 
 #include "core/activitylog.h"
 #include "core/addresshistory.h"
 #include "core/downloadqueue.h"
 #include "core/errorreporter.h"
+#include "core/progressjournal.h"
 #include "core/queueworker.h"
 #include "core/settings.h"
 
@@ -21,13 +23,24 @@ public:
 
     // The program folder, with the configuration file "Pullmark.ini" in it.
     void setProgramFolder(const QString& folder);
+    // The configuration file the program reads at start-up and keeps.
+    void setConfigurationFile(const QString& fileName);
 
+    // Reads the configuration file in use, then replays onto its queue what
+    // a journal left by a crash holds, and writes the result back. Returns
+    // false when an error report aborted the load.
+    bool loadStoredConfiguration();
     // Writes the settings, the history and the live queue to `fileName`.
-    void saveConfiguration(const QString& fileName);
+    // Returns whether it was written; writing the configuration file in use
+    // empties the journal.
+    bool saveConfiguration(const QString& fileName);
     // Reads `fileName`: its queue replaces the queue (entries in work stay),
     // its history lines and settings are merged in. Returns false when an
     // error report aborted the load.
     bool loadConfiguration(const QString& fileName);
+
+    // The journal is folded into the configuration file once it is this long.
+    static constexpr qint64 kJournalLimit = 256 * 1024;
 
     UserInteraction& ui;
     Settings settings;
@@ -36,6 +49,13 @@ public:
     DownloadQueue queue;
     AddressHistory history;
     QueueWorker worker{settings, log, errors, queue, [this] { saveConfiguration(settings.configurationFile); }};
+
+private:
+    bool load(const QString& fileName, bool replayJournal);
+    void journalled();
+
+    ProgressJournal m_journal;
+    bool m_journalling = true;
 };
 
 }  // namespace pm

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QHash>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <limits>
@@ -31,12 +32,17 @@ struct SettingKey {
         InvertedFlag,  // the file stores the opposite of the field
         DefaultOnFlag, // on unless the file gives a value (read when the defaults apply)
         Number,
+        Count,         // a whole number in a range; written only when it differs from its default
     };
     const char* key;
     Kind kind;
     QString Settings::*text = nullptr;
     bool Settings::*flag = nullptr;
     float Settings::*number = nullptr;
+    int Settings::*count = nullptr;
+    int defaultCount = 0;
+    int minimum = 0;
+    int maximum = 0;
 };
 
 const SettingKey kSettingKeys[] = {
@@ -55,6 +61,11 @@ const SettingKey kSettingKeys[] = {
     {.key = "sG_FileSize", .kind = SettingKey::Number, .number = &Settings::minimumSizeKB},
     {.key = "strG_FileDupOption", .kind = SettingKey::Text, .text = &Settings::duplicateRuleText},
     {.key = "bG_Disclaimer", .kind = SettingKey::Flag, .flag = &Settings::legalNoticeAccepted},
+    // Keys added later: files of users who never change them stay as they were.
+    {.key = "iG_Parallel", .kind = SettingKey::Count, .count = &Settings::parallelDownloads, .defaultCount = 1,
+     .minimum = 1, .maximum = 8},
+    {.key = "iG_Retries", .kind = SettingKey::Count, .count = &Settings::retries, .defaultCount = 2, .minimum = 0,
+     .maximum = 10},
 };
 
 const SettingKey* findSettingKey(const QString& key)
@@ -76,6 +87,7 @@ QString valueText(const SettingKey& entry, const Settings& s)
     case SettingKey::DefaultOnFlag: return flagText(s.*entry.flag);
     case SettingKey::InvertedFlag: return flagText(!(s.*entry.flag));
     case SettingKey::Number: return numberText(s.*entry.number);
+    case SettingKey::Count: return QString::number(s.*entry.count);
     }
     return QString();
 }
@@ -83,8 +95,11 @@ QString valueText(const SettingKey& entry, const Settings& s)
 QString settingLines(const Settings& s)
 {
     QString out;
-    for (const SettingKey& entry : kSettingKeys)
+    for (const SettingKey& entry : kSettingKeys) {
+        if (entry.kind == SettingKey::Count && s.*entry.count == entry.defaultCount)
+            continue;
         out += QLatin1Char('"') + QLatin1String(entry.key) + QStringLiteral("\",") + valueText(entry, s) + kEol;
+    }
     return out;
 }
 
@@ -187,7 +202,7 @@ QString configurationText(const Settings& settings, const ConfigurationLists& li
     return settingLines(settings) + historyLines(lists.history) + queueLines(lists.queue);
 }
 
-void saveConfiguration(const QString& fileName, const Settings& settings, const ConfigurationLists& lists,
+bool saveConfiguration(const QString& fileName, const Settings& settings, const ConfigurationLists& lists,
                        ErrorReporter& errors)
 {
     ErrorScope scope(errors, QStringLiteral("SaveINI."));
@@ -197,13 +212,14 @@ void saveConfiguration(const QString& fileName, const Settings& settings, const 
             if (!file.open())
                 throw fileOpenError(errno, fileName, true);
         }))
-        return;
+        return false;
     if (!scope.step([&] { writeBlock(file, fileName, settingLines(settings)); }))
-        return;
+        return false;
     if (!scope.step([&] { writeBlock(file, fileName, historyLines(lists.history)); }))
-        return;
+        return false;
     if (!scope.step([&] { writeBlock(file, fileName, queueLines(lists.queue)); }))
-        return;
+        return false;
+    bool committed = false;
     scope.step([&] {
         if (!file.isOpen())
             return;  // the open was reported already
@@ -215,7 +231,9 @@ void saveConfiguration(const QString& fileName, const Settings& settings, const 
         }
         if (!file.commit())
             throw fileWriteError(errno, fileName);
+        committed = true;
     });
+    return committed;
 }
 
 bool loadConfiguration(const QString& fileName, Settings& settings, ConfigurationLists& lists, ErrorReporter& errors,
@@ -277,6 +295,10 @@ bool loadConfiguration(const QString& fileName, Settings& settings, Configuratio
                 case SettingKey::InvertedFlag: settings.*entry->flag = !flagFromField(value); break;
                 case SettingKey::DefaultOnFlag: defaultOnFlags.insert(key, value); break;
                 case SettingKey::Number: settings.*entry->number = numberFromField(value); break;
+                case SettingKey::Count:
+                    settings.*entry->count = int(std::clamp(double(numberFromField(value)), double(entry->minimum),
+                                                            double(entry->maximum)));
+                    break;
                 }
             });
             if (!carryOn)

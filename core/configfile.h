@@ -22,8 +22,8 @@ QString configurationText(const Settings& settings, const ConfigurationLists& li
 
 // Writes the configuration to `fileName`. The file is replaced atomically: a
 // failed save leaves the old file intact. Failures are reported under
-// "SaveINI.".
-void saveConfiguration(const QString& fileName, const Settings& settings, const ConfigurationLists& lists,
+// "SaveINI."; returns whether the file now holds the configuration.
+bool saveConfiguration(const QString& fileName, const Settings& settings, const ConfigurationLists& lists,
                        ErrorReporter& errors);
 
 // Merges `fileName` into `settings` and `lists` (history lines replace the

@@ -1,5 +1,7 @@
 #include "core/downloadqueue.h"
 
+#include "core/textutil.h"
+
 namespace pm {
 
 DownloadQueue::DownloadQueue(QObject* parent) : QAbstractListModel(parent) {}
@@ -22,6 +24,10 @@ QVariant DownloadQueue::data(const QModelIndex& index, int role) const
                                                  : entry.url;
     case StateRole: return int(entry.state);
     case FailureReasonRole: return entry.failureReason;
+    case FileNameRole: return fileNameOf(entry.url);
+    case ReceivedRole: return entry.received;
+    case TotalRole: return entry.total;
+    case RateRole: return entry.rate;
     default: return {};
     }
 }
@@ -34,6 +40,14 @@ int DownloadQueue::rowOf(EntryId id) const
             return row;
     }
     return -1;
+}
+
+DownloadQueue::Entry* DownloadQueue::find(EntryId id, int* row)
+{
+    const int found = rowOf(id);
+    if (row)
+        *row = found;
+    return found < 0 ? nullptr : &m_entries[found];
 }
 
 bool DownloadQueue::isQueued(const QString& url) const
@@ -50,10 +64,14 @@ QStringList DownloadQueue::urls() const
     return list;
 }
 
-int DownloadQueue::activeCount() const
+QStringList DownloadQueue::partialFiles() const
 {
-    return int(std::count_if(m_entries.begin(), m_entries.end(),
-                             [](const Entry& e) { return e.state == EntryState::Active; }));
+    QStringList files;
+    for (const Entry& entry : m_entries) {
+        if (entry.partial.isValid())
+            files.append(entry.partial.file);
+    }
+    return files;
 }
 
 int DownloadQueue::failedCount() const
@@ -68,10 +86,15 @@ void DownloadQueue::appendEntries(const QStringList& urls)
         return;
     beginInsertRows(QModelIndex(), count(), count() + int(urls.size()) - 1);
     for (const QString& url : urls) {
-        m_entries.push_back({m_nextId++, url, EntryState::Waiting, QString()});
+        Entry entry;
+        entry.id = m_nextId++;
+        entry.url = url;
+        m_entries.push_back(std::move(entry));
         ++m_queuedKeys[url.toCaseFolded()];
     }
     endInsertRows();
+    for (const QString& url : urls)
+        emit entryAdded(url);
 }
 
 int DownloadQueue::addNew(const QStringList& urls)
@@ -100,20 +123,25 @@ void DownloadQueue::replaceWaiting(const QStringList& urls)
     appendEntries(urls);
 }
 
-void DownloadQueue::forget(const QString& url)
-{
-    const auto it = m_queuedKeys.find(url.toCaseFolded());
-    if (it != m_queuedKeys.end() && --it.value() <= 0)
-        m_queuedKeys.erase(it);
-}
-
 void DownloadQueue::removeRange(int first, int last)
 {
+    QStringList gone;
     beginRemoveRows(QModelIndex(), first, last);
-    for (int row = first; row <= last; ++row)
-        forget(m_entries[row].url);
+    for (int row = first; row <= last; ++row) {
+        Entry& entry = m_entries[row];
+        const auto key = m_queuedKeys.find(entry.url.toCaseFolded());
+        if (key != m_queuedKeys.end() && --key.value() <= 0)
+            m_queuedKeys.erase(key);
+        if (entry.partial.isValid())
+            QFile::remove(entry.partial.file);
+        gone.append(entry.url);
+    }
+    // A deque erases from whichever end is nearer: removals near the front
+    // move only the entries before them.
     m_entries.erase(m_entries.begin() + first, m_entries.begin() + last + 1);
     endRemoveRows();
+    for (const QString& url : gone)
+        emit entryRemoved(url);
 }
 
 void DownloadQueue::removeRows(const QList<int>& rows)
@@ -164,16 +192,46 @@ void DownloadQueue::moveRow(int from, int to)
     endMoveRows();
 }
 
+void DownloadQueue::changed(int row)
+{
+    const QModelIndex at = index(row);
+    emit dataChanged(at, at);
+}
+
 void DownloadQueue::setState(EntryId id, EntryState state, const QString& failureReason)
 {
-    const int row = rowOf(id);
-    if (row < 0)
+    int row = -1;
+    Entry* entry = find(id, &row);
+    if (!entry)
         return;
-    Entry& entry = m_entries[row];
-    entry.state = state;
-    entry.failureReason = state == EntryState::Failed ? failureReason : QString();
-    const QModelIndex changed = index(row);
-    emit dataChanged(changed, changed);
+    entry->state = state;
+    entry->failureReason = state == EntryState::Failed ? failureReason : QString();
+    if (state != EntryState::Active)
+        entry->rate = 0;
+    changed(row);
+}
+
+void DownloadQueue::setPartial(EntryId id, const PartialDownload& partial)
+{
+    int row = -1;
+    if (Entry* entry = find(id, &row)) {
+        if (entry->partial.isValid() && entry->partial.file != partial.file)
+            QFile::remove(entry->partial.file);
+        entry->partial = partial;
+        entry->received = partial.size;
+        changed(row);
+    }
+}
+
+void DownloadQueue::setProgress(EntryId id, qint64 received, qint64 total, double rate)
+{
+    int row = -1;
+    if (Entry* entry = find(id, &row)) {
+        entry->received = received;
+        entry->total = total;
+        entry->rate = rate;
+        changed(row);
+    }
 }
 
 void DownloadQueue::remove(EntryId id)

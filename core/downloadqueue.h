@@ -3,7 +3,10 @@
 // model the Work Queue window views. Each entry has an identity that stays
 // with it while the user moves, removes or adds entries, so the worker always
 // finishes the entry it started. Entries in work are never removed by the
-// user's editing.
+// user's editing. Adding, and removing near the front where the entries in
+// work are, cost the same whatever the queue's length.
+
+#include "core/downloadtask.h"
 
 #include <QAbstractListModel>
 #include <QHash>
@@ -19,6 +22,7 @@ enum class EntryState {
     Waiting,
     Active,  // being downloaded
     Failed,  // the last attempt failed; failureReason() tells why
+    Paused,  // stopped part-way; the next attempt goes on from the part kept
 };
 
 class DownloadQueue : public QAbstractListModel {
@@ -30,6 +34,10 @@ public:
         UrlRole = Qt::UserRole + 1,
         StateRole,          // EntryState as int
         FailureReasonRole,  // the reason of a failed entry
+        FileNameRole,       // the name the file is saved under
+        ReceivedRole,       // bytes of the file so far
+        TotalRole,          // bytes of the whole file, -1 when unknown
+        RateRole,           // bytes per second of the download in work
     };
 
     explicit DownloadQueue(QObject* parent = nullptr);
@@ -43,11 +51,13 @@ public:
     EntryId idAt(int row) const { return m_entries.at(row).id; }
     EntryState stateAt(int row) const { return m_entries.at(row).state; }
     QString failureReasonAt(int row) const { return m_entries.at(row).failureReason; }
+    PartialDownload partialAt(int row) const { return m_entries.at(row).partial; }
     // The row of an entry, or -1 when it is gone.
     int rowOf(EntryId id) const;
     bool isQueued(const QString& url) const;  // letter case ignored
     QStringList urls() const;
-    int activeCount() const;
+    // The temporary files of the entries that go on from a kept part.
+    QStringList partialFiles() const;
     int failedCount() const;
 
     // Appends the addresses not queued yet (letter case ignored), in order,
@@ -66,7 +76,15 @@ public:
 
     // The worker's side.
     void setState(EntryId id, EntryState state, const QString& failureReason = QString());
+    void setPartial(EntryId id, const PartialDownload& partial);
+    void setProgress(EntryId id, qint64 received, qint64 total, double rate);
     void remove(EntryId id);
+
+signals:
+    // An entry was added or removed: the queue the configuration file keeps
+    // has changed.
+    void entryAdded(const QString& url);
+    void entryRemoved(const QString& url);
 
 private:
     struct Entry {
@@ -74,11 +92,16 @@ private:
         QString url;
         EntryState state = EntryState::Waiting;
         QString failureReason;
+        PartialDownload partial;
+        qint64 received = 0;
+        qint64 total = -1;
+        double rate = 0;
     };
 
+    Entry* find(EntryId id, int* row = nullptr);
     void appendEntries(const QStringList& urls);
     void removeRange(int first, int last);
-    void forget(const QString& url);
+    void changed(int row);
 
     std::deque<Entry> m_entries;
     QHash<QString, int> m_queuedKeys;  // case-folded URL -> how many entries have it

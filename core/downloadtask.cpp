@@ -5,13 +5,11 @@
 #include "core/errorreporter.h"
 #include "core/settings.h"
 #include "core/textutil.h"
-#include "core/transfer.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QRegularExpression>
-#include <QTimer>
 
 #include <cerrno>
 #include <climits>
@@ -20,6 +18,9 @@ namespace pm {
 
 namespace {
 const QString kRoutine = QStringLiteral("SaveToFile.");
+// The pause before a further attempt never exceeds this, whatever the
+// server asks for.
+constexpr int kLongestPauseSeconds = 300;
 
 // ".pullmark-" and 16 hex digits, then ".part": nothing a user names a file.
 QString newTemporaryName()
@@ -34,13 +35,13 @@ bool DownloadTask::isTemporaryFileName(const QString& name)
     return pattern.match(name).hasMatch();
 }
 
-void DownloadTask::removeLeftoverTemporaries(const QString& folder)
+void DownloadTask::removeLeftoverTemporaries(const QString& folder, const QStringList& keep)
 {
     QDir dir(folder);
     const QStringList candidates =
         dir.entryList({QStringLiteral(".pullmark-*.part")}, QDir::Files | QDir::Hidden | QDir::System);
     for (const QString& name : candidates) {
-        if (isTemporaryFileName(name))
+        if (isTemporaryFileName(name) && !keep.contains(dir.filePath(name)))
             dir.remove(name);
     }
 }
@@ -81,6 +82,9 @@ DownloadTask::DownloadTask(const Settings& settings, ActivityLog& log, ErrorRepo
       m_transfer(new Transfer(network, this)),
       m_stopRequested(std::move(stopRequested))
 {
+    m_retryTimer.setSingleShot(true);
+    m_retryTimer.setTimerType(Qt::PreciseTimer);  // a coarse timer may end a pause early
+    connect(&m_retryTimer, &QTimer::timeout, this, &DownloadTask::fetch);
     connect(m_transfer, &Transfer::finished, this, [this] {
         if (m_busy)
             afterFetch();
@@ -98,12 +102,15 @@ void DownloadTask::logProgress(const QString& text)
         m_log.write(text);
 }
 
-void DownloadTask::start(const QString& url)
+void DownloadTask::start(const QString& url, const PartialDownload& partial)
 {
     Q_ASSERT(!m_busy);
     m_busy = true;
     m_url = url;
     m_size = QVariant();
+    m_attempt = 0;
+    m_restarted = false;
+    m_resume = {};
     discardTemporary();
 
     logProgress(QStringLiteral("Starting: ") + url);
@@ -113,23 +120,47 @@ void DownloadTask::start(const QString& url)
     logProgress(QStringLiteral("Saving downloaded file to ") + m_target);
 
     if (!usableFileName(name))
-        return failBeforeFetch(RuntimeError::of(ErrBadFileName, m_target));
-    m_temporary = std::make_unique<QFile>(folder + QDir::separator() + newTemporaryName());
-    errno = 0;
-    if (!m_temporary->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
-        const int savedErrno = errno;
-        m_temporary.reset();
-        return failBeforeFetch(fileOpenError(savedErrno, m_target, true));
+        return failSoon(RuntimeError::of(ErrBadFileName, m_target));
+    // A kept body goes on where it ended, if it is still whole.
+    if (partial.isValid() && QFileInfo(partial.file).size() == partial.size) {
+        m_temporary = std::make_unique<QFile>(partial.file);
+        if (m_temporary->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+            m_resume = {partial.size, partial.validator};
+        else
+            m_temporary.reset();
+    } else if (partial.isValid()) {
+        QFile::remove(partial.file);
     }
-    m_transfer->fetch(url, m_temporary.get());
+    if (!m_temporary) {
+        m_temporary = std::make_unique<QFile>(folder + QDir::separator() + newTemporaryName());
+        errno = 0;
+        if (!m_temporary->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
+            const int savedErrno = errno;
+            m_temporary.reset();
+            return failSoon(fileOpenError(savedErrno, m_target, true));
+        }
+    }
+    fetch();
+}
+
+void DownloadTask::fetch()
+{
+    ++m_attempt;
+    m_transfer->fetch(m_url, m_temporary.get(), m_resume);
 }
 
 void DownloadTask::cancel()
 {
+    if (m_retryTimer.isActive()) {
+        m_retryTimer.stop();
+        // finished() never comes from inside cancel().
+        QTimer::singleShot(0, this, [this] { finish(DownloadOutcome::Stopped); });
+        return;
+    }
     m_transfer->cancel();
 }
 
-void DownloadTask::failBeforeFetch(const RuntimeError& error)
+void DownloadTask::failSoon(const RuntimeError& error)
 {
     // finished() never comes from inside start().
     QTimer::singleShot(0, this, [this, error] { fail(error); });
@@ -144,17 +175,51 @@ void DownloadTask::fail(const RuntimeError& error)
         finish(DownloadOutcome::Failed, error.plainReason());
 }
 
+bool DownloadTask::retryLater()
+{
+    if (!m_transfer->transientFailure() || m_attempt > m_settings.retries)
+        return false;
+    // 1 s, 2 s, 4 s, ... unless the server says how long to wait.
+    const int backoff = 1 << std::min(m_attempt - 1, 8);
+    const int retryAfter = m_transfer->retryAfterSeconds();
+    const int seconds = std::min(retryAfter >= 0 ? retryAfter : backoff, kLongestPauseSeconds);
+    const PartialDownload kept = keepPartial();
+    m_resume = {kept.size, kept.validator};
+    if (!kept.isValid())
+        m_temporary->resize(0);
+    m_log.write(QStringLiteral("Retrying: %1 (%2) in %3 s").arg(m_url, m_transfer->error().plainReason()).arg(seconds));
+    m_retryTimer.start(seconds * 1000);
+    return true;
+}
+
 void DownloadTask::afterFetch()
 {
     if (m_stopRequested())  // a stop is no error, whatever the fetch did
         return finish(DownloadOutcome::Stopped);
     if (m_transfer->sinkFailed())
         return fail(fileWriteError(m_transfer->sinkErrno(), m_target));
-    if (m_transfer->failed())
+    if (m_transfer->restartNeeded() && !m_restarted) {
+        // The rest could not be had: the whole body once more.
+        m_restarted = true;
+        m_resume = {};
+        m_temporary->resize(0);
+        --m_attempt;
+        return fetch();
+    }
+    if (m_transfer->failed()) {
+        if (retryLater())
+            return;
         return fail(m_transfer->error());
+    }
+    save();
+}
 
+void DownloadTask::save()
+{
     const QString length = m_transfer->headerText("content-length");
-    if (length.isEmpty())
+    if (m_transfer->bodyStart() > 0)
+        m_size = m_transfer->totalSize();  // the whole file's, not the rest's
+    else if (length.isEmpty())
         m_size = m_transfer->bytesReceived();
     else
         m_size = length;
@@ -189,11 +254,25 @@ void DownloadTask::afterFetch()
     m_temporary->close();
     if (m_temporary->error() != QFileDevice::NoError)
         return fail(fileWriteError(errno, m_target));
+    emit aboutToCommit(temporaryName);
     if (!renameOver(temporaryName, m_target))
         return fail(fileWriteError(errno, m_target));
     m_temporary.reset();
     logProgress(QStringLiteral("Completed: ") + m_url);
     finish(DownloadOutcome::Saved);
+}
+
+PartialDownload DownloadTask::keepPartial()
+{
+    if (!m_temporary)
+        return {};
+    const qint64 held = m_temporary->size();
+    // The last response's validator, or, when it sent no headers at all, the
+    // one of the response the held bytes came from.
+    const QByteArray validator = m_transfer->validator().isEmpty() ? m_resume.validator : m_transfer->validator();
+    if (held < kKeepPartialFrom || validator.isEmpty())
+        return {};
+    return {m_temporary->fileName(), held, validator};
 }
 
 void DownloadTask::discardTemporary()
@@ -207,9 +286,16 @@ void DownloadTask::discardTemporary()
 
 void DownloadTask::finish(DownloadOutcome::Kind kind, const QString& failureReason)
 {
+    DownloadOutcome outcome{kind, kind == DownloadOutcome::Stopped ? QVariant() : m_size, failureReason, {}};
+    if (kind == DownloadOutcome::Stopped || kind == DownloadOutcome::Failed)
+        outcome.partial = keepPartial();
+    if (outcome.partial.isValid()) {
+        m_temporary->close();
+        m_temporary.reset();  // the file stays for the next attempt
+    }
     discardTemporary();
     m_busy = false;
-    emit finished({kind, kind == DownloadOutcome::Stopped ? QVariant() : m_size, failureReason});
+    emit finished(outcome);
 }
 
 }  // namespace pm

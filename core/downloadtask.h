@@ -3,13 +3,18 @@
 // target in the output folder (the "Rename" numbering, the size rule) and
 // save it. The body streams into a temporary file in the output folder; only
 // a complete, accepted item is renamed over its target, so no partial file
-// ever carries a real name. Errors are reported under "SaveToFile.".
+// ever carries a real name. A failure that may pass (a refused or dropped
+// connection, a busy server) is tried again after a pause; a large partial
+// body is kept so the next attempt asks only for the rest. Errors are
+// reported under "SaveToFile.".
 
 #include "core/errors.h"
+#include "core/transfer.h"
 
 #include <QFile>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <QVariant>
 
 #include <functional>
@@ -22,7 +27,6 @@ namespace pm {
 class ActivityLog;
 class ErrorReporter;
 class Settings;
-class Transfer;
 
 // The target's free name under the "Rename" rule: the target itself if free,
 // else the counter put before the last "." of the target's file name (a.jpg:
@@ -32,6 +36,14 @@ QString renamedTarget(const QString& target);
 // Whether `name` can be a file directly inside a folder: not empty, not "."
 // or "..", no separator, not longer than the file system allows.
 bool usableFileName(const QString& name);
+
+// A body that was cut off, kept in its temporary file for the next attempt.
+struct PartialDownload {
+    QString file;          // the temporary file
+    qint64 size = 0;       // bytes it holds
+    QByteArray validator;  // ETag or Last-Modified of the response they came from
+    bool isValid() const { return !file.isEmpty(); }
+};
 
 // How one entry's download ended.
 struct DownloadOutcome {
@@ -45,7 +57,8 @@ struct DownloadOutcome {
     // The Content-Length text, the received byte count when the response had
     // none, or invalid when the download ended before the size was known.
     QVariant size;
-    QString failureReason;  // Failed: what went wrong, in plain words
+    QString failureReason;    // Failed: what went wrong, in plain words
+    PartialDownload partial;  // Stopped or Failed: what the next attempt can go on from
 };
 
 class DownloadTask : public QObject {
@@ -56,28 +69,42 @@ public:
                  std::function<bool()> stopRequested, QObject* parent = nullptr);
     ~DownloadTask() override;
 
-    // Downloads `url`; finished() follows from the event loop.
-    void start(const QString& url);
+    // Downloads `url`, going on from `partial` when it is valid; finished()
+    // follows from the event loop.
+    void start(const QString& url, const PartialDownload& partial = {});
     bool busy() const { return m_busy; }
-    // Ends the running fetch; finished() reports it as stopped.
+    // Ends the running fetch, or the pause before the next attempt; finished()
+    // reports it as stopped.
     void cancel();
     Transfer* transfer() const { return m_transfer; }
+    // The file name the entry is saved under before any renaming.
+    QString target() const { return m_target; }
+
+    // A cut-off body larger than this is kept for the next attempt.
+    static constexpr qint64 kKeepPartialFrom = 1024 * 1024;
 
     // Whether `name` is one of the temporary files this class creates.
     static bool isTemporaryFileName(const QString& name);
     // Removes the temporary files a killed earlier run left in `folder`,
-    // and nothing else.
-    static void removeLeftoverTemporaries(const QString& folder);
+    // except those in `keep` (partial bodies the queue still goes on from).
+    static void removeLeftoverTemporaries(const QString& folder, const QStringList& keep = {});
 
 signals:
+    // The complete body in `temporaryFile` is about to be renamed over its
+    // target.
+    void aboutToCommit(const QString& temporaryFile);
     void finished(const DownloadOutcome& outcome);
 
 private:
+    void fetch();
     void afterFetch();
-    void failBeforeFetch(const RuntimeError& error);
+    void save();
+    bool retryLater();
     // Reports `error`; the entry ends as failed, or as stopped after an abort.
     void fail(const RuntimeError& error);
+    void failSoon(const RuntimeError& error);
     void finish(DownloadOutcome::Kind kind, const QString& failureReason = QString());
+    PartialDownload keepPartial();
     void discardTemporary();
     void logProgress(const QString& text);
 
@@ -87,9 +114,13 @@ private:
     Transfer* m_transfer;
     std::function<bool()> m_stopRequested;
     std::unique_ptr<QFile> m_temporary;
+    ResumePoint m_resume;
+    QTimer m_retryTimer;
     QString m_url;
     QString m_target;
     QVariant m_size;
+    int m_attempt = 0;
+    bool m_restarted = false;
     bool m_busy = false;
 };
 

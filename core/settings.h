@@ -44,6 +44,8 @@ public:
     bool skipSmallFiles = false;
     float minimumSizeKB = 0;         // files smaller than this are not saved when skipSmallFiles is on
     bool legalNoticeAccepted = false;
+    int parallelDownloads = 1;       // transfers at once in a work session, 1 to 8
+    int retries = 2;                 // further attempts after a transient failure, 0 to 10
 
     // The modes are kept as the configuration file spells them, so that a
     // file is written back exactly as it was read; the program acts on the

@@ -1,6 +1,8 @@
 #include "core/transfer.h"
 
-#include <QIODevice>
+#include <QDateTime>
+#include <QFile>
+#include <QLocale>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -26,6 +28,45 @@ bool supportedScheme(const QUrl& url)
 {
     const QString scheme = url.scheme().toLower();
     return scheme == QLatin1String("http") || scheme == QLatin1String("https");
+}
+
+bool isTransientStatus(int status)
+{
+    return status == 408 || status == 429 || status == 500 || status == 502 || status == 503 || status == 504;
+}
+
+bool isTransientNetworkError(QNetworkReply::NetworkError error)
+{
+    switch (error) {
+    case QNetworkReply::ConnectionRefusedError:
+    case QNetworkReply::RemoteHostClosedError:
+    case QNetworkReply::TimeoutError:
+    case QNetworkReply::OperationCanceledError:  // the stall time-out; a user's cancel is told apart
+    case QNetworkReply::TemporaryNetworkFailureError:
+    case QNetworkReply::NetworkSessionFailedError:
+    case QNetworkReply::UnknownNetworkError:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Retry-After: either seconds or an HTTP date.
+int secondsToWait(const QByteArray& value)
+{
+    if (value.isEmpty())
+        return -1;
+    bool ok = false;
+    const int seconds = value.trimmed().toInt(&ok);
+    if (ok)
+        return std::max(0, seconds);
+    const QDateTime when = QLocale::c().toDateTime(QString::fromLatin1(value.trimmed()),
+                                                   QStringLiteral("ddd, dd MMM yyyy HH:mm:ss 'GMT'"));
+    if (!when.isValid())
+        return -1;
+    QDateTime utc = when;
+    utc.setTimeSpec(Qt::UTC);
+    return int(std::max<qint64>(0, QDateTime::currentDateTimeUtc().secsTo(utc)));
 }
 
 // The network's failure in the words of a log line.
@@ -59,17 +100,21 @@ Transfer::~Transfer()
     }
 }
 
-void Transfer::fetch(const QString& url, QIODevice* sink)
+void Transfer::fetch(const QString& url, QFile* sink, const ResumePoint& resume)
 {
     Q_ASSERT(!running());
     m_sink = sink;
+    m_resume = resume;
+    m_bodyStart = resume.offset;
+    m_validator.clear();
+    m_retryAfter = -1;
     m_headers.clear();
     m_received = 0;
     m_total = -1;
     m_status = 0;
     m_sinkErrno = 0;
     m_redirected = false;
-    m_failed = m_cancelled = false;
+    m_failed = m_cancelled = m_transient = m_restartNeeded = false;
     m_error = RuntimeError();
 
     const QUrl target(url);
@@ -86,17 +131,54 @@ void Transfer::fetch(const QString& url, QIODevice* sink)
     // onRedirected() refuses any scheme but http and https.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setTransferTimeout(kStallTimeoutMs);
+    if (resume.offset > 0) {
+        request.setRawHeader("Range", "bytes=" + QByteArray::number(resume.offset) + '-');
+        if (!resume.validator.isEmpty())
+            request.setRawHeader("If-Range", resume.validator);
+    }
     m_reply = m_manager->get(request);
     m_reply->setReadBufferSize(kChunk * 4);
     connect(m_reply, &QNetworkReply::readyRead, this, &Transfer::onReadyRead);
     connect(m_reply, &QNetworkReply::finished, this, &Transfer::onFinished);
     connect(m_reply, &QNetworkReply::redirected, this, &Transfer::onRedirected);
-    connect(m_reply, &QNetworkReply::metaDataChanged, this, [this] {
-        m_status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        bool ok = false;
-        const qint64 length = finalHeader(m_reply, "Content-Length", m_redirected).trimmed().toLongLong(&ok);
-        m_total = ok ? length : -1;
-    });
+    connect(m_reply, &QNetworkReply::metaDataChanged, this, &Transfer::onMetaData);
+}
+
+void Transfer::onMetaData()
+{
+    m_status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (m_status >= 300 && m_status < 400)
+        return;  // a redirect; the final response follows
+    bool ok = false;
+    const qint64 length = finalHeader(m_reply, "Content-Length", m_redirected).trimmed().toLongLong(&ok);
+    m_total = ok ? length : -1;
+    m_validator = finalHeader(m_reply, "ETag", m_redirected);
+    if (m_validator.isEmpty())
+        m_validator = finalHeader(m_reply, "Last-Modified", m_redirected);
+    m_retryAfter = secondsToWait(finalHeader(m_reply, "Retry-After", m_redirected));
+    if (m_resume.offset <= 0)
+        return;
+
+    if (m_status == 206) {
+        // "bytes FIRST-LAST/TOTAL": the rest must start where the sink ends.
+        const QByteArray range = finalHeader(m_reply, "Content-Range", m_redirected);
+        const qsizetype dash = range.indexOf('-'), slash = range.indexOf('/');
+        const qint64 first = range.mid(6, dash - 6).toLongLong(&ok);
+        if (!range.startsWith("bytes ") || !ok || first != m_resume.offset) {
+            m_restartNeeded = true;
+            m_reply->abort();
+            return;
+        }
+        m_total = slash > 0 ? range.mid(slash + 1).toLongLong() : -1;
+    } else if (m_status == 416) {
+        m_restartNeeded = true;
+        m_reply->abort();
+    } else if (m_status < 400) {
+        // The whole body, from its first byte: what the sink holds goes.
+        m_bodyStart = 0;
+        if (m_sink && !m_sink->resize(0))
+            m_sinkErrno = EIO;
+    }
 }
 
 QString Transfer::headerText(const QByteArray& name) const
@@ -145,7 +227,7 @@ void Transfer::onReadyRead()
             break;
         m_received += n;
         // An error page is never written as the requested file.
-        if (m_sink && m_status < 400 && m_sinkErrno == 0) {
+        if (m_sink && m_status < 400 && m_sinkErrno == 0 && !m_restartNeeded) {
             errno = 0;
             if (m_sink->write(m_buffer.constData(), n) != n) {
                 m_sinkErrno = errno != 0 ? errno : EIO;
@@ -155,7 +237,7 @@ void Transfer::onReadyRead()
             }
         }
     }
-    emit progress(m_received, m_total);
+    emit progress(m_bodyStart + m_received, m_total);
 }
 
 void Transfer::onFinished()
@@ -175,19 +257,25 @@ void Transfer::onFinished()
             header.second = finalHeader(reply, header.first, true);
     }
     m_status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (m_cancelled && !m_failed) {
+    if (m_restartNeeded) {
+        fail(RuntimeError::of(ErrTransferFailed, QStringLiteral("the rest of the file could not be resumed")));
+    } else if (m_cancelled && !m_failed) {
         fail(RuntimeError::of(ErrTransferFailed, QStringLiteral("cancelled")));
     } else if (m_status >= 400) {
         const QString reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
         fail(RuntimeError::of(ErrHttpStatus, QString::number(m_status) + QLatin1Char(' ') + reason));
+        m_transient = isTransientStatus(m_status);
     } else if (reply->error() != QNetworkReply::NoError) {
         fail(RuntimeError::of(ErrTransferFailed, networkFailureText(reply)));
+        m_transient = !m_sinkErrno && isTransientNetworkError(reply->error());
     } else {
         bool ok = false;
         const qint64 announced = finalHeader(reply, "Content-Length", m_redirected).trimmed().toLongLong(&ok);
-        if (ok && m_received != announced)
+        if (ok && m_received != announced) {
             fail(RuntimeError::of(ErrTransferIncomplete,
                                   QStringLiteral("%1 of %2 bytes").arg(m_received).arg(announced)));
+            m_transient = true;  // the connection ended early
+        }
     }
     deliverFinished();
 }

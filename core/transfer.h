@@ -13,10 +13,17 @@
 #include <QString>
 #include <QUrl>
 
-class QIODevice;
+class QFile;
 class QNetworkAccessManager;
 
 namespace pm {
+
+// Where an interrupted body goes on: the bytes the sink holds already, and
+// the validator (ETag or Last-Modified) of the response they came from.
+struct ResumePoint {
+    qint64 offset = 0;
+    QByteArray validator;
+};
 
 class Transfer : public QObject {
     Q_OBJECT
@@ -25,8 +32,10 @@ public:
     ~Transfer() override;
 
     // Starts fetching `url`; the body goes to `sink` (nullptr: discarded).
-    // Only http and https are fetched; anything else ends at once in failure.
-    void fetch(const QString& url, QIODevice* sink);
+    // With a resume point the rest is asked for; a server that answers with
+    // the whole body instead empties the sink first. Only http and https are
+    // fetched; anything else ends at once in failure.
+    void fetch(const QString& url, QFile* sink, const ResumePoint& resume = {});
     // The named header of the last response ("" when there is none).
     QString headerText(const QByteArray& name) const;
     bool running() const { return m_reply != nullptr || m_finishPending; }
@@ -40,7 +49,23 @@ public:
     bool sinkFailed() const { return m_sinkErrno != 0; }
     int sinkErrno() const { return m_sinkErrno; }
     RuntimeError error() const { return m_error; }
+    // A failure that may well pass: the connection refused, reset or timed
+    // out, or the status 408, 429, 500, 502, 503 or 504.
+    bool transientFailure() const { return m_transient; }
+    // The partial body could not be continued (416, or a range that does not
+    // fit): fetch the whole body again.
+    bool restartNeeded() const { return m_restartNeeded; }
+    // Bytes of this response's body.
     qint64 bytesReceived() const { return m_received; }
+    // Where the body written to the sink started: the resume offset when the
+    // server sent the rest, 0 when it sent the whole.
+    qint64 bodyStart() const { return m_bodyStart; }
+    // The whole resource's size when the server told it, else -1.
+    qint64 totalSize() const { return m_total; }
+    // The response's ETag, or its Last-Modified when it has none.
+    QByteArray validator() const { return m_validator; }
+    // Seconds the server asks to wait before trying again, -1 when it did not.
+    int retryAfterSeconds() const { return m_retryAfter; }
 
     // Bytes read per pass; the reply's own buffer is held to a few of these.
     static constexpr qint64 kChunk = 256 * 1024;
@@ -58,9 +83,17 @@ private:
     void fail(const RuntimeError& error);
     void deliverFinished();
 
+    void onMetaData();
+
     QNetworkAccessManager* m_manager;
     QPointer<QNetworkReply> m_reply;
-    QIODevice* m_sink = nullptr;
+    QFile* m_sink = nullptr;
+    ResumePoint m_resume;
+    qint64 m_bodyStart = 0;
+    QByteArray m_validator;
+    int m_retryAfter = -1;
+    bool m_transient = false;
+    bool m_restartNeeded = false;
     QList<QPair<QByteArray, QByteArray>> m_headers;
     QByteArray m_buffer;
     qint64 m_received = 0;

@@ -236,7 +236,8 @@ void MainWindow::createMenus()
 bool MainWindow::start()
 {
     Settings& settings = m_context.settings;
-    loadConfiguration(settings.configurationFile);
+    if (m_context.loadStoredConfiguration())
+        checkPathsAfterLoad();
 
     if (!settings.legalNoticeAccepted) {
         if (!m_context.ui.askYesNo(tr("Legal Notice"), legalNoticeText(), MessageIcon::Critical))

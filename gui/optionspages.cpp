@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include <cfloat>
@@ -97,17 +98,38 @@ OutputPage::OutputPage(ErrorReporter& errors, UserInteraction& ui, QWidget* pare
     m_folder = new FolderChooser(tr("&Save path:"),
                                  {"lblPath", "txtPath", "DrivePath", "DirPath", "cmdNewFolder", "cmdNewFolderClick."},
                                  errors, ui, frame);
-    (new QVBoxLayout(frame))->addWidget(m_folder);
+    m_parallel = named(new QSpinBox(frame), "spnParallel");
+    m_parallel->setRange(1, 8);
+    m_retries = named(new QSpinBox(frame), "spnRetries");
+    m_retries->setRange(0, 10);
+    auto* parallelLabel = named(new QLabel(tr("Si&multaneous downloads:"), frame), "lblParallel");
+    parallelLabel->setBuddy(m_parallel);
+    auto* retriesLabel = named(new QLabel(tr("&Retries after a failure that may pass:"), frame), "lblRetries");
+    retriesLabel->setBuddy(m_retries);
+
+    auto* numbers = new QGridLayout;
+    numbers->addWidget(parallelLabel, 0, 0);
+    numbers->addWidget(m_parallel, 0, 1);
+    numbers->addWidget(retriesLabel, 1, 0);
+    numbers->addWidget(m_retries, 1, 1);
+    numbers->setColumnStretch(2, 1);
+    auto* layout = new QVBoxLayout(frame);
+    layout->addWidget(m_folder, 1);
+    layout->addLayout(numbers);
 }
 
 void OutputPage::load(const Settings& settings)
 {
     m_folder->setPath(settings.outputFolder);
+    m_parallel->setValue(settings.parallelDownloads);
+    m_retries->setValue(settings.retries);
 }
 
 bool OutputPage::save(Settings& settings, ErrorScope& scope) const
 {
-    return scope.step([&] { settings.outputFolder = m_folder->path(); });
+    return scope.step([&] { settings.outputFolder = m_folder->path(); })
+        && scope.step([&] { settings.parallelDownloads = m_parallel->value(); })
+        && scope.step([&] { settings.retries = m_retries->value(); });
 }
 
 LoggingPage::LoggingPage(ErrorReporter& errors, UserInteraction& ui, QWidget* parent) : QWidget(parent)

@@ -9,6 +9,7 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QRadioButton;
+class QSpinBox;
 
 namespace pm {
 
@@ -30,6 +31,8 @@ public:
 
 private:
     FolderChooser* m_folder;
+    QSpinBox* m_parallel;
+    QSpinBox* m_retries;
 };
 
 class LoggingPage : public QWidget {

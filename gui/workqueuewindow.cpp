@@ -6,6 +6,9 @@
 #include "core/userinteraction.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QLocale>
+#include <QPainter>
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -22,24 +25,62 @@
 namespace pm {
 
 namespace {
-// Shows each entry's state as an icon before its address.
+// One row of the queue: the entry's state as an icon, its file name, its
+// size, and for a download in work or paused its progress. The address is
+// the row's tooltip.
 class QueueEntryDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
-protected:
-    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
-        QStyledItemDelegate::initStyleOption(option, index);
+        QStyleOptionViewItem row = option;
+        initStyleOption(&row, index);
+        const QWidget* view = row.widget;
+        QStyle* style = view ? view->style() : QApplication::style();
         const auto state = EntryState(index.data(DownloadQueue::StateRole).toInt());
-        if (state == EntryState::Waiting)
-            return;
-        const QStyle* style = option->widget ? option->widget->style() : nullptr;
-        if (!style)
-            return;
-        option->icon = style->standardIcon(state == EntryState::Failed ? QStyle::SP_MessageBoxWarning
-                                                                       : QStyle::SP_ArrowRight);
-        option->features |= QStyleOptionViewItem::HasDecoration;
+        const qint64 received = index.data(DownloadQueue::ReceivedRole).toLongLong();
+        const qint64 total = index.data(DownloadQueue::TotalRole).toLongLong();
+        if (state != EntryState::Waiting) {
+            const QStyle::StandardPixmap icon = state == EntryState::Failed ? QStyle::SP_MessageBoxWarning
+                : state == EntryState::Paused                               ? QStyle::SP_MediaPause
+                                                                             : QStyle::SP_ArrowRight;
+            row.icon = style->standardIcon(icon);
+            row.features |= QStyleOptionViewItem::HasDecoration;
+        }
+        const QLocale locale;
+        const QString size = total > 0 ? locale.formattedDataSize(total, 1, QLocale::DataSizeTraditionalFormat)
+            : received > 0             ? locale.formattedDataSize(received, 1, QLocale::DataSizeTraditionalFormat)
+                                       : QString();
+        const bool bar = state == EntryState::Active || state == EntryState::Paused;
+        const int barWidth = bar ? 120 : 0;
+        const int sizeWidth = row.fontMetrics.horizontalAdvance(QStringLiteral("0000.0 MB")) + 8;
+
+        // The row's background, selection and icon with the name, short of
+        // the size and the bar on the right.
+        row.text = index.data(DownloadQueue::FileNameRole).toString();
+        row.textElideMode = Qt::ElideMiddle;
+        const QRect whole = row.rect;
+        row.rect.setRight(whole.right() - sizeWidth - barWidth);
+        QStyleOptionViewItem background = option;
+        background.rect = whole;
+        style->drawPrimitive(QStyle::PE_PanelItemViewItem, &background, painter, view);
+        style->drawControl(QStyle::CE_ItemViewItem, &row, painter, view);
+
+        const QRect sizeRect(whole.right() - sizeWidth - barWidth + 1, whole.top(), sizeWidth - 4, whole.height());
+        painter->save();
+        painter->setPen(row.palette.color(row.state & QStyle::State_Selected ? QPalette::HighlightedText : QPalette::Text));
+        painter->drawText(sizeRect, Qt::AlignRight | Qt::AlignVCenter, size);
+        painter->restore();
+        if (bar) {
+            QStyleOptionProgressBar progress;
+            progress.rect = QRect(whole.right() - barWidth + 1, whole.top() + 2, barWidth - 2, whole.height() - 4);
+            progress.minimum = 0;
+            progress.maximum = total > 0 ? 1000 : 0;
+            progress.progress = total > 0 ? int(std::min<qint64>(1000, received * 1000 / total)) : 0;
+            progress.state = QStyle::State_Enabled | QStyle::State_Horizontal;
+            style->drawControl(QStyle::CE_ProgressBar, &progress, painter, view);
+        }
     }
 };
 
@@ -76,14 +117,6 @@ WorkQueueWindow::WorkQueueWindow(AppContext& context, QWidget* parent) : QWidget
 
     QueueWorker& worker = m_context.worker;
     connect(&worker, &QueueWorker::sessionEnded, this, &WorkQueueWindow::sessionEnded);
-    connect(&worker, &QueueWorker::itemProgress, this, [this](qint64 received, qint64 total) {
-        if (m_context.worker.figures().itemSerial != m_shownSerial) {
-            m_shownSerial = m_context.worker.figures().itemSerial;
-            m_itemClock.start();
-        }
-        m_received = received;
-        m_total = total;
-    });
     DownloadQueue& queue = m_context.queue;
     connect(&queue, &QAbstractItemModel::rowsInserted, this, &WorkQueueWindow::updateQueueButtons);
     connect(&queue, &QAbstractItemModel::rowsRemoved, this, &WorkQueueWindow::updateQueueButtons);
@@ -129,6 +162,7 @@ void WorkQueueWindow::createControls()
     m_downloadTime = statisticsField("txtDownloadtime", info);
     m_sessionTotal = statisticsField("txtSessionSize", info);
     m_failedCount = statisticsField("txtFailedCount", info);
+    m_activeCount = statisticsField("txtActive", info);
     m_status = new QLabel(tr("Working..."), info);
     m_status->setObjectName(QStringLiteral("lblFileProg"));
     QFont bold = m_status->font();
@@ -170,9 +204,11 @@ void WorkQueueWindow::createControls()
     }
     grid->addWidget(caption("lblFailed", tr("Failed in session"), m_failedCount, info), row, 0);
     grid->addWidget(m_failedCount, row, 1);
+    grid->addWidget(caption("lblActive", tr("Downloading now"), m_activeCount, info), row, 2);
+    grid->addWidget(m_activeCount, row, 3);
     grid->addWidget(m_status, row + 1, 0, 1, 6);
     const int countWidth = fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 12;
-    for (QLineEdit* count : {m_queueCount, m_completedCount, m_failedCount})
+    for (QLineEdit* count : {m_queueCount, m_completedCount, m_failedCount, m_activeCount})
         count->setMaximumWidth(countWidth);
     const int dateWidth = fontMetrics().horizontalAdvance(QStringLiteral("00/00/0000 00:00:00 MM")) + 16;
     for (QLineEdit* date : {m_sessionStart, m_itemStart, m_sessionEnd, m_sessionTotal, m_sessionElapsed, m_itemElapsed})
@@ -362,6 +398,7 @@ void WorkQueueWindow::refreshFigures()
     const SessionFigures& f = m_context.worker.figures();
     m_completedCount->setText(QString::number(f.completed));
     m_failedCount->setText(QString::number(f.failed));
+    m_activeCount->setText(QString::number(f.active));
     m_sessionStart->setText(f.sessionStart.isValid() ? generalDateText(f.sessionStart) : QString());
     m_currentFile->setText(f.currentFile);
     m_itemStart->setText(f.itemStart.isValid() ? generalDateText(f.itemStart) : QString());
@@ -370,28 +407,23 @@ void WorkQueueWindow::refreshFigures()
     m_downloadTime->setText(f.lastDownloadTime);
     m_sessionTotal->setText(f.sessionTotal);
     m_queueCount->setText(QString::number(m_context.queue.count()));
-    if (f.itemSerial != m_shownSerial) {
-        m_shownSerial = f.itemSerial;
-        m_itemClock.start();
-        m_received = 0;
-        m_total = -1;
-    }
 }
 
 void WorkQueueWindow::showProgress()
 {
-    if (m_total > 0) {
+    // The downloads in work, together.
+    const ActiveProgress now = m_context.worker.activeProgress();
+    if (now.total > 0) {
         m_progress->setRange(0, 1000);
-        m_progress->setValue(int(std::min<qint64>(1000, m_received * 1000 / m_total)));
+        m_progress->setValue(int(std::min<qint64>(1000, now.received * 1000 / now.total)));
     } else if (m_context.worker.running()) {
-        m_progress->setRange(0, 0);  // busy: the size is unknown
+        m_progress->setRange(0, 0);  // busy: a size is unknown
     } else {
         m_progress->setRange(0, 1000);
         m_progress->setValue(0);
     }
-    const qint64 ms = m_itemClock.isValid() ? m_itemClock.elapsed() : 0;
-    if (ms > 0 && m_received > 0)
-        m_rate->setText(tr("%1 KB/s").arg(standardNumberText(double(m_received) / 1024.0 * 1000.0 / double(ms))));
+    if (now.rate > 0)
+        m_rate->setText(tr("%1 KB/s").arg(standardNumberText(now.rate / 1024.0)));
     else
         m_rate->clear();
 }

@@ -4,7 +4,6 @@
 // queue and drives its worker. Closing it during a session asks first; a
 // closed window only hides, so the next use shows it as it was.
 
-#include <QElapsedTimer>
 #include <QWidget>
 
 class QLabel;
@@ -66,6 +65,7 @@ private:
     QLineEdit* m_queueCount = nullptr;
     QLineEdit* m_completedCount = nullptr;
     QLineEdit* m_failedCount = nullptr;
+    QLineEdit* m_activeCount = nullptr;
     QLineEdit* m_sessionStart = nullptr;
     QLineEdit* m_currentFile = nullptr;
     QLineEdit* m_sessionElapsed = nullptr;
@@ -83,11 +83,6 @@ private:
     QPushButton* m_stopButton = nullptr;
     QTimer* m_clock = nullptr;    // each second: the status dots and the elapsed times
     QTimer* m_refresh = nullptr;  // ten times a second: figures and progress
-
-    QElapsedTimer m_itemClock;  // since the entry in work began
-    int m_shownSerial = -1;
-    qint64 m_received = 0;
-    qint64 m_total = -1;
     bool m_closingForSystem = false;
 };
 

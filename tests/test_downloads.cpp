@@ -3,12 +3,17 @@
 // while an entry is in work, and files that cannot be written.
 #include "core/configfile.h"
 #include "core/downloadtask.h"
+#include "core/progressjournal.h"
+#include "core/textutil.h"
 #include "core/transfer.h"
 #include "tests/support/testcontext.h"
 #include "tests/support/testserver.h"
 
 #include <QProcess>
+#include <QRandomGenerator>
+#include <QUrlQuery>
 #include <QTcpServer>
+#include <QTimer>
 #include <QtTest>
 
 #include <csignal>
@@ -29,6 +34,7 @@ struct Downloads : TestContext {
         settings.logDownloads = settings.logCsv = true;
         settings.setErrorMode(ErrorMode::CarryOn);
         settings.setDuplicateRule(DuplicateRule::Overwrite);
+        settings.retries = 0;
     }
     // Runs a whole session; false when it did not end in time.
     bool run(int timeoutMs = 20000)
@@ -320,6 +326,172 @@ private slots:
         QCOMPARE(m_server.requestCount("/file/second.bin"), 0);
         QCOMPARE(d.app.queue.urls(), QStringList{url("/file/second.bin?size=5")});
         QCOMPARE(d.figures().endStatus, QStringLiteral("Queue Stopped"));
+    }
+
+    void resume_data()
+    {
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<QStringList>("ranges");  // what the second attempt asked for
+        const qint64 mib = 1024 * 1024;
+        const QString cut = QStringLiteral("size=%1&fails=1&after=%2&etag=v1").arg(3 * mib).arg(mib + 4096);
+        QTest::newRow("server with ranges") << cut << QStringList{QString("bytes=%1-").arg(mib + 4096)};
+        QTest::newRow("server without ranges") << cut + "&ranges=0" << QStringList{QString("bytes=%1-").arg(mib + 4096)};
+        QTest::newRow("changed validator") << cut + "&etag2=v2" << QStringList{QString("bytes=%1-").arg(mib + 4096)};
+        QTest::newRow("too little to keep") << "size=300000&fails=1&after=200000&etag=v1" << QStringList{};
+    }
+    // A body cut off after more than 1 MiB goes on with Range and If-Range;
+    // whatever the server answers, the file ends up whole and identical.
+    void resume()
+    {
+        QFETCH(QString, query);
+        QFETCH(QStringList, ranges);
+        Downloads d;
+        d.settings.retries = 1;
+        const QString address = url("/range/" + QString(QTest::currentDataTag()).replace(' ', '-') + ".bin?" + query);
+        d.app.queue.append({address});
+        const QStringList before = m_server.rangesAskedFor();
+        QVERIFY(d.run(30000));
+        QCOMPARE(m_server.rangesAskedFor().mid(before.size()), ranges);
+        QCOMPARE(readAll(d.out + '/' + fileNameOf(address)), patternBytes(QUrlQuery(QUrl(address)).queryItemValue("size").toLongLong()));
+        QCOMPARE(d.logMessages().filter("Retrying: ").size(), 1);
+        QVERIFY(!hasTemporaryFile(d.out));
+    }
+
+    // Stopped part-way, a large body is kept and the entry paused; the next
+    // session asks for the rest only.
+    void stoppedBodyIsKeptForTheNextSession()
+    {
+        Downloads d;
+        const QString address = url("/range/kept.bin?size=4194304&etag=k&fails=1&after=1572864");
+        d.settings.retries = 5;
+        connect(&d.app.worker, &QueueWorker::itemProgress, this, [&](qint64 received) {
+            if (received >= 1572864 && !d.app.worker.stopRequested())
+                d.app.worker.requestStop();
+        });
+        d.app.queue.append({address});
+        QVERIFY(d.run());
+        QCOMPARE(d.app.queue.stateAt(0), EntryState::Paused);
+        QVERIFY(hasTemporaryFile(d.out));
+        d.app.worker.disconnect(this);
+        QVERIFY(d.run());
+        QCOMPARE(m_server.rangesAskedFor().last(), QStringLiteral("bytes=1572864-"));
+        QCOMPARE(readAll(d.out + "/kept.bin?size=4194304&etag=k&fails=1&after=1572864"), patternBytes(4194304));
+    }
+
+    void retries_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("retries");
+        QTest::addColumn<int>("requests");
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("503 twice, then the file") << "/flaky/a.bin?status=503&fails=2&retryafter=0&size=9" << 2 << 3 << true;
+        QTest::newRow("429 more often than retried") << "/flaky/b.bin?status=429&fails=5&retryafter=0&size=9" << 1 << 2 << false;
+        QTest::newRow("404 fails at once") << "/status/404?retry" << 3 << 1 << false;
+        QTest::newRow("first pause 1 s") << "/flaky/c.bin?status=500&fails=1&size=9" << 1 << 2 << true;
+    }
+    void retries()
+    {
+        QFETCH(QString, path);
+        QFETCH(int, retries);
+        QFETCH(int, requests);
+        QFETCH(bool, saved);
+        Downloads d;
+        d.settings.retries = retries;
+        d.app.queue.append({url(path)});
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(d.run());
+        QCOMPARE(m_server.requestCount(path), requests);
+        QCOMPARE(d.app.queue.isEmpty(), saved);
+        QCOMPARE(d.logMessages().filter("Retrying: ").size(), requests - 1);
+        if (!path.contains("retryafter") && requests > 1)
+            QVERIFY(clock.elapsed() >= 1000);
+    }
+
+    // Several downloads at once; two of one name never write at once; Stop
+    // ends all of them, in work or waiting to try again, and keeps them.
+    void parallelDownloadsAndStop()
+    {
+        Downloads d;
+        d.settings.parallelDownloads = 4;
+        d.settings.retries = 3;
+        d.settings.setDuplicateRule(DuplicateRule::Rename);
+        for (int i = 0; i < 8; ++i)
+            d.app.queue.append({url(QStringLiteral("/file/p%1.bin?size=100&delay=150").arg(i))});
+        int mostActive = 0;
+        connect(&d.app.worker, &QueueWorker::figuresChanged, this, [&] { mostActive = std::max(mostActive, d.figures().active); });
+        QVERIFY(d.run());
+        QCOMPARE(mostActive, 4);
+        QVERIFY(d.logMessages().contains(QRegularExpression("^Downloaded 0.10 KB in 00:00:0[01] \\(p3.bin\\?size=100&delay=150\\)$")));
+
+        mostActive = 0;
+        d.app.queue.append({url("/file/one/same.bin?size=7000"), url("/file/two/same.bin?size=7000")});
+        QVERIFY(d.run());
+        QCOMPARE(mostActive, 1);
+        QVERIFY(QFileInfo::exists(d.out + "/same.bin?size=7000") && QFileInfo::exists(d.out + "/same0.bin?size=7000"));
+
+        const QString drip = "/drip/s%1.bin?size=900000&chunk=1000&ms=20";
+        d.app.queue.append({url(drip.arg(1)), url(drip.arg(2)), url("/flaky/s3.bin?status=503&fails=9&retryafter=60&size=9"),
+                            url(drip.arg(4))});
+        QElapsedTimer clock;
+        QTimer::singleShot(1500, this, [&] {
+            clock.start();
+            d.app.worker.requestStop();
+        });
+        QVERIFY(d.run());
+        QVERIFY(clock.elapsed() < 1000);
+        QCOMPARE(d.logMessages().filter("Retrying: ").size(), 1);
+        QCOMPARE(d.app.queue.count(), 4);
+        QCOMPARE(d.app.queue.failedCount(), 0);
+        QVERIFY(!hasTemporaryFile(d.out));
+    }
+
+    void journalReplay()
+    {
+        TestContext t;
+        writeFile(t.path("here.part"), "x");
+        writeFile(t.path("j"), "add a\nadd b\nadd c\nremove a\nsaving " + t.path("gone.part").toUtf8() + " b\nsaving "
+                                   + t.path("here.part").toUtf8() + " c\nadd d\nsaving " + t.path("x.part").toUtf8()
+                                   + " d\nfailed d\nadd cut off");
+        QStringList queue{"s"};
+        QVERIFY(ProgressJournal::replay(t.path("j"), queue));
+        // a removed, b renamed into place, c not yet renamed, d's rename failed.
+        QCOMPARE(queue, (QStringList{"s", "c", "d"}));
+        QVERIFY(!ProgressJournal::replay(t.path("none"), queue));
+    }
+
+    // The program killed at random moments of a 200-entry session, 20 times:
+    // after each restart the stored queue holds exactly the unfinished entries.
+    void killedSessionsLoseNothing()
+    {
+        Downloads d;
+        QStringList all;
+        for (int i = 0; i < 200; ++i)
+            all << url(QStringLiteral("/file/k%1.bin?size=3000&delay=25").arg(i));
+        d.app.queue.append(all);
+        QVERIFY(d.app.saveConfiguration(d.settings.configurationFile));
+        QRandomGenerator random(20261206);
+        for (int kill = 0; kill < 20; ++kill) {
+            QProcess runner;
+            runner.start(QCoreApplication::applicationDirPath() + "/pm_session_runner", {d.dir.path()});
+            QVERIFY(runner.waitForStarted());
+            QTest::qWait(random.bounded(50, 400));
+            runner.kill();
+            runner.waitForFinished();
+
+            TestContext restarted;
+            restarted.app.setProgramFolder(d.dir.path());
+            QVERIFY(restarted.app.loadStoredConfiguration());
+            QStringList unfinished;
+            for (const QString& address : all) {
+                const QByteArray file = readAll(d.out + '/' + fileNameOf(address));
+                QVERIFY(file.isEmpty() || file == patternBytes(3000));
+                if (file.isEmpty())
+                    unfinished << address;
+            }
+            QCOMPARE(restarted.app.queue.urls(), unfinished);
+            QVERIFY2(!unfinished.isEmpty(), "the session ended before it was killed");
+        }
     }
 
     void redirectsAndLengths()

@@ -30,7 +30,10 @@ QByteArray reasonPhrase(int status)
     case 302: return "Found";
     case 400: return "Bad Request";
     case 403: return "Forbidden";
+    case 206: return "Partial Content";
     case 404: return "Not Found";
+    case 416: return "Range Not Satisfiable";
+    case 429: return "Too Many Requests";
     case 500: return "Internal Server Error";
     case 503: return "Service Unavailable";
     default: return "Status";
@@ -63,6 +66,9 @@ private:
         bool closeAfter = false;
         qint64 dripChunk = 0;
         int dripMs = 0;
+        qint64 offset = 0;          // where a generated body starts in the pattern
+        QByteArray extraHeaders;    // complete header lines
+        int delayMs = 0;            // before the response starts
     };
 
     void onReadyRead()
@@ -81,7 +87,55 @@ private:
             return;
         }
         m_headOnly = requestLine[0] == "HEAD";
-        start(route(QString::fromLatin1(requestLine[1])));
+        m_requestHeaders.clear();
+        for (const QByteArray& line : head.split('\n').mid(1)) {
+            const qsizetype colon = line.indexOf(':');
+            if (colon > 0)
+                m_requestHeaders.insert(line.left(colon).trimmed().toLower(), line.mid(colon + 1).trimmed());
+        }
+        const Response response = route(QString::fromLatin1(requestLine[1]));
+        m_busy = true;
+        if (response.delayMs > 0)
+            QTimer::singleShot(response.delayMs, this, [this, response] { start(response); });
+        else
+            start(response);
+    }
+
+    // Ranges, validators and dropped connections for /range; see the header.
+    void rangeRoute(Response& r, const QUrlQuery& query, qint64 size, int attempt)
+    {
+        const bool changed = attempt > 1 && query.hasQueryItem(QStringLiteral("etag2"));
+        const QByteArray etag =
+            '"' + query.queryItemValue(changed ? QStringLiteral("etag2") : QStringLiteral("etag")).toLatin1() + '"';
+        r.generated = size;
+        r.extraHeaders = "ETag: " + etag + "\r\nAccept-Ranges: bytes\r\n";
+        if (attempt <= query.queryItemValue(QStringLiteral("fails")).toInt()) {
+            r.sendLimit = query.queryItemValue(QStringLiteral("after")).toLongLong();
+            r.closeAfter = true;
+        }
+        const QByteArray range = m_requestHeaders.value("range");
+        if (!range.isEmpty()) {
+            QMutexLocker lock(&m_server->m_mutex);
+            m_server->m_ranges.append(QString::fromLatin1(range));
+        }
+        const QByteArray ifRange = m_requestHeaders.value("if-range");
+        const bool honoured = query.queryItemValue(QStringLiteral("ranges")) != QLatin1String("0")
+            && range.startsWith("bytes=") && (ifRange.isEmpty() || ifRange == etag);
+        if (honoured) {
+            const qint64 from = range.mid(6, range.indexOf('-') - 6).toLongLong();
+            if (from >= size) {
+                r.status = 416;
+                r.generated = 0;
+                r.extraHeaders += "Content-Range: bytes */" + QByteArray::number(size) + "\r\n";
+            } else {
+                r.status = 206;
+                r.offset = from;
+                r.generated = size - from;
+                r.extraHeaders += "Content-Range: bytes " + QByteArray::number(from) + '-' + QByteArray::number(size - 1)
+                    + '/' + QByteArray::number(size) + "\r\n";
+            }
+        }
+        r.lengthHeader = QByteArray::number(r.generated);
     }
 
     Response route(const QString& target)
@@ -95,6 +149,12 @@ private:
         const QUrlQuery query(url);
         const qint64 size = query.queryItemValue(QStringLiteral("size")).toLongLong();
         Response r;
+        r.delayMs = query.queryItemValue(QStringLiteral("delay")).toInt();
+        int attempt = 0;  // how many times this exact target has been asked for, this time included
+        {
+            QMutexLocker lock(&m_server->m_mutex);
+            attempt = int(m_server->m_requests.count(target));
+        }
 
         {
             QMutexLocker lock(&m_server->m_mutex);
@@ -132,6 +192,20 @@ private:
         } else if (kind == QLatin1String("nolength")) {
             r.generated = size;
             r.closeAfter = true;
+        } else if (kind == QLatin1String("range")) {
+            rangeRoute(r, query, size, attempt);
+        } else if (kind == QLatin1String("flaky")) {
+            if (attempt <= query.queryItemValue(QStringLiteral("fails")).toInt()) {
+                r.status = query.queryItemValue(QStringLiteral("status")).toInt();
+                r.body = "<html><body>Try again</body></html>";
+                r.lengthHeader = QByteArray::number(r.body.size());
+                const QString after = query.queryItemValue(QStringLiteral("retryafter"));
+                if (!after.isEmpty())
+                    r.extraHeaders = "Retry-After: " + after.toLatin1() + "\r\n";
+            } else {
+                r.generated = size;
+                r.lengthHeader = QByteArray::number(size);
+            }
         } else if (kind == QLatin1String("status")) {
             r.status = parts.value(1).toInt();
             r.contentType = "text/html";
@@ -161,7 +235,6 @@ private:
     {
         m_response = response;
         m_sent = 0;
-        m_busy = true;
         m_dripDue = true;
         QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + reasonPhrase(response.status) + "\r\n";
         head += "Content-Type: " + response.contentType + "\r\n";
@@ -169,6 +242,7 @@ private:
             head += "Content-Length: " + response.lengthHeader + "\r\n";
         if (!response.location.isEmpty())
             head += "Location: " + response.location + "\r\n";
+        head += response.extraHeaders;
         head += response.closeAfter ? "Connection: close\r\n" : "Connection: keep-alive\r\n";
         head += "\r\n";
         if (m_headOnly) {
@@ -208,7 +282,7 @@ private:
         if (m_response.generated >= 0) {
             part.resize(count);
             for (qint64 i = 0; i < count; ++i)
-                part[i] = patternByte(m_sent + i);
+                part[i] = patternByte(m_response.offset + m_sent + i);
         } else {
             part = m_response.body.mid(m_sent, count);
         }
@@ -246,6 +320,7 @@ private:
     TestServer* m_server;
     QTcpSocket* m_socket;
     QByteArray m_buffer;
+    QHash<QByteArray, QByteArray> m_requestHeaders;  // lower-case names
     Response m_response;
     qint64 m_sent = 0;
     bool m_busy = false;
@@ -318,6 +393,12 @@ QStringList TestServer::requests() const
 {
     QMutexLocker lock(&m_mutex);
     return m_requests;
+}
+
+QStringList TestServer::rangesAskedFor() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_ranges;
 }
 
 int TestServer::requestCount(const QString& pathPrefix) const

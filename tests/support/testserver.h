@@ -12,6 +12,16 @@
 //   /status/CODE                   that status with a small HTML body
 //   /redirect/K?to=PATH            K redirects (302), then PATH
 //   /loop                          redirects to itself forever
+//   /range/NAME?size=N&etag=E      N bytes with ETag "E" ("E2" from the second
+//                                  request on with &etag2=E2); honours Range
+//                                  and If-Range (416 past the end); &ranges=0
+//                                  ignores them; &fails=K&after=M: the first
+//                                  K requests hang up after M bytes
+//   /flaky/NAME?status=S&fails=K&size=N&retryafter=T
+//                                  status S (with Retry-After: T) for the
+//                                  first K requests, then N bytes
+// Any route takes &delay=MS: the response starts that much later. The Kth
+// request counts the same target (path and query) asked for before.
 // Every response sets TCP_NODELAY, so small files are not held back.
 
 #include <QByteArray>
@@ -60,6 +70,8 @@ public:
     // Paths (with query) in the order they were requested.
     QStringList requests() const;
     int requestCount(const QString& pathPrefix) const;
+    // The Range headers of /range requests, in order.
+    QStringList rangesAskedFor() const;
 
 private:
     void onNewConnection();
@@ -70,6 +82,7 @@ private:
     mutable QMutex m_mutex;
     QHash<QString, QPair<QByteArray, QByteArray>> m_pages;  // path -> (type, body)
     QStringList m_requests;
+    QStringList m_ranges;
 
     friend class Connection;
 };
