@@ -1,28 +1,33 @@
-// Runs one work session of the queue worker against a server given on the
-// command line and prints its figures. Used by queue_bench.sh.
+// Work sessions through the Work Queue window's own code path (the queue
+// model, its view, the statistics and the journal), against a server given
+// on the command line; prints their figures. Used by queue_bench.sh.
 //
-//   pm_queue_bench session OUTDIR URL...       one session over the URLs
-//   pm_queue_bench list OUTDIR LISTFILE        the same, URLs from a file
-//   pm_queue_bench stop OUTDIR URL             stop once bytes arrive; prints the latency
-//   pm_queue_bench floor OUTDIR LISTFILE       the smallest Qt downloader: the URLs
-//                                              fetched one by one with a bare
-//                                              QNetworkAccessManager, each body
-//                                              written to a new file; no logs,
-//                                              no configuration, no temporary file
+//   pm_queue_bench list OUTDIR PARALLEL LISTFILE   one session over the URLs of a file
+//   pm_queue_bench stop OUTDIR PARALLEL URL...     stop once PARALLEL downloads carry
+//                                                  bytes; prints the time until all ended
+//   pm_queue_bench startup OUTDIR ENTRIES          start-up with a stored queue of
+//                                                  ENTRIES until the queue window shows
+//   pm_queue_bench floor OUTDIR LISTFILE           the smallest Qt downloader: the URLs
+//                                                  fetched one by one with a bare
+//                                                  QNetworkAccessManager, each body
+//                                                  written to a new file
 //
-// The configuration is saved after every entry and both logs are on, as in
-// the program.
+// Both logs are on, as a user who keeps the defaults has them.
 #include "core/appcontext.h"
+#include "gui/mainwindow.h"
+#include "gui/workqueuewindow.h"
 #include "tests/support/scriptedinteraction.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QPushButton>
 #include <QTextStream>
 #include <QTimer>
+#include <QWebEngineProfile>
 
 #include <cstdio>
 #include <functional>
@@ -30,6 +35,7 @@
 using namespace pm;
 
 namespace {
+
 // Kilobytes of a /proc/self/status field (VmRSS, VmHWM).
 long procStatusKb(const char* field)
 {
@@ -58,7 +64,7 @@ QStringList readList(const QString& fileName)
 
 // The floor any Qt downloader stands on: what Qt Network and the file system
 // cost for the same list, with none of Pullmark's own work.
-int runFloor(QCoreApplication& app, const QString& out, const QStringList& urls)
+int runFloor(QApplication& app, const QString& out, const QStringList& urls)
 {
     QNetworkAccessManager manager;
     QElapsedTimer clock;
@@ -89,14 +95,61 @@ int runFloor(QCoreApplication& app, const QString& out, const QStringList& urls)
     });
     return app.exec();
 }
+
+void useDefaults(Settings& s, const QString& out, int parallel)
+{
+    s.activityLogFile = out + QStringLiteral("/pulmark.log");
+    s.outputFolder = out;
+    s.setDuplicateRule(DuplicateRule::Overwrite);
+    s.setErrorMode(ErrorMode::CarryOn);
+    s.logDownloads = s.logCsv = true;
+    s.parallelDownloads = parallel;
+}
+
+// Start-up as the program does it, with a large stored queue, until the
+// Work Queue window is on screen.
+int runStartup(const QString& out, int entries)
+{
+    {
+        test::ScriptedInteraction ui;
+        AppContext writer(ui);
+        writer.setProgramFolder(out);
+        useDefaults(writer.settings, out, 1);
+        writer.settings.legalNoticeAccepted = true;
+        writer.settings.setStartPage(StartPage::None);
+        QStringList urls;
+        for (int i = 0; i < entries; ++i)
+            urls << QStringLiteral("http://media.example.test/videos/%1/clip-%1.wmv").arg(i);
+        writer.queue.append(urls);
+        writer.saveConfiguration(writer.settings.configurationFile);
+    }
+    const long idleKb = procStatusKb("VmRSS:");
+    QElapsedTimer clock;
+    clock.start();
+    test::ScriptedInteraction ui;
+    AppContext context(ui);
+    context.setProgramFolder(out);
+    MainWindow window(context, QWebEngineProfile::defaultProfile());
+    if (!window.start())
+        return 1;
+    window.show();
+    window.showQueue();
+    QCoreApplication::processEvents();  // the window's first paint
+    const double seconds = double(clock.nsecsElapsed()) / 1e9;
+    QTextStream(stdout) << "seconds " << seconds << "\n"
+                        << "items " << context.queue.count() << " of " << entries << "\n"
+                        << "rss_growth_kb " << procStatusKb("VmRSS:") - idleKb << "\n";
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[])
 {
-    QCoreApplication app(argc, argv);
+    QApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 4) {
-        std::fprintf(stderr, "usage: pm_queue_bench session|list|stop|floor OUTDIR URL...\n");
+        std::fprintf(stderr, "usage: pm_queue_bench list|stop OUTDIR PARALLEL URL...|LIST, startup OUTDIR N, floor OUTDIR LIST\n");
         return 2;
     }
     const QString mode = args[1];
@@ -104,22 +157,22 @@ int main(int argc, char* argv[])
     QDir().mkpath(out);
     if (mode == QLatin1String("floor"))
         return runFloor(app, out, readList(args[3]));
+    if (mode == QLatin1String("startup"))
+        return runStartup(out, args[3].toInt());
 
-    pm::test::ScriptedInteraction ui;
+    test::ScriptedInteraction ui;
     AppContext context(ui);
     context.setProgramFolder(out);
-    Settings& s = context.settings;
-    s.activityLogFile = out + QStringLiteral("/pulmark.log");
-    s.outputFolder = out;
-    s.setDuplicateRule(DuplicateRule::Overwrite);
-    s.setErrorMode(ErrorMode::CarryOn);
-    s.logDownloads = s.logCsv = true;
-
-    const QStringList urls = mode == QLatin1String("list") ? readList(args[3]) : args.mid(3);
+    const int parallel = args[3].toInt();
+    useDefaults(context.settings, out, parallel);
+    const QStringList urls = mode == QLatin1String("list") ? readList(args.value(4)) : args.mid(4);
     if (urls.isEmpty())
         return 2;
     context.queue.append(urls);
+    context.saveConfiguration(context.settings.configurationFile);
     const int items = int(urls.size());
+    WorkQueueWindow window(context);
+    window.show();
     QueueWorker& worker = context.worker;
 
     QElapsedTimer clock;
@@ -127,15 +180,16 @@ int main(int argc, char* argv[])
     bool stopped = false;
     if (mode == QLatin1String("stop")) {
         QObject::connect(&worker, &QueueWorker::itemProgress, [&](qint64 received, qint64) {
-            if (stopped || received < 64 * 1024)
+            if (stopped || received < 64 * 1024 || worker.figures().active < parallel)
                 return;
             // What "Stop Download" does.
             stopped = true;
             stopClock.start();
-            worker.requestStop();
+            window.findChild<QPushButton*>(QStringLiteral("cmdCancel"))->click();
         });
     }
-    QObject::connect(&worker, &QueueWorker::sessionEnded, &app, [&] {
+    const long idleKb = procStatusKb("VmRSS:");
+    QObject::connect(&window, &WorkQueueWindow::sessionFinished, &app, [&] {
         const qint64 ns = clock.nsecsElapsed();
         const qint64 stopNs = stopped ? stopClock.nsecsElapsed() : -1;
         QTextStream o(stdout);
@@ -143,15 +197,12 @@ int main(int argc, char* argv[])
         o << "items " << items - context.queue.count() << " of " << items << "\n";
         if (stopped)
             o << "stop_ms " << double(stopNs) / 1e6 << "\n";
-        o << "peak_rss_kb " << procStatusKb("VmHWM:") << "\n";
+        o << "rss_growth_kb " << procStatusKb("VmHWM:") - idleKb << "\n";
         app.quit();
     });
-
-    const long idleKb = procStatusKb("VmRSS:");
-    QTextStream(stdout) << "idle_rss_kb " << idleKb << Qt::endl;
     QTimer::singleShot(0, &app, [&] {
         clock.start();
-        worker.start();
+        window.findChild<QPushButton*>(QStringLiteral("cmdStart"))->click();
     });
     return app.exec();
 }

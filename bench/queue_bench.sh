@@ -1,15 +1,18 @@
 #!/bin/sh
-# Download-queue benchmarks against curl and wget on the same loopback server.
+# Download-queue benchmarks through the Work Queue window's code path (the
+# queue model, its view, the statistics and the journal), against wget and
+# curl on the same loopback server.
 #   bench/queue_bench.sh [BUILD_DIR]
 # Needs pm_testserver and pm_queue_bench built in BUILD_DIR (default: build).
 #
 # Each figure is taken over several rounds; a round runs the reference and
-# Pullmark back to back, so the ratio quoted is the median of the rounds'
+# Pullmark back to back, and the ratio quoted is the median of the rounds'
 # ratios, which a machine whose speed drifts between rounds disturbs least.
 set -eu
 BIN=${1:-build}/bin
 WORK=$(mktemp -d)
 trap 'kill $SERVER 2>/dev/null; rm -rf "$WORK"' EXIT
+export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} QTWEBENGINE_DISABLE_SANDBOX=1
 
 "$BIN/pm_testserver" > "$WORK/port" &
 SERVER=$!
@@ -20,64 +23,92 @@ now() { date +%s.%N; }
 since() { echo "$1 $(now)" | awk '{ printf "%.3f\n", $2 - $1 }'; }
 field() { awk -v k="$1" '$1 == k { print $2 }' "$2"; }
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-# column N of every line of FILE, its median
 column_median() { awk -v c="$1" '{ print $c }' "$2" | median; }
 # the median over FILE's lines of column A divided by column B
 ratio_median() { awk -v a="$1" -v b="$2" '{ printf "%.4f\n", $a / $b }' "$3" | median | awk '{ printf "%.2f", $1 }'; }
+# LIST FILE with N URLs of SIZE bytes, each served after DELAY ms; the round
+# number keeps the names of one round apart from the others'.
+make_list() {
+  i=1; : > "$1"
+  while [ "$i" -le "$2" ]; do echo "$BASE/file/r$5-f$i.bin?size=$3&delay=$4" >> "$1"; i=$((i + 1)); done
+}
+# Pullmark: one session over LIST with PARALLEL downloads; prints seconds.
+pullmark() {
+  rm -rf "$WORK/pm"
+  "$BIN/pm_queue_bench" list "$WORK/pm" "$2" "$1" > "$WORK/pm.txt" 2> /dev/null
+  test "$(field items "$WORK/pm.txt")" = "$(wc -l < "$1")"
+  field seconds "$WORK/pm.txt"
+}
+reference() {
+  rm -rf "$WORK/ref"
+  t0=$(now); wget -q -i "$1" -P "$WORK/ref"; since "$t0"
+}
 
-echo "== 1 GiB file (5 rounds)"
-SIZE=1073741824
-URL="$BASE/file/big.bin?size=$SIZE"
-mkdir -p "$WORK/curl"
-: > "$WORK/big.rounds"; : > "$WORK/growth"
-for round in 1 2 3 4 5; do
-  t0=$(now); curl -s -o "$WORK/curl/big.bin" "$URL"; curl_s=$(since "$t0")
-  test "$(stat -c %s "$WORK/curl/big.bin")" = "$SIZE"
-  rm -f "$WORK/curl/big.bin"
-  "$BIN/pm_queue_bench" session "$WORK/pm1" "$URL" > "$WORK/pm1.txt"
-  test "$(stat -c %s "$WORK/pm1/big.bin?size=$SIZE")" = "$SIZE"
-  rm -f "$WORK/pm1/big.bin?size=$SIZE"
-  echo "$curl_s $(field seconds "$WORK/pm1.txt")" >> "$WORK/big.rounds"
-  echo "$(field peak_rss_kb "$WORK/pm1.txt") $(field idle_rss_kb "$WORK/pm1.txt")" | awk '{ print $1 - $2 }' >> "$WORK/growth"
+echo "== Queue length: ms per item at 4,000 entries and at 500, 1 at a time (3 rounds)"
+: > "$WORK/length.rounds"
+for round in 1 2 3; do
+  make_list "$WORK/l500" 500 4096 0 "a$round"
+  make_list "$WORK/l4000" 4000 4096 0 "b$round"
+  s500=$(pullmark "$WORK/l500" 1); s4000=$(pullmark "$WORK/l4000" 1)
+  echo "$s500 $s4000" | awk '{ printf "%.4f %.4f\n", $1 * 1000 / 500, $2 * 1000 / 4000 }' >> "$WORK/length.rounds"
 done
-CURL_S=$(column_median 1 "$WORK/big.rounds")
-PM_S=$(column_median 2 "$WORK/big.rounds")
-GROWTH_KB=$(sort -n "$WORK/growth" | tail -n1)
-echo "rounds (curl s, Pullmark s): $(tr '\n' ';' < "$WORK/big.rounds")"
-echo "curl:     median $CURL_S s ($(echo "$CURL_S" | awk '{ printf "%.0f", 1024 / $1 }') MiB/s)"
-echo "Pullmark: median $PM_S s ($(echo "$PM_S" | awk '{ printf "%.0f", 1024 / $1 }') MiB/s)"
-echo "throughput ratio (Pullmark / curl), median of the rounds: $(ratio_median 1 2 "$WORK/big.rounds") (target >= 0.8)"
-echo "resident memory growth over the idle program, largest of the rounds: $((GROWTH_KB / 1024)) MiB (target <= 64)"
+echo "rounds (ms per item at 500, at 4,000): $(tr '\n' ';' < "$WORK/length.rounds")"
+echo "ms per item: $(column_median 1 "$WORK/length.rounds") at 500, $(column_median 2 "$WORK/length.rounds") at 4,000"
+echo "ratio 4,000 / 500, median of the rounds: $(ratio_median 2 1 "$WORK/length.rounds") (target <= 1.2)"
 
 echo "== 2,000 files of 4 KiB (3 rounds)"
-N=2000
-i=1; : > "$WORK/list"
-while [ $i -le $N ]; do echo "$BASE/file/f$i.bin?size=4096" >> "$WORK/list"; i=$((i + 1)); done
 : > "$WORK/small.rounds"
 for round in 1 2 3; do
-  rm -rf "$WORK/wget" "$WORK/floor" "$WORK/pm2"
-  t0=$(now); wget -q -i "$WORK/list" -P "$WORK/wget"; wget_s=$(since "$t0")
-  test "$(ls "$WORK/wget" | wc -l)" = "$N"
-  # The smallest Qt downloader: bare Qt Network, one new file per body.
-  "$BIN/pm_queue_bench" floor "$WORK/floor" "$WORK/list" > "$WORK/floor.txt"
-  test "$(field items "$WORK/floor.txt")" = "$N"
-  "$BIN/pm_queue_bench" list "$WORK/pm2" "$WORK/list" > "$WORK/pm2.txt"
-  test "$(ls "$WORK/pm2" | grep -c '^f')" = "$N"
-  echo "$wget_s $(field seconds "$WORK/floor.txt") $(field seconds "$WORK/pm2.txt")" >> "$WORK/small.rounds"
+  make_list "$WORK/list" 2000 4096 0 "c$round"
+  echo "$(reference "$WORK/list") $(pullmark "$WORK/list" 1) $(pullmark "$WORK/list" 4)" >> "$WORK/small.rounds"
 done
-WGET_S=$(column_median 1 "$WORK/small.rounds")
-FLOOR_S=$(column_median 2 "$WORK/small.rounds")
-PM2_S=$(column_median 3 "$WORK/small.rounds")
-rate() { echo "$N $1" | awk '{ printf "%.0f", $1 / $2 }'; }
-echo "rounds (wget s, bare Qt s, Pullmark s): $(tr '\n' ';' < "$WORK/small.rounds")"
-echo "wget:            median $WGET_S s ($(rate "$WGET_S") items/s)"
-echo "bare Qt Network: median $FLOOR_S s ($(rate "$FLOOR_S") items/s); ratio to wget $(ratio_median 1 2 "$WORK/small.rounds")"
-echo "Pullmark:        median $PM2_S s ($(rate "$PM2_S") items/s; configuration saved after each, activity and CSV logs on)"
-echo "items/s ratio (Pullmark / wget), median of the rounds: $(ratio_median 1 3 "$WORK/small.rounds") (target >= 0.5)"
-echo "items/s ratio (Pullmark / bare Qt Network), median of the rounds: $(ratio_median 2 3 "$WORK/small.rounds")"
+echo "rounds (wget s, Pullmark 1 at a time s, 4 at a time s): $(tr '\n' ';' < "$WORK/small.rounds")"
+echo "items/s against wget, 1 at a time: $(ratio_median 1 2 "$WORK/small.rounds") (target >= 0.3)"
+echo "items/s against wget, 4 at a time: $(ratio_median 1 3 "$WORK/small.rounds") (target >= 0.8)"
 
-echo "== Stop latency on a slow transfer"
+echo "== 200 files of 64 KiB, the server waiting 20 ms before each (3 rounds)"
+: > "$WORK/slow.rounds"
+for round in 1 2 3; do
+  make_list "$WORK/list" 200 65536 20 "d$round"
+  echo "$(reference "$WORK/list") $(pullmark "$WORK/list" 4)" >> "$WORK/slow.rounds"
+done
+echo "rounds (wget s, Pullmark 4 at a time s): $(tr '\n' ';' < "$WORK/slow.rounds")"
+echo "items/s against wget, 4 at a time: $(ratio_median 1 2 "$WORK/slow.rounds") (target >= 3.0)"
+
+echo "== 1 GiB file (3 rounds)"
+SIZE=1073741824
+: > "$WORK/big.rounds"; : > "$WORK/growth"
+for round in 1 2 3; do
+  URL="$BASE/file/big$round.bin?size=$SIZE"
+  rm -f "$WORK/big.bin"
+  t0=$(now); curl -s -o "$WORK/big.bin" "$URL"; curl_s=$(since "$t0")
+  test "$(stat -c %s "$WORK/big.bin")" = "$SIZE"
+  rm -f "$WORK/big.bin"
+  echo "$URL" > "$WORK/one"
+  pm_s=$(pullmark "$WORK/one" 1)
+  echo "$curl_s $pm_s" >> "$WORK/big.rounds"
+  field rss_growth_kb "$WORK/pm.txt" >> "$WORK/growth"
+done
+echo "rounds (curl s, Pullmark s): $(tr '\n' ';' < "$WORK/big.rounds")"
+echo "throughput against curl, median of the rounds: $(ratio_median 1 2 "$WORK/big.rounds") (target >= 0.9)"
+echo "resident memory growth, largest of the rounds: $(( $(sort -n "$WORK/growth" | tail -n1) / 1024 )) MiB (target <= 64)"
+
+echo "== Start-up with a stored queue of 100,000 entries until the queue window shows (3 rounds)"
+: > "$WORK/startup.rounds"
+for round in 1 2 3; do
+  rm -rf "$WORK/st"
+  "$BIN/pm_queue_bench" startup "$WORK/st" 100000 > "$WORK/st.txt" 2> /dev/null
+  test "$(field items "$WORK/st.txt")" = 100000
+  echo "$(field seconds "$WORK/st.txt") $(field rss_growth_kb "$WORK/st.txt")" >> "$WORK/startup.rounds"
+done
+echo "rounds (s, memory growth KiB): $(tr '\n' ';' < "$WORK/startup.rounds")"
+echo "start-up to window shown: median $(column_median 1 "$WORK/startup.rounds") s (target <= 1.5)"
+echo "memory growth: largest $(( $(awk '{ print $2 }' "$WORK/startup.rounds" | sort -n | tail -n1) / 1024 )) MiB (target <= 100)"
+
+echo "== Stop with 4 downloads in work (3 runs)"
+DRIP="$BASE/drip/slow%d.bin?size=100000000&chunk=16384&ms=10"
 for run in 1 2 3; do
-  "$BIN/pm_queue_bench" stop "$WORK/pm3" "$BASE/drip/slow.bin?size=100000000&chunk=16384&ms=10" > "$WORK/pm3.txt"
-  echo "stop to session end: $(field stop_ms "$WORK/pm3.txt") ms (target < 100); files left: $(ls -A "$WORK/pm3" | grep -vc -e '^Pullmark.ini$' -e '^pulmark' || true)"
+  rm -rf "$WORK/stop"
+  "$BIN/pm_queue_bench" stop "$WORK/stop" 4 $(printf "$DRIP $DRIP $DRIP $DRIP" 1 2 3 4) > "$WORK/stop.txt" 2> /dev/null
+  echo "stop to every download ended: $(field stop_ms "$WORK/stop.txt") ms (target < 100)"
 done

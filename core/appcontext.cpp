@@ -8,15 +8,15 @@ namespace pm {
 
 AppContext::AppContext(UserInteraction& ui) : ui(ui)
 {
-    QObject::connect(&queue, &DownloadQueue::entryAdded, &queue, [this](const QString& url) {
+    QObject::connect(&queue, &DownloadQueue::entriesAdded, &queue, [this](const QStringList& urls) {
         if (m_journalling) {
-            m_journal.recordAdded(url);
+            m_journal.recordAdded(urls);
             journalled();
         }
     });
-    QObject::connect(&queue, &DownloadQueue::entryRemoved, &queue, [this](const QString& url) {
+    QObject::connect(&queue, &DownloadQueue::entriesRemoved, &queue, [this](const QStringList& urls) {
         if (m_journalling) {
-            m_journal.recordRemoved(url);
+            m_journal.recordRemoved(urls);
             journalled();
         }
     });

@@ -93,8 +93,7 @@ void DownloadQueue::appendEntries(const QStringList& urls)
         ++m_queuedKeys[url.toCaseFolded()];
     }
     endInsertRows();
-    for (const QString& url : urls)
-        emit entryAdded(url);
+    emit entriesAdded(urls);
 }
 
 int DownloadQueue::addNew(const QStringList& urls)
@@ -140,8 +139,7 @@ void DownloadQueue::removeRange(int first, int last)
     // move only the entries before them.
     m_entries.erase(m_entries.begin() + first, m_entries.begin() + last + 1);
     endRemoveRows();
-    for (const QString& url : gone)
-        emit entryRemoved(url);
+    emit entriesRemoved(gone);
 }
 
 void DownloadQueue::removeRows(const QList<int>& rows)

@@ -81,10 +81,10 @@ public:
     void remove(EntryId id);
 
 signals:
-    // An entry was added or removed: the queue the configuration file keeps
+    // Entries were added or removed: the queue the configuration file keeps
     // has changed.
-    void entryAdded(const QString& url);
-    void entryRemoved(const QString& url);
+    void entriesAdded(const QStringList& urls);
+    void entriesRemoved(const QStringList& urls);
 
 private:
     struct Entry {

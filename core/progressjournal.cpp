@@ -19,7 +19,7 @@ void ProgressJournal::setFileName(const QString& fileName)
     m_size = QFileInfo(fileName).size();
 }
 
-void ProgressJournal::append(const char* word, const QString& text)
+void ProgressJournal::append(const char* word, const QStringList& texts)
 {
     if (m_fileName.isEmpty())
         return;
@@ -30,9 +30,11 @@ void ProgressJournal::append(const char* word, const QString& text)
         if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
             return;  // the next configuration save still keeps everything
     }
-    const QByteArray line = QByteArray(word) + ' ' + text.toUtf8() + '\n';
-    if (m_file.write(line) == line.size())
-        m_size += line.size();
+    QByteArray lines;
+    for (const QString& text : texts)
+        lines += QByteArray(word) + ' ' + text.toUtf8() + '\n';
+    if (m_file.write(lines) == lines.size())
+        m_size += lines.size();
 }
 
 void ProgressJournal::clear()

@@ -23,10 +23,10 @@ public:
     static QString fileNameFor(const QString& configurationFile);
 
     void setFileName(const QString& fileName);
-    void recordAdded(const QString& url) { append("add", url); }
-    void recordRemoved(const QString& url) { append("remove", url); }
-    void recordSaving(const QString& temporaryFile, const QString& url) { append("saving", temporaryFile + ' ' + url); }
-    void recordFailed(const QString& url) { append("failed", url); }
+    void recordAdded(const QStringList& urls) { append("add", urls); }
+    void recordRemoved(const QStringList& urls) { append("remove", urls); }
+    void recordSaving(const QString& temporaryFile, const QString& url) { append("saving", {temporaryFile + ' ' + url}); }
+    void recordFailed(const QString& url) { append("failed", {url}); }
     qint64 size() const { return m_size; }
     // Empties the journal once the configuration file holds everything.
     void clear();
@@ -36,7 +36,8 @@ public:
     static bool replay(const QString& fileName, QStringList& queue);
 
 private:
-    void append(const char* word, const QString& text);
+    // One line per text, all in one write.
+    void append(const char* word, const QStringList& texts);
 
     QString m_fileName;
     QFile m_file;

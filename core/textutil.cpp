@@ -40,6 +40,13 @@ QString timeFormatWithoutZone(const QLocale& locale)
     format.replace(zone, QStringLiteral(" "));
     return format.trimmed();
 }
+
+// The last text made, for the run of log lines written within one second.
+struct DateTextCache {
+    QString localeName;
+    QDateTime when;
+    QString text;
+};
 }  // namespace
 
 QString formatElapsed(qint64 seconds)
@@ -54,10 +61,18 @@ QString formatElapsed(qint64 seconds)
 
 QString generalDateText(const QDateTime& when)
 {
+    // Formatting a date is costly and every log line needs one, mostly of
+    // the same second as the line before.
+    static thread_local DateTextCache cache;
     const QLocale locale;
+    QDateTime second = when;
+    second.setTime(QTime(when.time().hour(), when.time().minute(), when.time().second()));
+    if (cache.when == second && cache.localeName == locale.name())
+        return cache.text;
     QString text = locale.toString(when.date(), QLocale::ShortFormat);
-    if (when.time() != QTime(0, 0))
-        text += QLatin1Char(' ') + locale.toString(when.time(), timeFormatWithoutZone(locale));
+    if (second.time() != QTime(0, 0))
+        text += QLatin1Char(' ') + locale.toString(second.time(), timeFormatWithoutZone(locale));
+    cache = {locale.name(), second, text};
     return text;
 }
 

@@ -30,7 +30,13 @@ namespace {
 // the row's tooltip.
 class QueueEntryDelegate : public QStyledItemDelegate {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    explicit QueueEntryDelegate(QWidget* view)
+        : QStyledItemDelegate(view),
+          m_failed(view->style()->standardIcon(QStyle::SP_MessageBoxWarning)),
+          m_paused(view->style()->standardIcon(QStyle::SP_MediaPause)),
+          m_active(view->style()->standardIcon(QStyle::SP_ArrowRight))
+    {
+    }
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
@@ -42,10 +48,7 @@ public:
         const qint64 received = index.data(DownloadQueue::ReceivedRole).toLongLong();
         const qint64 total = index.data(DownloadQueue::TotalRole).toLongLong();
         if (state != EntryState::Waiting) {
-            const QStyle::StandardPixmap icon = state == EntryState::Failed ? QStyle::SP_MessageBoxWarning
-                : state == EntryState::Paused                               ? QStyle::SP_MediaPause
-                                                                             : QStyle::SP_ArrowRight;
-            row.icon = style->standardIcon(icon);
+            row.icon = state == EntryState::Failed ? m_failed : state == EntryState::Paused ? m_paused : m_active;
             row.features |= QStyleOptionViewItem::HasDecoration;
         }
         const QLocale locale;
@@ -82,7 +85,20 @@ public:
             style->drawControl(QStyle::CE_ProgressBar, &progress, painter, view);
         }
     }
+
+private:
+    QIcon m_failed;
+    QIcon m_paused;
+    QIcon m_active;
 };
+
+// Sets a field's text only when it changes, so an unchanged field is not
+// painted again at every refresh.
+void setChangedText(QLineEdit* field, const QString& text)
+{
+    if (field->text() != text)
+        field->setText(text);
+}
 
 QLineEdit* statisticsField(const char* name, QWidget* parent)
 {
@@ -118,9 +134,15 @@ WorkQueueWindow::WorkQueueWindow(AppContext& context, QWidget* parent) : QWidget
     QueueWorker& worker = m_context.worker;
     connect(&worker, &QueueWorker::sessionEnded, this, &WorkQueueWindow::sessionEnded);
     DownloadQueue& queue = m_context.queue;
-    connect(&queue, &QAbstractItemModel::rowsInserted, this, &WorkQueueWindow::updateQueueButtons);
-    connect(&queue, &QAbstractItemModel::rowsRemoved, this, &WorkQueueWindow::updateQueueButtons);
-    connect(&queue, &QAbstractItemModel::modelReset, this, &WorkQueueWindow::updateQueueButtons);
+    // While a session runs, the count follows ten times a second with the
+    // other figures rather than at every finished entry.
+    auto queueChanged = [this] {
+        if (!m_context.worker.running())
+            updateQueueButtons();
+    };
+    connect(&queue, &QAbstractItemModel::rowsInserted, this, queueChanged);
+    connect(&queue, &QAbstractItemModel::rowsRemoved, this, queueChanged);
+    connect(&queue, &QAbstractItemModel::modelReset, this, queueChanged);
     updateQueueButtons();
 }
 
@@ -279,6 +301,7 @@ void WorkQueueWindow::createControls()
     connect(m_refresh, &QTimer::timeout, this, [this] {
         refreshFigures();
         showProgress();
+        updateQueueButtons();
     });
 }
 
@@ -298,7 +321,7 @@ void WorkQueueWindow::updateQueueButtons()
     m_clearButton->setEnabled(b.clear);
     m_removeButton->setEnabled(b.removeSel);
     m_moveButton->setEnabled(b.move);
-    m_queueCount->setText(QString::number(m_context.queue.count()));
+    setChangedText(m_queueCount, QString::number(m_context.queue.count()));
 }
 
 void WorkQueueWindow::selectionChanged()
@@ -389,36 +412,38 @@ void WorkQueueWindow::tickClock()
     m_status->setText(nextBusyText(m_status->text(), worker.stopRequested() ? tr("Stopping") : tr("Working"), 10));
     updateQueueButtons();
     const QDateTime now = QDateTime::currentDateTime();
-    m_sessionElapsed->setText(formatElapsed(worker.figures().sessionStart.secsTo(now)));
-    m_itemElapsed->setText(formatElapsed(worker.figures().itemStart.secsTo(now)));
+    setChangedText(m_sessionElapsed, formatElapsed(worker.figures().sessionStart.secsTo(now)));
+    setChangedText(m_itemElapsed, formatElapsed(worker.figures().itemStart.secsTo(now)));
 }
 
 void WorkQueueWindow::refreshFigures()
 {
     const SessionFigures& f = m_context.worker.figures();
-    m_completedCount->setText(QString::number(f.completed));
-    m_failedCount->setText(QString::number(f.failed));
-    m_activeCount->setText(QString::number(f.active));
-    m_sessionStart->setText(f.sessionStart.isValid() ? generalDateText(f.sessionStart) : QString());
-    m_currentFile->setText(f.currentFile);
-    m_itemStart->setText(f.itemStart.isValid() ? generalDateText(f.itemStart) : QString());
-    m_lastFileSize->setText(f.lastFileSize);
-    m_sessionEnd->setText(f.sessionEnd.isValid() ? generalDateText(f.sessionEnd) : QString());
-    m_downloadTime->setText(f.lastDownloadTime);
-    m_sessionTotal->setText(f.sessionTotal);
-    m_queueCount->setText(QString::number(m_context.queue.count()));
+    auto dateText = [](const QDateTime& when) { return when.isValid() ? generalDateText(when) : QString(); };
+    setChangedText(m_completedCount, QString::number(f.completed));
+    setChangedText(m_failedCount, QString::number(f.failed));
+    setChangedText(m_activeCount, QString::number(f.active));
+    setChangedText(m_sessionStart, dateText(f.sessionStart));
+    setChangedText(m_currentFile, f.currentFile);
+    setChangedText(m_itemStart, dateText(f.itemStart));
+    setChangedText(m_lastFileSize, f.lastFileSize);
+    setChangedText(m_sessionEnd, dateText(f.sessionEnd));
+    setChangedText(m_downloadTime, f.lastDownloadTime);
+    setChangedText(m_sessionTotal, f.sessionTotal);
+    setChangedText(m_queueCount, QString::number(m_context.queue.count()));
 }
 
 void WorkQueueWindow::showProgress()
 {
-    // The downloads in work, together.
+    // The downloads in work, together. Between two entries the bar keeps
+    // what it showed.
     const ActiveProgress now = m_context.worker.activeProgress();
     if (now.total > 0) {
         m_progress->setRange(0, 1000);
         m_progress->setValue(int(std::min<qint64>(1000, now.received * 1000 / now.total)));
-    } else if (m_context.worker.running()) {
+    } else if (m_context.worker.figures().active > 0) {
         m_progress->setRange(0, 0);  // busy: a size is unknown
-    } else {
+    } else if (!m_context.worker.running()) {
         m_progress->setRange(0, 1000);
         m_progress->setValue(0);
     }
