@@ -6,7 +6,11 @@
 //   pm_queue_bench stop OUTDIR PARALLEL URL...     stop once PARALLEL downloads carry
 //                                                  bytes; prints the time until all ended
 //   pm_queue_bench startup OUTDIR ENTRIES          start-up with a stored queue of
-//                                                  ENTRIES until the queue window shows
+//                                                  ENTRIES until the queue window shows;
+//                                                  then 25,000 more added from the found
+//                                                  list, a session started and stopped,
+//                                                  each timed, and the longest time the
+//                                                  window did not answer meanwhile
 //   pm_queue_bench floor OUTDIR LISTFILE           the smallest Qt downloader: the URLs
 //                                                  fetched one by one with a bare
 //                                                  QNetworkAccessManager, each body
@@ -19,7 +23,9 @@
 #include "tests/support/scriptedinteraction.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
+#include <QStringListModel>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QNetworkAccessManager>
@@ -107,9 +113,12 @@ void useDefaults(Settings& s, const QString& out, int parallel)
 }
 
 // Start-up as the program does it, with a large stored queue, until the
-// Work Queue window is on screen.
-int runStartup(const QString& out, int entries)
+// Work Queue window is on screen; then the large queue in use.
+int runStartup(QApplication& app, const QString& out, int entries)
 {
+    // Addresses on this machine whose port answers nothing: a session over
+    // them never leaves the machine.
+    auto address = [](int i) { return QStringLiteral("http://127.0.0.1:9/videos/%1/clip-%1.wmv").arg(i); };
     {
         test::ScriptedInteraction ui;
         AppContext writer(ui);
@@ -117,9 +126,10 @@ int runStartup(const QString& out, int entries)
         useDefaults(writer.settings, out, 1);
         writer.settings.legalNoticeAccepted = true;
         writer.settings.setStartPage(StartPage::None);
+        writer.settings.retries = 0;
         QStringList urls;
         for (int i = 0; i < entries; ++i)
-            urls << QStringLiteral("http://media.example.test/videos/%1/clip-%1.wmv").arg(i);
+            urls << address(i);
         writer.queue.append(urls);
         writer.saveConfiguration(writer.settings.configurationFile);
     }
@@ -136,9 +146,52 @@ int runStartup(const QString& out, int entries)
     window.showQueue();
     QCoreApplication::processEvents();  // the window's first paint
     const double seconds = double(clock.nsecsElapsed()) / 1e9;
+    const long grownKb = procStatusKb("VmRSS:") - idleKb;
+
+    // How long the program did not answer: the longest gap between the
+    // ticks of a 5 ms timer.
+    qint64 longestGapMs = 0;
+    QElapsedTimer sinceTick;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, &app, [&] {
+        longestGapMs = std::max(longestGapMs, sinceTick.restart());
+    });
+    auto timed = [](const std::function<void()>& step) {
+        QElapsedTimer t;
+        t.start();
+        step();
+        return double(t.nsecsElapsed()) / 1e6;
+    };
+
+    QStringList found;
+    for (int i = entries; i < entries + 25000; ++i)
+        found << address(i);
+    window.foundModel()->setStringList(found);
+    const double addMs = timed([&] {
+        window.selectAllFound();
+        window.addSelectionToQueue();
+    });
+    WorkQueueWindow* queueWindow = window.workQueueWindow();
+    auto* start = queueWindow->findChild<QPushButton*>(QStringLiteral("cmdStart"));
+    auto* stop = queueWindow->findChild<QPushButton*>(QStringLiteral("cmdCancel"));
+    const double startMs = timed([&] { start->click(); });
+    sinceTick.start();
+    ticker.start(5);
+    double stopMs = 0;
+    QTimer::singleShot(1000, &app, [&] {
+        stopMs = timed([&] { stop->click(); });
+    });
+    QObject::connect(queueWindow, &WorkQueueWindow::sessionFinished, &app, &QCoreApplication::quit);
+    app.exec();
+    ticker.stop();
+
     QTextStream(stdout) << "seconds " << seconds << "\n"
-                        << "items " << context.queue.count() << " of " << entries << "\n"
-                        << "rss_growth_kb " << procStatusKb("VmRSS:") - idleKb << "\n";
+                        << "items " << context.queue.count() - 25000 << " of " << entries << "\n"
+                        << "rss_growth_kb " << grownKb << "\n"
+                        << "add_ms " << addMs << "\n"
+                        << "start_ms " << startMs << "\n"
+                        << "stop_ms " << stopMs << "\n"
+                        << "longest_gap_ms " << longestGapMs << "\n";
     return 0;
 }
 
@@ -158,7 +211,7 @@ int main(int argc, char* argv[])
     if (mode == QLatin1String("floor"))
         return runFloor(app, out, readList(args[3]));
     if (mode == QLatin1String("startup"))
-        return runStartup(out, args[3].toInt());
+        return runStartup(app, out, args[3].toInt());
 
     test::ScriptedInteraction ui;
     AppContext context(ui);

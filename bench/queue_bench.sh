@@ -93,17 +93,19 @@ echo "rounds (curl s, Pullmark s): $(tr '\n' ';' < "$WORK/big.rounds")"
 echo "throughput against curl, median of the rounds: $(ratio_median 1 2 "$WORK/big.rounds") (target >= 0.9)"
 echo "resident memory growth, largest of the rounds: $(( $(sort -n "$WORK/growth" | tail -n1) / 1024 )) MiB (target <= 64)"
 
-echo "== Start-up with a stored queue of 100,000 entries until the queue window shows (3 rounds)"
+echo "== A stored queue of 100,000 entries: start-up until the queue window shows, then 25,000 more added, a session started and stopped (3 rounds)"
 : > "$WORK/startup.rounds"
 for round in 1 2 3; do
   rm -rf "$WORK/st"
   "$BIN/pm_queue_bench" startup "$WORK/st" 100000 > "$WORK/st.txt" 2> /dev/null
   test "$(field items "$WORK/st.txt")" = 100000
-  echo "$(field seconds "$WORK/st.txt") $(field rss_growth_kb "$WORK/st.txt")" >> "$WORK/startup.rounds"
+  for k in seconds rss_growth_kb add_ms start_ms stop_ms longest_gap_ms; do printf '%s ' "$(field $k "$WORK/st.txt")"; done >> "$WORK/startup.rounds"
+  echo >> "$WORK/startup.rounds"
 done
-echo "rounds (s, memory growth KiB): $(tr '\n' ';' < "$WORK/startup.rounds")"
+echo "rounds (start-up s, memory growth KiB, add ms, start ms, stop ms, longest unanswered ms): $(tr '\n' ';' < "$WORK/startup.rounds")"
 echo "start-up to window shown: median $(column_median 1 "$WORK/startup.rounds") s (target <= 1.5)"
 echo "memory growth: largest $(( $(awk '{ print $2 }' "$WORK/startup.rounds" | sort -n | tail -n1) / 1024 )) MiB (target <= 100)"
+echo "adding 25,000: median $(column_median 3 "$WORK/startup.rounds") ms; starting: median $(column_median 4 "$WORK/startup.rounds") ms; stopping: median $(column_median 5 "$WORK/startup.rounds") ms; longest unanswered while running: median $(column_median 6 "$WORK/startup.rounds") ms (target: each under 100)"
 
 echo "== Stop with 4 downloads in work (3 runs)"
 DRIP="$BASE/drip/slow%d.bin?size=100000000&chunk=16384&ms=10"

@@ -3,6 +3,7 @@
 #include "core/configfile.h"
 
 #include <QDir>
+#include <QTimer>
 
 namespace pm {
 
@@ -39,8 +40,15 @@ void AppContext::setConfigurationFile(const QString& fileName)
 
 void AppContext::journalled()
 {
-    if (m_journal.size() > kJournalLimit)
-        saveConfiguration(settings.configurationFile);
+    // The fold rewrites the whole file: it runs from the event loop, not
+    // inside the handler that changed the queue.
+    if (m_journal.size() > kJournalLimit && !m_foldPending) {
+        m_foldPending = true;
+        QTimer::singleShot(0, &queue, [this] {
+            m_foldPending = false;
+            saveConfiguration(settings.configurationFile);
+        });
+    }
 }
 
 bool AppContext::saveConfiguration(const QString& fileName)

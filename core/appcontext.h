@@ -56,6 +56,7 @@ private:
 
     ProgressJournal m_journal;
     bool m_journalling = true;
+    bool m_foldPending = false;
 };
 
 }  // namespace pm

@@ -137,7 +137,7 @@ void Transfer::fetch(const QString& url, QFile* sink, const ResumePoint& resume)
             request.setRawHeader("If-Range", resume.validator);
     }
     m_reply = m_manager->get(request);
-    m_reply->setReadBufferSize(kChunk * 4);
+    m_reply->setReadBufferSize(kChunk * 8);
     connect(m_reply, &QNetworkReply::readyRead, this, &Transfer::onReadyRead);
     connect(m_reply, &QNetworkReply::finished, this, &Transfer::onFinished);
     connect(m_reply, &QNetworkReply::redirected, this, &Transfer::onRedirected);

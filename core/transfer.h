@@ -68,7 +68,7 @@ public:
     int retryAfterSeconds() const { return m_retryAfter; }
 
     // Bytes read per pass; the reply's own buffer is held to a few of these.
-    static constexpr qint64 kChunk = 256 * 1024;
+    static constexpr qint64 kChunk = 1024 * 1024;
     // A transfer that receives nothing for this long fails.
     static constexpr int kStallTimeoutMs = 60 * 1000;
 
