@@ -10,8 +10,15 @@ AppContext::AppContext(UserInteraction& ui) : ui(ui) {}
 
 void AppContext::setProgramFolder(const QString& folder)
 {
-    settings.programFolder = QDir::toNativeSeparators(folder);
-    settings.configurationFile = settings.programFolder + QDir::separator() + QStringLiteral("Pullmark.ini");
+    setFileLocations(folder, fileLocations(folder, true, {}));
+}
+
+void AppContext::setFileLocations(const QString& programFolder, const FileLocations& locations)
+{
+    settings.programFolder = QDir::toNativeSeparators(programFolder);
+    settings.configurationFile = locations.configurationFile;
+    settings.defaultOutputFolder = locations.defaultOutputFolder;
+    settings.defaultLogFile = locations.defaultLogFile;
 }
 
 void AppContext::saveConfiguration(const QString& fileName)

@@ -8,6 +8,7 @@
 #include "core/addresshistory.h"
 #include "core/downloadqueue.h"
 #include "core/errorreporter.h"
+#include "core/filelocations.h"
 #include "core/queueworker.h"
 #include "core/settings.h"
 
@@ -19,8 +20,11 @@ class AppContext {
 public:
     explicit AppContext(UserInteraction& ui);
 
-    // The program folder, with the configuration file "Pullmark.ini" in it.
+    // The program folder, with the configuration file "Pullmark.ini", the
+    // default output folder and the default log in it (a portable program).
     void setProgramFolder(const QString& folder);
+    // The program folder and where the program's files go.
+    void setFileLocations(const QString& programFolder, const FileLocations& locations);
 
     // Writes the settings, the history and the live queue to `fileName`.
     void saveConfiguration(const QString& fileName);
