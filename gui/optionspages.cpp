@@ -95,7 +95,8 @@ OutputPage::OutputPage(ErrorReporter& errors, UserInteraction& ui, QWidget* pare
 {
     QGroupBox* frame = framedPage(this, tr("Output"), "fraOutput");
     m_folder = new FolderChooser(tr("&Save path:"),
-                                 {"lblPath", "txtPath", "DrivePath", "DirPath", "cmdNewFolder", "cmdNewFolderClick."},
+                                 {"lblPath", "txtPath", "DrivePath", "DirPath", "cmdNewFolder", "cmdNewFolderClick.",
+                                  "cmdBrowsePath"},
                                  errors, ui, frame);
     (new QVBoxLayout(frame))->addWidget(m_folder);
 }
@@ -114,7 +115,8 @@ LoggingPage::LoggingPage(ErrorReporter& errors, UserInteraction& ui, QWidget* pa
 {
     QGroupBox* frame = framedPage(this, tr("Log option"), "fraLog");
     m_folder = new FolderChooser(tr("&Log path:"),
-                                 {"lblLog", "txtLogPath", "DriveLog", "DirLog", "cmdNewLogPath", "cmdnewlogpathclick."},
+                                 {"lblLog", "txtLogPath", "DriveLog", "DirLog", "cmdNewLogPath", "cmdnewlogpathclick.",
+                                  "cmdBrowseLog"},
                                  errors, ui, frame);
     m_fileNameLabel = named(new QLabel(tr("Log &File Name:"), frame), "lblLogFileName");
     m_fileName = named(new QLineEdit(frame), "txtLogFileName");
