@@ -79,10 +79,11 @@ void MainWindow::createControls()
     };
 
     QPushButton* back = makeButton("cmdBack", tr("&Back"));
-    QPushButton* forward = makeButton("cmdForward", tr("&Forward"));
+    // Alt+F and Alt+T open the File and Tools menus.
+    QPushButton* forward = makeButton("cmdForward", tr("For&ward"));
     QPushButton* home = makeButton("cmdHome", tr("&Home"));
     QPushButton* refresh = makeButton("cmdRefresh", tr("&Refresh"));
-    QPushButton* stop = makeButton("cmdStop", tr("S&top"));
+    QPushButton* stop = makeButton("cmdStop", tr("St&op"));
 
     auto* addressLabel = new QLabel(tr("&URL:"), client);
     addressLabel->setObjectName(QStringLiteral("lblURL"));
@@ -94,6 +95,7 @@ void MainWindow::createControls()
     m_addressBox->setModel(m_context.history.model());
     m_addressBox->setEditText(QString());
     m_addressBox->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    m_addressBox->setAccessibleName(tr("Address"));
     addressLabel->setBuddy(m_addressBox);
     QPushButton* go = makeButton("cmdGo", tr("&Go"));
 
@@ -145,8 +147,9 @@ void MainWindow::createControls()
     layout->addLayout(queueButtons);
     m_foundList->setMinimumHeight(fontMetrics().height() * 4);
 
-    const QList<QWidget*> tabOrder = {go, m_addressBox, m_foundList, selectNone, selectAll, showQueue, home,
-                                      refresh, back, forward, stop, m_addButton, m_browser};
+    // Tab follows the window from top to bottom, left to right.
+    const QList<QWidget*> tabOrder = {back, forward, home, refresh, stop, m_addressBox, go,
+                                      m_browser, m_foundList, selectAll, selectNone, m_addButton, showQueue};
     for (qsizetype i = 1; i < tabOrder.size(); ++i)
         QWidget::setTabOrder(tabOrder[i - 1], tabOrder[i]);
 

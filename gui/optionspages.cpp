@@ -227,6 +227,7 @@ OtherPage::OtherPage(QWidget* parent) : QWidget(parent)
     grid->addWidget(scrapeGroup, 5, 0);
     grid->addWidget(startGroup, 5, 1);
     grid->addWidget(m_historyOff, 6, 0, 1, 2);
+    setTabOrder(m_homePage, m_historyOff);  // below both groups of the row above
 
     connect(m_historyOff, &QCheckBox::stateChanged, this, &OtherPage::historyToggled);
     connect(m_skipSmall, &QCheckBox::stateChanged, this, [this] { m_minimumSize->setEnabled(ticked(m_skipSmall)); });
