@@ -51,7 +51,7 @@ QString executingFromText(const QString& programFolder)
         lines = programFolder.left(45) + crlf + programFolder.mid(45);
     else
         lines = programFolder.left(45) + crlf + programFolder.mid(45, 45) + crlf + programFolder.mid(90);
-    return QStringLiteral("Executing from ") + crlf + lines;
+    return AboutDialog::tr("Executing from ") + crlf + lines;
 }
 
 AboutDialog::AboutDialog(const QString& programFolder, UserInteraction& ui, QWidget* parent)

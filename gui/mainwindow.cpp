@@ -37,7 +37,7 @@ const char* const MainWindow::kUserGuideUrl = "https://pullmark.example.org/Pull
 
 QString legalNoticeText()
 {
-    return QStringLiteral(
+    return MainWindow::tr(
         "Pullmark copies files from web sites to your computer, and you use it at your own risk.  "
         "Respect the rights of the owners of the content you download: fetch and keep only what they allow "
         "you to copy.");
