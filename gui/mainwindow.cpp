@@ -368,7 +368,7 @@ void MainWindow::showHistory()
 
 void MainWindow::showAbout()
 {
-    AboutDialog about(m_context.settings.programFolder, m_context.ui, this);
+    AboutDialog about(m_context.settings.programFolder, m_context.settings.configurationFile, m_context.ui, this);
     runModal(about);
 }
 
