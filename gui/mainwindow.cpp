@@ -248,10 +248,15 @@ bool MainWindow::start()
     }
 
     m_busyTimer->start();
-    switch (settings.startPage()) {
-    case StartPage::Home: m_browser->goHome(); break;
-    case StartPage::LastVisited: m_browser->navigate(m_context.history.entries().value(0)); break;
-    case StartPage::None: break;
+    if (!m_firstPage.isEmpty()) {
+        m_addressBox->setEditText(m_firstPage.toString());
+        m_browser->load(m_firstPage);
+    } else {
+        switch (settings.startPage()) {
+        case StartPage::Home: m_browser->goHome(); break;
+        case StartPage::LastVisited: m_browser->navigate(m_context.history.entries().value(0)); break;
+        case StartPage::None: break;
+        }
     }
     m_status->clear();
     m_addButton->setEnabled(false);
