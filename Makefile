@@ -7,7 +7,7 @@ SUDO       := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 PREFIX     ?= /usr/local
 LUPDATE    := /usr/lib/qt6/bin/lupdate
 
-.PHONY: run test test-asan build bench deps clean install package package-test translations icons
+.PHONY: run test test-asan build bench deps clean install package package-test translations screenshots icons
 
 deps:
 	@missing=""; for p in $(PACKAGES); do \
@@ -65,6 +65,10 @@ package-test: package
 translations:
 	@$(MAKE) --no-print-directory deps PACKAGES=qt6-l10n-tools
 	$(LUPDATE) -no-obsolete -locations relative -source-language en -I . core gui app -ts translations/pullmark.ts
+
+# The README's pictures, taken from the real windows (docs/*.png).
+screenshots: build
+	./tools/screenshots.sh $(BUILD)
 
 # The icon's PNG sizes, rendered again from its SVG.
 icons:
