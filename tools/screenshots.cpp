@@ -152,7 +152,8 @@ int main(int argc, char* argv[])
     WorkQueueWindow* queue = t.window.workQueueWindow();
     queue->resize(820, 560);
     queue->show();
-    QTest::qWaitForWindowExposed(queue);
+    if (!QTest::qWaitForWindowExposed(queue))
+        return 1;
     queue->startSession();
     QSignalSpy progress(&t.app.worker, &QueueWorker::itemProgress);
     for (int i = 0; i < 60 && t.app.worker.figures().completed < 4; ++i)
@@ -168,6 +169,7 @@ int main(int argc, char* argv[])
     OptionsDialog* options = t.window.optionsDialog();
     options->loadFromSettings();
     options->show();
-    QTest::qWaitForWindowExposed(options);
-    return save(shot(*options), out.filePath(QStringLiteral("options.png"))) ? 0 : 1;
+    const bool optionsShot = QTest::qWaitForWindowExposed(options)
+                             && save(shot(*options), out.filePath(QStringLiteral("options.png")));
+    return optionsShot ? 0 : 1;
 }
