@@ -4,8 +4,10 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 PACKAGES   := cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libgl-dev curl wget
 SUDO       := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+PREFIX     ?= /usr/local
+LUPDATE    := /usr/lib/qt6/bin/lupdate
 
-.PHONY: run test test-asan build bench deps clean
+.PHONY: run test test-asan build bench deps clean install package package-test translations screenshots icons
 
 deps:
 	@missing=""; for p in $(PACKAGES); do \
@@ -41,6 +43,36 @@ test-asan: deps
 
 bench: build
 	./bench/run.sh $(BUILD)
+
+# The program with its menu entry, icon, AppStream file and manual page,
+# under $(PREFIX); DESTDIR stages the whole tree elsewhere, as packagers do.
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+# A Debian package in $(BUILD), its dependencies computed by dpkg-shlibdeps.
+package: build
+	@$(MAKE) --no-print-directory deps PACKAGES="dpkg-dev file"
+	cd $(BUILD) && cpack -G DEB
+
+# Validates the menu entry and the AppStream file, then builds the package
+# and checks what it holds (packaging/package-test.sh). With
+# PACKAGE_TEST_FLAGS=--install it also installs the package with apt, runs
+# the installed program and removes the package again.
+package-test: package
+	./packaging/package-test.sh $(BUILD) $(PACKAGE_TEST_FLAGS)
+
+# The translation template translations/pullmark.ts, from every tr() text.
+translations:
+	@$(MAKE) --no-print-directory deps PACKAGES=qt6-l10n-tools
+	$(LUPDATE) -no-obsolete -locations relative -source-language en -I . core gui app -ts translations/pullmark.ts
+
+# The README's pictures, taken from the real windows (docs/*.png).
+screenshots: build
+	./tools/screenshots.sh $(BUILD)
+
+# The icon's PNG sizes, rendered again from its SVG.
+icons:
+	./packaging/render-icons.sh
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

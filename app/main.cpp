@@ -1,9 +1,13 @@
+#include "app/commandline.h"
+#include "app/desktop.h"
 #include "app/terminationwatcher.h"
 #include "core/appcontext.h"
+#include "core/filelocations.h"
 #include "gui/mainwindow.h"
 #include "gui/qtinteraction.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QSessionManager>
 #include <QWebEngineProfile>
 
@@ -11,15 +15,44 @@
 
 int main(int argc, char* argv[])
 {
+    QCoreApplication::setApplicationName(QStringLiteral(PULLMARK_TITLE));
+    QCoreApplication::setApplicationVersion(pm::versionText());
+
+    // The command line first: help, the version and a mistake need no
+    // display, and a mistake leaves everything as it was.
+    const QStringList arguments = pm::commandLineArguments(argc, argv);
+    pm::CommandLine commandLine;
+    if (commandLine.parse(arguments, QDir::currentPath()) != pm::CommandLine::Outcome::Run) {
+        // The help's usage line names the program as the user types it.
+        char name[] = "pullmark";
+        char* names[] = {name, nullptr};
+        int one = 1;
+        QCoreApplication core(one, names);
+        pm::installTranslations(core);
+        pm::CommandLine translated;  // its texts in the user's language
+        return translated.finish(translated.parse(arguments, QDir::currentPath()));
+    }
+
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral(PULLMARK_TITLE));
+    int qtArgc = 1;  // the arguments have been read: Qt and the browser take none of them
+    QApplication app(qtArgc, argv);
+    QGuiApplication::setDesktopFileName(QStringLiteral("pullmark"));
+    QApplication::setWindowIcon(pm::applicationIcon());
+    pm::installTranslations(app);
 
     pm::QtInteraction interaction;
     pm::AppContext context(interaction);
-    context.setProgramFolder(QCoreApplication::applicationDirPath());
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    const pm::FileLocations locations =
+        pm::fileLocations(programFolder, pm::runsPortable(programFolder), pm::standardUserFolders());
+    context.setFileLocations(programFolder, locations);
+    if (!commandLine.configurationFile().isEmpty())
+        context.setConfigurationFile(commandLine.configurationFile());
+    pm::createUserFolders(locations, context.settings.configurationFile);
+
     pm::TerminationWatcher termination;
     pm::MainWindow window(context, QWebEngineProfile::defaultProfile());
+    window.setFirstPage(commandLine.firstPage());
 
     // The system ending the program closes it as the user would, so the
     // configuration is saved. During start-up (the legal notice or the path

@@ -28,8 +28,15 @@ AppContext::AppContext(UserInteraction& ui) : ui(ui)
 
 void AppContext::setProgramFolder(const QString& folder)
 {
-    settings.programFolder = QDir::toNativeSeparators(folder);
-    setConfigurationFile(settings.programFolder + QDir::separator() + QStringLiteral("Pullmark.ini"));
+    setFileLocations(folder, fileLocations(folder, true, {}));
+}
+
+void AppContext::setFileLocations(const QString& programFolder, const FileLocations& locations)
+{
+    settings.programFolder = QDir::toNativeSeparators(programFolder);
+    settings.defaultOutputFolder = locations.defaultOutputFolder;
+    settings.defaultLogFile = locations.defaultLogFile;
+    setConfigurationFile(locations.configurationFile);
 }
 
 void AppContext::setConfigurationFile(const QString& fileName)

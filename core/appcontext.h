@@ -9,6 +9,7 @@
 #include "core/addresshistory.h"
 #include "core/downloadqueue.h"
 #include "core/errorreporter.h"
+#include "core/filelocations.h"
 #include "core/progressjournal.h"
 #include "core/queueworker.h"
 #include "core/settings.h"
@@ -21,8 +22,11 @@ class AppContext {
 public:
     explicit AppContext(UserInteraction& ui);
 
-    // The program folder, with the configuration file "Pullmark.ini" in it.
+    // The program folder, with the configuration file "Pullmark.ini", the
+    // default output folder and the default log in it (a portable program).
     void setProgramFolder(const QString& folder);
+    // The program folder and where the program's files go.
+    void setFileLocations(const QString& programFolder, const FileLocations& locations);
     // The configuration file the program reads at start-up and keeps.
     void setConfigurationFile(const QString& fileName);
 

@@ -189,9 +189,9 @@ bool applyDefaults(Settings& s, const QHash<QString, ConfigField>& defaultOnFlag
     if (s.startPageText.isEmpty())
         s.startPageText = QStringLiteral("home");
     if (s.outputFolder.isEmpty())
-        s.outputFolder = s.programFolder;
+        s.outputFolder = s.defaultOutputFolder;
     if (s.activityLogFile.isEmpty())
-        s.activityLogFile = s.programFolder + QDir::separator() + QStringLiteral("pulmark.log");
+        s.activityLogFile = s.defaultLogFile;
     return true;
 }
 

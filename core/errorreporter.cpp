@@ -4,6 +4,8 @@
 #include "core/settings.h"
 #include "core/userinteraction.h"
 
+#include <QCoreApplication>
+
 namespace pm {
 
 ErrorReporter::ErrorReporter(const Settings& settings, ActivityLog& log, UserInteraction& ui)
@@ -25,8 +27,9 @@ bool ErrorReporter::report(const RuntimeError& error, const QString& routine)
     bool abort = false;
     switch (m_settings.errorMode()) {
     case ErrorMode::Prompt:
-        abort = m_ui.askYesNo(QStringLiteral("Sorry, an error occurred"),
-                              QStringLiteral("%1 Error #%2 %3. Abort?").arg(routine, QString::number(error.number), error.description),
+        abort = m_ui.askYesNo(QCoreApplication::translate("pm::ErrorReporter", "Sorry, an error occurred"),
+                              QCoreApplication::translate("pm::ErrorReporter", "%1 Error #%2 %3. Abort?")
+                                  .arg(routine, QString::number(error.number), error.description),
                               MessageIcon::Critical);
         break;
     case ErrorMode::Abort:

@@ -7,6 +7,7 @@
 #include "core/textutil.h"
 #include "core/userinteraction.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -72,8 +73,8 @@ PathDecline checkPaths(const PathCheckInput& input, ErrorReporter& errors, UserI
         scope.step([&] {
             if (folderExists(folder))
                 return;
-            if (input.askBeforeCreating
-                && !ui.askYesNo(title, folder + QStringLiteral(" does not exist. Create?"), MessageIcon::Question)) {
+            const QString question = QCoreApplication::translate("pm::PathCheck", "%1 does not exist. Create?");
+            if (input.askBeforeCreating && !ui.askYesNo(title, question.arg(folder), MessageIcon::Question)) {
                 accepted = false;
                 return;
             }
@@ -82,11 +83,11 @@ PathDecline checkPaths(const PathCheckInput& input, ErrorReporter& errors, UserI
         return accepted;
     };
 
-    if (!ensureFolder(input.logFolder, QStringLiteral("Invalid Log File path")))
+    if (!ensureFolder(input.logFolder, QCoreApplication::translate("pm::PathCheck", "Invalid Log File path")))
         return PathDecline::LogFolder;
     if (scope.aborted())
         return PathDecline::None;
-    if (!ensureFolder(input.outputFolder, QStringLiteral("Invalid Output path")))
+    if (!ensureFolder(input.outputFolder, QCoreApplication::translate("pm::PathCheck", "Invalid Output path")))
         return PathDecline::OutputFolder;
     if (scope.aborted())
         return PathDecline::None;

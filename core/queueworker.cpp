@@ -6,6 +6,7 @@
 #include "core/textutil.h"
 #include "core/transfer.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
@@ -270,11 +271,11 @@ void QueueWorker::endSessionWhenIdle()
     if (busySlots() > 0)
         return;
     if (m_queue.isEmpty())
-        m_figures.endStatus = QStringLiteral("Queue Empty");
+        m_figures.endStatus = QCoreApplication::translate("pm::QueueWorker", "Queue Empty");
     else if (m_stopRequested || m_scope->aborted() || m_queue.failedCount() == 0)
-        m_figures.endStatus = QStringLiteral("Queue Stopped");
+        m_figures.endStatus = QCoreApplication::translate("pm::QueueWorker", "Queue Stopped");
     else
-        m_figures.endStatus = QStringLiteral("%1 failed").arg(m_queue.failedCount());
+        m_figures.endStatus = QCoreApplication::translate("pm::QueueWorker", "%1 failed").arg(m_queue.failedCount());
     m_figures.sessionEnd = QDateTime::currentDateTime();
     m_figures.active = 0;
     m_progressTimer.stop();

@@ -64,6 +64,8 @@ public:
     // Not stored in the configuration file.
     QString programFolder;       // the executable's folder
     QString configurationFile;   // the configuration file in use
+    QString defaultOutputFolder; // the output folder when the file names none
+    QString defaultLogFile;      // the activity log when the file names none
 };
 
 }  // namespace pm

@@ -19,6 +19,12 @@ struct FileDialogRequest {
     QString initialName;    // full file name shown first
 };
 
+// What a folder dialog is asked to do.
+struct FolderDialogRequest {
+    QString caption;
+    QString initialFolder;  // shown first
+};
+
 class UserInteraction {
 public:
     virtual ~UserInteraction() = default;
@@ -31,6 +37,9 @@ public:
     virtual std::optional<QString> openFileName(const FileDialogRequest& request) = 0;
     // Save dialog whose folder must exist and that confirms replacing a file.
     virtual std::optional<QString> saveFileName(const FileDialogRequest& request) = 0;
+    // The system's dialog for choosing an existing folder; nullopt when the
+    // user cancels.
+    virtual std::optional<QString> existingFolder(const FolderDialogRequest& request) = 0;
     // One-line text prompt; nullopt when cancelled.
     virtual std::optional<QString> promptText(const QString& title, const QString& prompt, const QString& initial) = 0;
     virtual QString clipboardText() = 0;

@@ -51,10 +51,11 @@ QString executingFromText(const QString& programFolder)
         lines = programFolder.left(45) + crlf + programFolder.mid(45);
     else
         lines = programFolder.left(45) + crlf + programFolder.mid(45, 45) + crlf + programFolder.mid(90);
-    return QStringLiteral("Executing from ") + crlf + lines;
+    return AboutDialog::tr("Executing from ") + crlf + lines;
 }
 
-AboutDialog::AboutDialog(const QString& programFolder, UserInteraction& ui, QWidget* parent)
+AboutDialog::AboutDialog(const QString& programFolder, const QString& configurationFile, UserInteraction& ui,
+                         QWidget* parent)
     : QDialog(parent), m_ui(ui)
 {
     const QString title = QStringLiteral(PULLMARK_TITLE);
@@ -77,6 +78,10 @@ AboutDialog::AboutDialog(const QString& programFolder, UserInteraction& ui, QWid
     auto* folder = label("lblPath", executingFromText(programFolder), this);
     folder->setTextFormat(Qt::PlainText);
     folder->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* configuration = label("lblConfig", tr("Settings are kept in %1").arg(configurationFile), this);
+    configuration->setTextFormat(Qt::PlainText);
+    configuration->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    configuration->setWordWrap(true);
     auto* description = label("lblDescription",
                               tr("This application will help you automate download files from the internet. "
                                  "For questions contact %1. New version published at %2")
@@ -102,6 +107,7 @@ AboutDialog::AboutDialog(const QString& programFolder, UserInteraction& ui, QWid
     texts->addWidget(titleLabel);
     texts->addWidget(version);
     texts->addWidget(folder);
+    texts->addWidget(configuration);
     texts->addWidget(description);
     auto* top = new QHBoxLayout;
     top->addWidget(icon, 0, Qt::AlignTop);

@@ -1,7 +1,7 @@
 #pragma once
-// The About window: title, version, the folder the program runs from, a
-// description and a disclaimer, and a button that starts a
-// system-information program.
+// The About window: title, version, the folder the program runs from, the
+// configuration file in use, a description and a disclaimer, and a button
+// that starts a system-information program.
 
 #include <QDialog>
 #include <QString>
@@ -31,7 +31,8 @@ QString executingFromText(const QString& programFolder);
 class AboutDialog : public QDialog {
     Q_OBJECT
 public:
-    AboutDialog(const QString& programFolder, UserInteraction& ui, QWidget* parent = nullptr);
+    AboutDialog(const QString& programFolder, const QString& configurationFile, UserInteraction& ui,
+                QWidget* parent = nullptr);
 
     void setSystemInfoLauncher(SystemInfoLauncher launcher) { m_launcher = std::move(launcher); }
 

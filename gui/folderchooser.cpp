@@ -24,12 +24,15 @@ QString existingAncestor(const QString& path)
     const QFileInfo info(QDir::cleanPath(QDir::fromNativeSeparators(path)));
     if (info.isRelative())
         return QString();
-    QDir dir(info.absoluteFilePath());
-    while (!dir.exists()) {
-        if (!dir.cdUp())
+    // QDir::cdUp() refuses a parent that does not exist: walk the names.
+    QString folder = info.absoluteFilePath();
+    while (!QFileInfo(folder).isDir()) {
+        const QString parent = QFileInfo(folder).path();
+        if (parent == folder)
             return QString();
+        folder = parent;
     }
-    return dir.absolutePath();
+    return folder;
 }
 }  // namespace
 
@@ -135,7 +138,8 @@ FolderChooser::FolderChooser(const QString& caption, const FolderChooserNames& n
       m_pathBox(new QLineEdit(this)),
       m_drives(new DriveList(this)),
       m_folders(new FolderList(this)),
-      m_newFolderButton(new QPushButton(tr("&New Folder"), this))
+      m_newFolderButton(new QPushButton(tr("&New Folder"), this)),
+      m_browseButton(new QPushButton(tr("&Browse..."), this))
 {
     m_label->setObjectName(QLatin1String(names.label));
     m_pathBox->setObjectName(QLatin1String(names.pathBox));
@@ -143,12 +147,21 @@ FolderChooser::FolderChooser(const QString& caption, const FolderChooserNames& n
     m_folders->setObjectName(QLatin1String(names.folderList));
     m_newFolderButton->setObjectName(QLatin1String(names.newFolderButton));
     m_newFolderButton->setAutoDefault(false);
+    m_browseButton->setObjectName(QLatin1String(names.browseButton));
+    m_browseButton->setAutoDefault(false);
     m_label->setBuddy(m_pathBox);
+    m_drives->setAccessibleName(tr("Drive"));
+    m_folders->setAccessibleName(tr("Folders"));
+    setTabOrder(m_pathBox, m_browseButton);
+    setTabOrder(m_browseButton, m_drives);
+    setTabOrder(m_drives, m_newFolderButton);
+    setTabOrder(m_newFolderButton, m_folders);
 
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(0, 0, 0, 0);
     grid->addWidget(m_label, 0, 0);
-    grid->addWidget(m_pathBox, 1, 0, 1, 2);
+    grid->addWidget(m_pathBox, 1, 0);
+    grid->addWidget(m_browseButton, 1, 1);
     grid->addWidget(m_drives, 2, 0);
     grid->addWidget(m_newFolderButton, 2, 1);
     grid->addWidget(m_folders, 3, 0, 1, 2);
@@ -158,6 +171,7 @@ FolderChooser::FolderChooser(const QString& caption, const FolderChooserNames& n
     connect(m_folders, &FolderList::pathChanged, m_pathBox, &QLineEdit::setText);
     connect(m_folders, &FolderList::folderClicked, m_pathBox, &QLineEdit::setText);
     connect(m_newFolderButton, &QPushButton::clicked, this, &FolderChooser::createNewFolder);
+    connect(m_browseButton, &QPushButton::clicked, this, &FolderChooser::browseForFolder);
     m_pathBox->installEventFilter(this);
 }
 
@@ -205,6 +219,15 @@ void FolderChooser::createNewFolder()
         }))
         return;
     m_pathBox->setText(folder);
+}
+
+void FolderChooser::browseForFolder()
+{
+    QString title = m_label->text();
+    title.remove(QLatin1Char('&')).remove(QLatin1Char(':'));
+    const std::optional<QString> chosen = m_ui.existingFolder({title, existingAncestor(m_pathBox->text())});
+    if (chosen)
+        setPath(*chosen);
 }
 
 }  // namespace pm

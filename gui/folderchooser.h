@@ -1,8 +1,9 @@
 #pragma once
-// Choosing a folder in the Options dialog: a path box, a drive list (the
-// mounted volumes), a folder list showing the current folder with the folders
-// inside it, and a "New Folder" button. The lists feed the path box; the path
-// box is what the dialog applies.
+// Choosing a folder in the Options dialog: a path box with a "Browse..."
+// button that opens the system's folder dialog, a drive list (the mounted
+// volumes), a folder list showing the current folder with the folders inside
+// it, and a "New Folder" button. The lists and the dialog feed the path box;
+// the path box is what the dialog applies.
 
 #include <QComboBox>
 #include <QListWidget>
@@ -65,6 +66,7 @@ struct FolderChooserNames {
     const char* folderList;
     const char* newFolderButton;
     const char* newFolderRoutine;
+    const char* browseButton;
 };
 
 class FolderChooser : public QWidget {
@@ -92,6 +94,7 @@ protected:
 
 private:
     void createNewFolder();
+    void browseForFolder();
 
     ErrorReporter& m_errors;
     UserInteraction& m_ui;
@@ -101,6 +104,7 @@ private:
     DriveList* m_drives;
     FolderList* m_folders;
     QPushButton* m_newFolderButton;
+    QPushButton* m_browseButton;
 };
 
 }  // namespace pm

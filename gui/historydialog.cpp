@@ -21,6 +21,7 @@ HistoryDialog::HistoryDialog(AddressHistory& history, QWidget* parent)
     caption->setObjectName(QStringLiteral("lblHistory"));
     caption->setBuddy(m_list);
     m_list->setObjectName(QStringLiteral("lstUrl"));
+    m_list->setAccessibleName(tr("History"));
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_deleteSelected->setObjectName(QStringLiteral("cmdDelSel"));
     auto* deleteAll = new QPushButton(tr("Delete &all"), this);

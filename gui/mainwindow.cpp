@@ -37,7 +37,7 @@ const char* const MainWindow::kUserGuideUrl = "https://pullmark.example.org/Pull
 
 QString legalNoticeText()
 {
-    return QStringLiteral(
+    return MainWindow::tr(
         "Pullmark copies files from web sites to your computer, and you use it at your own risk.  "
         "Respect the rights of the owners of the content you download: fetch and keep only what they allow "
         "you to copy.");
@@ -79,10 +79,11 @@ void MainWindow::createControls()
     };
 
     QPushButton* back = makeButton("cmdBack", tr("&Back"));
-    QPushButton* forward = makeButton("cmdForward", tr("&Forward"));
+    // Alt+F and Alt+T open the File and Tools menus.
+    QPushButton* forward = makeButton("cmdForward", tr("For&ward"));
     QPushButton* home = makeButton("cmdHome", tr("&Home"));
     QPushButton* refresh = makeButton("cmdRefresh", tr("&Refresh"));
-    QPushButton* stop = makeButton("cmdStop", tr("S&top"));
+    QPushButton* stop = makeButton("cmdStop", tr("St&op"));
 
     auto* addressLabel = new QLabel(tr("&URL:"), client);
     addressLabel->setObjectName(QStringLiteral("lblURL"));
@@ -94,6 +95,7 @@ void MainWindow::createControls()
     m_addressBox->setModel(m_context.history.model());
     m_addressBox->setEditText(QString());
     m_addressBox->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    m_addressBox->setAccessibleName(tr("Address"));
     addressLabel->setBuddy(m_addressBox);
     QPushButton* go = makeButton("cmdGo", tr("&Go"));
 
@@ -145,8 +147,9 @@ void MainWindow::createControls()
     layout->addLayout(queueButtons);
     m_foundList->setMinimumHeight(fontMetrics().height() * 4);
 
-    const QList<QWidget*> tabOrder = {go, m_addressBox, m_foundList, selectNone, selectAll, showQueue, home,
-                                      refresh, back, forward, stop, m_addButton, m_browser};
+    // Tab follows the window from top to bottom, left to right.
+    const QList<QWidget*> tabOrder = {back, forward, home, refresh, stop, m_addressBox, go,
+                                      m_browser, m_foundList, selectAll, selectNone, m_addButton, showQueue};
     for (qsizetype i = 1; i < tabOrder.size(); ++i)
         QWidget::setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
@@ -246,10 +249,15 @@ bool MainWindow::start()
     }
 
     m_busyTimer->start();
-    switch (settings.startPage()) {
-    case StartPage::Home: m_browser->goHome(); break;
-    case StartPage::LastVisited: m_browser->navigate(m_context.history.entries().value(0)); break;
-    case StartPage::None: break;
+    if (!m_firstPage.isEmpty()) {
+        m_addressBox->setEditText(m_firstPage.toString());
+        m_browser->load(m_firstPage);
+    } else {
+        switch (settings.startPage()) {
+        case StartPage::Home: m_browser->goHome(); break;
+        case StartPage::LastVisited: m_browser->navigate(m_context.history.entries().value(0)); break;
+        case StartPage::None: break;
+        }
     }
     m_status->clear();
     m_addButton->setEnabled(false);
@@ -366,7 +374,7 @@ void MainWindow::showHistory()
 
 void MainWindow::showAbout()
 {
-    AboutDialog about(m_context.settings.programFolder, m_context.ui, this);
+    AboutDialog about(m_context.settings.programFolder, m_context.settings.configurationFile, m_context.ui, this);
     runModal(about);
 }
 

@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
+#include <QUrl>
 
 #include <functional>
 
@@ -44,6 +45,9 @@ public:
     // saved.
     bool start();
     bool started() const { return m_started; }
+    // The page start() opens instead of the start page the settings name
+    // (the address given on the command line); empty: that start page.
+    void setFirstPage(const QUrl& page) { m_firstPage = page; }
 
     // How the program's own windows are shown modally (tests inspect them
     // instead of blocking). The default runs the dialog's exec().
@@ -110,6 +114,7 @@ private:
 
     AppContext& m_context;
     QWebEngineProfile* m_profile;
+    QUrl m_firstPage;
     bool m_started = false;
     bool m_shutDown = false;
     bool m_closingForSystem = false;

@@ -40,6 +40,8 @@ OptionsDialog::OptionsDialog(AppContext& context, QWidget* parent)
     applyButton->setObjectName(QStringLiteral("cmdApply"));
     for (QPushButton* button : {ok, cancel, applyButton})
         button->setAutoDefault(false);
+    // OK and Cancel are Enter and Esc; Alt+A is taken by the error options.
+    applyButton->setText(tr("Appl&y"));
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_tabs, 1);

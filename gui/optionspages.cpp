@@ -96,7 +96,8 @@ OutputPage::OutputPage(ErrorReporter& errors, UserInteraction& ui, QWidget* pare
 {
     QGroupBox* frame = framedPage(this, tr("Output"), "fraOutput");
     m_folder = new FolderChooser(tr("&Save path:"),
-                                 {"lblPath", "txtPath", "DrivePath", "DirPath", "cmdNewFolder", "cmdNewFolderClick."},
+                                 {"lblPath", "txtPath", "DrivePath", "DirPath", "cmdNewFolder", "cmdNewFolderClick.",
+                                  "cmdBrowsePath"},
                                  errors, ui, frame);
     m_parallel = named(new QSpinBox(frame), "spnParallel");
     m_parallel->setRange(1, 8);
@@ -136,7 +137,8 @@ LoggingPage::LoggingPage(ErrorReporter& errors, UserInteraction& ui, QWidget* pa
 {
     QGroupBox* frame = framedPage(this, tr("Log option"), "fraLog");
     m_folder = new FolderChooser(tr("&Log path:"),
-                                 {"lblLog", "txtLogPath", "DriveLog", "DirLog", "cmdNewLogPath", "cmdnewlogpathclick."},
+                                 {"lblLog", "txtLogPath", "DriveLog", "DirLog", "cmdNewLogPath", "cmdnewlogpathclick.",
+                                  "cmdBrowseLog"},
                                  errors, ui, frame);
     m_fileNameLabel = named(new QLabel(tr("Log &File Name:"), frame), "lblLogFileName");
     m_fileName = named(new QLineEdit(frame), "txtLogFileName");
@@ -247,6 +249,7 @@ OtherPage::OtherPage(QWidget* parent) : QWidget(parent)
     grid->addWidget(scrapeGroup, 5, 0);
     grid->addWidget(startGroup, 5, 1);
     grid->addWidget(m_historyOff, 6, 0, 1, 2);
+    setTabOrder(m_homePage, m_historyOff);  // below both groups of the row above
 
     connect(m_historyOff, &QCheckBox::stateChanged, this, &OtherPage::historyToggled);
     connect(m_skipSmall, &QCheckBox::stateChanged, this, [this] { m_minimumSize->setEnabled(ticked(m_skipSmall)); });

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -64,6 +65,12 @@ std::optional<QString> QtInteraction::openFileName(const FileDialogRequest& requ
 std::optional<QString> QtInteraction::saveFileName(const FileDialogRequest& request)
 {
     return runFileDialog(request, true);
+}
+
+std::optional<QString> QtInteraction::existingFolder(const FolderDialogRequest& request)
+{
+    const QString folder = QFileDialog::getExistingDirectory(dialogParent(), request.caption, request.initialFolder);
+    return folder.isEmpty() ? std::nullopt : std::optional<QString>(QDir::toNativeSeparators(folder));
 }
 
 std::optional<QString> QtInteraction::promptText(const QString& title, const QString& prompt, const QString& initial)

@@ -13,6 +13,7 @@ public:
     void inform(const QString& title, const QString& text, MessageIcon icon) override;
     std::optional<QString> openFileName(const FileDialogRequest& request) override;
     std::optional<QString> saveFileName(const FileDialogRequest& request) override;
+    std::optional<QString> existingFolder(const FolderDialogRequest& request) override;
     std::optional<QString> promptText(const QString& title, const QString& prompt, const QString& initial) override;
     QString clipboardText() override;
     void setClipboardText(const QString& text) override;

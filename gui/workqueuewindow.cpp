@@ -155,6 +155,7 @@ void WorkQueueWindow::createControls()
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setUniformItemSizes(true);
     m_list->setItemDelegate(new QueueEntryDelegate(m_list));
+    m_list->setAccessibleName(tr("Work queue"));
     auto* listCaption = caption("lblQue", tr("Work &Queue"), m_list, this);
     auto* removeKey = new QAction(m_list);
     removeKey->setShortcut(QKeySequence::Delete);
@@ -166,6 +167,7 @@ void WorkQueueWindow::createControls()
     m_clearButton = button("cmdDelAll", tr("C&lear Queue"), this);
     m_positionBox = new QLineEdit(this);
     m_positionBox->setObjectName(QStringLiteral("txtPos"));
+    m_positionBox->setAccessibleName(tr("Move the selected entry to position"));
     auto* positionCaption = caption("lblPosition", tr("Move Select to &position#"), m_positionBox, this);
     m_moveButton = button("cmdMove", tr("&Move"), this);
     m_moveButton->setEnabled(false);
@@ -192,6 +194,11 @@ void WorkQueueWindow::createControls()
     m_status->setFont(bold);
     m_status->setAlignment(Qt::AlignCenter);
     m_status->hide();
+    // The first row's captions read as one sentence with its fields; alone,
+    // each field gets a name of its own.
+    m_queueCount->setAccessibleName(tr("Items in the queue"));
+    m_completedCount->setAccessibleName(tr("Items completed"));
+    m_sessionStart->setAccessibleName(tr("Session started at"));
 
     // The statistics read as sentences, row by row; a date-and-time field is
     // wide enough for its whole text.

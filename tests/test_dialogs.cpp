@@ -34,7 +34,7 @@ private slots:
         QCOMPARE(list->count(), 0);
     }
 
-    void aboutShowsTheFolderAndStartsSystemInformation()
+    void aboutShowsTheFoldersAndStartsSystemInformation()
     {
         QCOMPARE(executingFromText("/opt/p"), QStringLiteral("Executing from \r\n/opt/p"));
         const QString longFolder = "/" + QString(119, 'x');
@@ -42,8 +42,9 @@ private slots:
                  (QStringList{longFolder.left(45), longFolder.mid(45, 45), longFolder.mid(90)}));
 
         ScriptedInteraction ui;
-        AboutDialog dialog("/opt/pullmark", ui);
+        AboutDialog dialog("/opt/pullmark", "/home/u/.config/Pullmark/Pullmark.ini", ui);
         QVERIFY(dialog.findChild<QLabel*>("lblPath")->text().endsWith("/opt/pullmark"));
+        QVERIFY(dialog.findChild<QLabel*>("lblConfig")->text().endsWith("/home/u/.config/Pullmark/Pullmark.ini"));
         QString started;
         dialog.setSystemInfoLauncher({[] { return QStringLiteral("/usr/bin/sysinfo"); },
                                       [&](const QString& program) { started = program; return true; }});

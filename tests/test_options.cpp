@@ -1,6 +1,6 @@
 // The Options dialog: what it shows for every mode, Apply and OK with their
 // path check, the interlocks between controls, the log file name forms, the
-// New Folder buttons and the folder lists.
+// New Folder and Browse buttons and the folder lists.
 #include "gui/folderchooser.h"
 #include "gui/optionsdialog.h"
 #include "gui/optionspages.h"
@@ -250,6 +250,25 @@ private slots:
         QCOMPARE(t.errorLines().size(), routine.isEmpty() ? 0 : 1);
         if (!routine.isEmpty())
             QVERIFY(t.errorLines().first().endsWith(" in " + routine));
+    }
+
+    // Browse... opens the system's folder dialog at the nearest existing
+    // folder of the box; a cancel changes nothing.
+    void browseButtons()
+    {
+        OptionsTest t;
+        const QString sub = t.path("sub");
+        QVERIFY(QDir().mkdir(sub));
+        auto* box = t.child<QLineEdit>("txtLogPath");
+        box->setText(t.path("missing/deeper"));
+        t.ui.fileAnswers << sub << std::nullopt;
+        t.click("cmdBrowseLog");
+        QCOMPARE(t.ui.asked.value(0).kind, QStringLiteral("folder"));
+        QCOMPARE(t.ui.asked.value(0).text, t.dir.path());
+        QCOMPARE(box->text(), sub);
+        QCOMPARE(t.child<FolderList>("DirLog")->path(), sub);
+        t.click("cmdBrowsePath");
+        QCOMPARE(t.child<QLineEdit>("txtPath")->text(), t.dir.path());
     }
 
     // The folder list feeds the path box; leaving the box runs the path check.

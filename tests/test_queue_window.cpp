@@ -1,6 +1,6 @@
-// The Work Queue window: Move, Remove Select and Clear Queue through its
-// controls, the status line, failed entries, and closing it or ending the
-// program during a session.
+// The Work Queue window: Move, Remove Select (and the Delete key) and Clear
+// Queue through its controls, the status line, failed entries, and closing it
+// or ending the program during a session.
 #include "core/appcontext.h"
 #include "gui/workqueuewindow.h"
 #include "tests/support/testcontext.h"
@@ -69,7 +69,10 @@ private slots:
         QVERIFY(!t.child("cmdMove")->isEnabled());
 
         t.select({0, 2, 3});
-        t.child("cmdDelSel")->click();
+        t.window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&t.window));
+        t.child<QListView>("lstQue")->setFocus();
+        QTest::keyClick(t.child<QListView>("lstQue"), Qt::Key_Delete);  // as Remove Select
         QCOMPARE(t.app.queue.urls(), (QStringList{"u3", "u2"}));
         QCOMPARE(t.child<QLineEdit>("txtQueueCount")->text(), QStringLiteral("2"));
         t.child("cmdDelAll")->click();

@@ -40,6 +40,12 @@ std::optional<QString> ScriptedInteraction::saveFileName(const FileDialogRequest
     return next(fileAnswers, std::optional<QString>());
 }
 
+std::optional<QString> ScriptedInteraction::existingFolder(const FolderDialogRequest& request)
+{
+    asked.append({QStringLiteral("folder"), request.caption, request.initialFolder});
+    return next(fileAnswers, std::optional<QString>());
+}
+
 std::optional<QString> ScriptedInteraction::promptText(const QString& title, const QString& prompt, const QString&)
 {
     asked.append({QStringLiteral("prompt"), title, prompt});

@@ -13,7 +13,7 @@
 namespace pm::test {
 
 struct AskedQuestion {
-    QString kind;  // "yesno", "inform", "open", "save", "prompt"
+    QString kind;  // "yesno", "inform", "open", "save", "folder", "prompt"
     QString title;
     QString text;
     MessageIcon icon = MessageIcon::None;
@@ -24,7 +24,7 @@ public:
     // Scripted answers, used in order. A question without one is answered
     // No / cancelled.
     QQueue<bool> yesNoAnswers;
-    QQueue<std::optional<QString>> fileAnswers;
+    QQueue<std::optional<QString>> fileAnswers;  // file and folder dialogs
     QQueue<std::optional<QString>> promptAnswers;
     QString clipboard;
     QList<AskedQuestion> asked;
@@ -37,6 +37,7 @@ public:
     void inform(const QString& title, const QString& text, MessageIcon icon) override;
     std::optional<QString> openFileName(const FileDialogRequest& request) override;
     std::optional<QString> saveFileName(const FileDialogRequest& request) override;
+    std::optional<QString> existingFolder(const FolderDialogRequest& request) override;
     std::optional<QString> promptText(const QString& title, const QString& prompt, const QString& initial) override;
     QString clipboardText() override { return clipboard; }
     void setClipboardText(const QString& text) override { clipboard = text; }

@@ -1,0 +1,69 @@
+#!/bin/sh
+# The package test (make package-test): the menu entry and the AppStream file
+# pass their validators, an install puts every file in its place, and the
+# Debian package that "make package" built holds the same files, with its
+# dependencies computed. With --install it also installs the package with
+# apt, runs the installed program and removes the package again.
+#
+#   packaging/package-test.sh [BUILD-FOLDER] [--install]
+set -eu
+cd "$(dirname "$0")/.."
+BUILD=${1:-build}
+SUDO=$([ "$(id -u)" = 0 ] || echo sudo)
+
+need=""
+command -v desktop-file-validate >/dev/null || need="$need desktop-file-utils"
+command -v appstreamcli >/dev/null || need="$need appstream"
+if [ -n "$need" ]; then
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends $need
+fi
+
+files="usr/bin/pullmark
+usr/share/applications/pullmark.desktop
+usr/share/metainfo/org.example.pullmark.metainfo.xml
+usr/share/man/man1/pullmark.1.gz
+usr/share/icons/hicolor/scalable/apps/pullmark.svg"
+for size in 16 32 48 64 128 256; do
+  files="$files
+usr/share/icons/hicolor/${size}x${size}/apps/pullmark.png"
+done
+
+echo "== validators"
+desktop-file-validate packaging/pullmark.desktop
+appstreamcli validate --no-net --pedantic packaging/org.example.pullmark.metainfo.xml
+
+echo "== install into a staging folder"
+stage=$(mktemp -d)
+trap 'rm -rf "$stage"' EXIT
+DESTDIR="$stage" cmake --install "$BUILD" --prefix /usr >/dev/null
+for f in $files; do
+  [ -f "$stage/$f" ] || { echo "not installed: /$f"; exit 1; }
+done
+version=$("$stage/usr/bin/pullmark" --version)
+[ "$version" = "Pullmark 1.0.0" ] || { echo "--version printed: $version"; exit 1; }
+echo "installed: $(echo "$files" | wc -l) files; $version"
+
+echo "== the package"
+deb=$(ls -t "$BUILD"/pullmark_*.deb | head -n 1)
+contents=$(dpkg-deb --contents "$deb" | awk '{ print $6 }' | sed 's#^\./##')
+for f in $files; do
+  echo "$contents" | grep -qx "$f" || { echo "not in the package: /$f"; exit 1; }
+done
+depends=$(dpkg-deb --field "$deb" Depends)
+echo "$depends" | grep -q "libqt6webenginewidgets6" || { echo "dependencies not computed: $depends"; exit 1; }
+for field in Maintainer Section Description; do
+  [ -n "$(dpkg-deb --field "$deb" "$field")" ] || { echo "no $field"; exit 1; }
+done
+echo "$deb: Section $(dpkg-deb --field "$deb" Section); Depends: $depends"
+
+if [ "${2:-}" = "--install" ]; then
+  echo "== apt install"
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "./$deb" >/dev/null
+  installed=$(/usr/bin/pullmark --version)
+  dpkg -L pullmark | grep -q "^/usr/share/applications/pullmark.desktop$"
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get remove -y -qq pullmark >/dev/null
+  [ "$installed" = "Pullmark 1.0.0" ] || { echo "installed program printed: $installed"; exit 1; }
+  echo "installed with apt, /usr/bin/pullmark --version: $installed; removed again"
+fi
+echo "package test passed"

@@ -1,0 +1,254 @@
+// Pullmark as a desktop application: its command line and where the real
+// program keeps its files, its icon, and that every window can be worked
+// with the keyboard and a screen reader.
+#include "app/desktop.h"
+#include "gui/aboutdialog.h"
+#include "gui/historydialog.h"
+#include "gui/optionsdialog.h"
+#include "gui/workqueuewindow.h"
+#include "tests/support/testserver.h"
+#include "tests/support/webtest.h"
+
+#include <QAccessible>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QProcess>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QtTest>
+
+#include <unistd.h>
+
+using namespace pm;
+using namespace pm::test;
+
+namespace {
+// The real program copied into a folder "bin", with the user's folders
+// beside it.
+struct ProgramCopy {
+    ProgramCopy()
+    {
+        QDir().mkpath(path("bin"));
+        QFile::copy(QCoreApplication::applicationDirPath() + "/pullmark", program);
+    }
+    QString path(const QString& name) const { return root.filePath(name); }
+    QStringList files() const  // relative to the root, sorted
+    {
+        QStringList found;
+        for (QDirIterator it(root.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();)
+            found << QDir(root.path()).relativeFilePath(it.next());
+        found.sort();
+        return found;
+    }
+    // Runs the program without a display, or with the tests' headless one for
+    // `runMs` before SIGTERM ends it. The exit status; -1 for a crash.
+    int run(const QStringList& arguments, const QString& workingFolder, int runMs, QString* output = nullptr)
+    {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", path("home"));
+        env.insert("XDG_CONFIG_HOME", path("home/config"));
+        env.insert("XDG_DATA_HOME", path("home/data"));
+        for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+            if (runMs == 0)
+                env.remove(name);
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(workingFolder);
+        process.start(program, arguments);
+        if (runMs > 0 && process.waitForStarted()) {
+            QTest::qWait(runMs);
+            process.terminate();
+        }
+        process.waitForFinished(20000);
+        if (output)
+            *output = process.readAllStandardOutput() + process.readAllStandardError();
+        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    }
+    QTemporaryDir root;
+    QString program = path("bin/pullmark");
+};
+
+// What keeps a window from being worked with the keyboard and a screen
+// reader: a control without a spoken name, Tab going back up or to the left,
+// a button or menu without a mnemonic, two controls with the same one.
+QStringList keyboardFaults(QWidget& window)
+{
+    window.show();
+    QStringList faults;
+    auto name = [](QWidget* w) { return QString(w->metaObject()->className()) + " " + w->objectName(); };
+    QList<QWidget*> chain;
+    for (QWidget* w = window.nextInFocusChain(); w != &window; w = w->nextInFocusChain()) {
+        if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(&window) && !w->focusProxy())
+            chain << w;
+        if (chain.contains(w) && QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name).isEmpty())
+            faults << "no name: " + name(w);
+    }
+    // Two controls compare as the parts of their closest common ancestor
+    // they lie in, so a group is read as a whole.
+    for (qsizetype i = 1; i < chain.size(); ++i) {
+        QWidget *a = chain[i - 1], *b = chain[i];
+        while (!a->parentWidget()->isAncestorOf(b))
+            a = a->parentWidget();
+        while (b->parentWidget() != a->parentWidget())
+            b = b->parentWidget();
+        const QRect ra = a->geometry(), rb = b->geometry();
+        const bool sameRow = rb.top() < ra.bottom() && ra.top() < rb.bottom();
+        if (chain[i - 1]->isEnabled() && chain[i]->isEnabled() && (sameRow ? rb.left() < ra.left() : rb.top() < ra.top()))
+            faults << "Tab goes back: " + name(chain[i - 1]) + " -> " + name(chain[i]);
+    }
+    QList<std::tuple<QString, QWidget*, bool>> marked;  // text, control, whether it needs a mnemonic
+    for (QWidget* w : window.findChildren<QWidget*>()) {
+        auto* box = qobject_cast<QDialogButtonBox*>(w->parentWidget());
+        auto* button = qobject_cast<QAbstractButton*>(w);
+        const bool enterOrEsc = (box && box->buttonRole(button) != QDialogButtonBox::ApplyRole)
+                                || (qobject_cast<QPushButton*>(w) && static_cast<QPushButton*>(w)->isDefault());
+        if (button && w->isVisibleTo(&window))
+            marked.append({button->text(), w, !enterOrEsc});
+        else if (auto* label = qobject_cast<QLabel*>(w); label && label->buddy() && w->isVisibleTo(&window))
+            marked.append({label->text(), w, false});
+    }
+    if (auto* main = qobject_cast<QMainWindow*>(&window))
+        for (QAction* menu : main->menuBar()->actions())
+            marked.append({menu->text(), main->menuBar(), true});
+    QMap<QChar, QString> keys;
+    for (const auto& [text, w, needed] : marked) {
+        const qsizetype at = text.indexOf(QRegularExpression("&[^&]"));
+        if (at < 0) {
+            if (needed)
+                faults << "no mnemonic: " + name(w);
+            continue;
+        }
+        const QChar key = text.at(at + 1).toLower();
+        if (keys.contains(key))
+            faults << QString("Alt+%1 twice: %2, %3").arg(key).arg(keys[key], name(w));
+        keys[key] = name(w);
+    }
+    return faults;
+}
+}  // namespace
+
+class TestDesktop : public QObject {
+    Q_OBJECT
+private:
+    TestServer m_server;
+
+private slots:
+    void initTestCase()
+    {
+        m_server.addTestPages();
+        QVERIFY(m_server.listen());
+    }
+
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("output");  // a part of what it prints
+        QTest::newRow("help") << QStringList{"--help"} << 0 << "-c, --config <FILE>";
+        QTest::newRow("version") << QStringList{"-v"} << 0 << "Pullmark 1.0.0\n";
+        QTest::newRow("unknown option") << QStringList{"--verbose"} << 2 << "Unknown option 'verbose'";
+        QTest::newRow("two addresses") << QStringList{"http://127.0.0.1/a", "b.html"} << 2 << "Only one address";
+        QTest::newRow("--config without a file") << QStringList{"--config"} << 2 << "Missing value after '--config'";
+        QTest::newRow("--config names a folder") << QStringList{"--config", "."} << 2 << ". is a folder";
+        QTest::newRow("--config in a missing folder") << QStringList{"-c", "no/x.ini"} << 2 << "folder of no/x.ini";
+        QTest::newRow("not a web address") << QStringList{"ftp://127.0.0.1/x"} << 2 << "local files only";
+        QTest::newRow("missing file") << QStringList{"/nonexistent/a.html"} << 2 << "a.html does not exist";
+    }
+    // Help, the version and every mistake need no display, and write nothing.
+    void commandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, output);
+        ProgramCopy p;
+        QString printed;
+        QCOMPARE(p.run(arguments, p.path("bin"), 0, &printed), status);
+        QVERIFY2(printed.contains(output), qPrintable(printed));
+        QCOMPARE(p.files(), QStringList{"bin/pullmark"});
+    }
+
+    void whereFilesGo_data()
+    {
+        QTest::addColumn<QString>("layout");
+        QTest::addColumn<QStringList>("arguments");  // "@" the root folder, "$" the test server
+        QTest::addColumn<QString>("configuration");
+        QTest::addColumn<QString>("firstPage");
+        const QString user = "home/config/Pullmark/Pullmark.ini";
+        QTest::newRow("read-only program folder, a web address") << "read-only" << QStringList{"$/a.html"} << user
+                                                                 << "$/a.html";
+        QTest::newRow("installed under a prefix") << "installed" << QStringList{} << user << "";
+        QTest::newRow("--config and a local file") << "" << QStringList{"--config", "@/other.ini", "a.html"}
+                                                   << "other.ini" << "file://" PULLMARK_TEST_PAGES "/a.html";
+    }
+    // The real program saves where it should and nowhere else: installed or
+    // in a read-only folder, its configuration, output folder and log are in
+    // the user's folders; portable, beside it.
+    void whereFilesGo()
+    {
+        QFETCH(QString, layout);
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, configuration);
+        QFETCH(QString, firstPage);
+        ProgramCopy p;
+        arguments.replaceInStrings("@", p.root.path()).replaceInStrings("$", m_server.baseUrl());
+        firstPage.replace("$", m_server.baseUrl());
+        const QString ini = p.path(configuration);
+        QVERIFY(QDir().mkpath(QFileInfo(ini).path()) && QDir().mkpath(p.path("share/applications")));
+        writeFile(ini, "\"bG_Disclaimer\",#TRUE#\r\n\"strG_StartURL\",\"none\"\r\n");
+        if (layout == "installed")
+            writeFile(p.path("share/applications/pullmark.desktop"), "[Desktop Entry]\n");
+        const QStringList before = p.files();
+        // Root may write anywhere but to an immutable folder.
+        const bool root = ::geteuid() == 0;
+        const QString bin = p.path("bin");
+        if (layout == "read-only" && !(root ? QProcess::execute("chattr", {"+i", bin}) == 0
+                                            : QFile::setPermissions(bin, QFile::ReadOwner | QFile::ExeOwner)))
+            QSKIP("cannot take the write permission of a folder away here");
+        const auto restore = qScopeGuard([&] {
+            if (root)
+                QProcess::execute("chattr", {"-i", bin});
+            QFile::setPermissions(bin, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        });
+        QCOMPARE(p.run(arguments, PULLMARK_TEST_PAGES, 5000), 0);
+
+        const bool perUser = configuration.startsWith("home/");
+        const QString output = perUser ? "home/Downloads/Pullmark" : "bin";
+        const QString log = perUser ? "home/data/Pullmark/pulmark.log" : "bin/pulmark.log";
+        const QStringList saved = crlfLines(readAll(ini));
+        QCOMPARE(saved.value(0), "\"strG_SavePath\",\"" + p.path(output) + "\"");
+        QCOMPARE(saved.value(1), "\"strG_LogFileName\",\"" + p.path(log) + "\"");
+        QCOMPARE(saved.value(15), firstPage.isEmpty() ? QString() : "\"URL0\",\"" + firstPage + "\"");
+        QVERIFY(QFileInfo(p.path(output)).isDir());
+        QStringList added = p.files();  // besides the configuration, only the CSV log's header
+        for (const QString& file : before)
+            added.removeOne(file);
+        QCOMPARE(added, QStringList{QString(log).replace(".log", ".csv")});
+    }
+
+    void iconInEverySize()
+    {
+        for (int size : {16, 32, 48, 64, 128, 256})
+            QCOMPARE(applicationIcon().pixmap(size).size(), QSize(size, size));
+    }
+
+    void keyboardAndScreenReader()
+    {
+        TestProfile web;
+        TestWindow t(web.profile());
+        QStringList faults = keyboardFaults(t.window) + keyboardFaults(*t.window.workQueueWindow());
+        OptionsDialog& options = *t.window.optionsDialog();
+        options.loadFromSettings();
+        for (auto page : {OptionsDialog::Output, OptionsDialog::Logging, OptionsDialog::Other}) {
+            options.showPage(page);
+            faults << keyboardFaults(options);
+        }
+        HistoryDialog history(t.app.history);
+        AboutDialog about("/opt/pullmark", "/home/u/Pullmark.ini", t.ui);
+        faults << keyboardFaults(history) << keyboardFaults(about);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+    }
+};
+
+QTEST_MAIN(TestDesktop)
+#include "test_desktop.moc"
