@@ -25,6 +25,7 @@ bool AppContext::loadConfiguration(const QString& fileName)
     const bool loaded = pm::loadConfiguration(fileName, settings, lists, errors, log);
     history.setEntries(lists.history);
     queue.replaceWaiting(lists.queue);
+    log.writeWaiting();  // what the load logged before the file named the log
     return loaded;
 }
 

@@ -7,8 +7,6 @@
 #include <QRandomGenerator>
 #include <QtTest>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 using namespace pm;
@@ -289,14 +287,10 @@ private slots:
         ConfigurationLists lists{{"http://new/"}, {}};
         for (int i = 0; i < 2000; ++i)
             lists.queue << QStringLiteral("http://h/%1.jpg").arg(i);
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit previous{};
-        QCOMPARE(getrlimit(RLIMIT_FSIZE, &previous), 0);
-        rlimit limited = previous;
-        limited.rlim_cur = 1024;
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
-        saveConfiguration(file, t.settings, lists, t.app.errors);
-        setrlimit(RLIMIT_FSIZE, &previous);
+        {
+            FileSizeLimit limit(1024);
+            saveConfiguration(file, t.settings, lists, t.app.errors);
+        }
 
         QCOMPARE(readAll(file), before);
         QVERIFY(t.errorLines().last().endsWith(" in SaveINI."));

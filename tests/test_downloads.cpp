@@ -11,8 +11,6 @@
 #include <QTcpServer>
 #include <QtTest>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace pm;
@@ -367,16 +365,11 @@ private slots:
         // A full disk, simulated with a file-size limit part-way through the body.
         {
             Downloads d;
-            std::signal(SIGXFSZ, SIG_IGN);
-            rlimit old{};
-            getrlimit(RLIMIT_FSIZE, &old);
-            rlimit limit = old;
-            limit.rlim_cur = 300 * 1024;
-            QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
             d.app.queue.append({url("/file/full.bin?size=2000000"), url("/file/after.bin?size=10")});
-            const bool ran = d.run();
-            setrlimit(RLIMIT_FSIZE, &old);
-            QVERIFY(ran);
+            {
+                FileSizeLimit limit(300 * 1024);
+                QVERIFY(d.run());
+            }
             QCOMPARE(d.errorLines().size(), 1);
             QVERIFY(d.errorLines().first().startsWith("Error #61("));
             QVERIFY(d.logMessages().contains("Failed: " + url("/file/full.bin?size=2000000") + " (disk full)"));

@@ -167,6 +167,17 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(m_web->interceptor().blocked().contains(MainWindow::kUserGuideUrl), 5000);
     }
 
+    // A log that cannot be written is told once, from the event loop.
+    void failingLogIsTold()
+    {
+        TestWindow t(m_web->profile());
+        t.settings.activityLogFile = t.dir.path();  // a folder in the log's place
+        t.app.log.write("a");
+        t.app.log.write("b");
+        QCOMPARE(t.ui.count("inform"), 0);  // not inside the write
+        QTRY_VERIFY(t.ui.count("inform") == 1 && t.ui.asked.last().text.contains(t.dir.path()));
+    }
+
     // The real program, copied into a folder of its own (it keeps its
     // configuration beside the executable), ended by SIGTERM.
     void programEndedBySigterm_data()

@@ -12,6 +12,9 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace pm::test {
 
 class TestContext {
@@ -30,6 +33,20 @@ public:
     ScriptedInteraction ui;
     AppContext app{ui};
     Settings& settings = app.settings;
+};
+
+// A file-size limit (as "ulimit -f" sets) while it lives, with SIGXFSZ
+// ignored: a write past it fails with EFBIG, as on a full disk.
+struct FileSizeLimit {
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &previous);
+        const rlimit limit{bytes, previous.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &previous); }
+    rlimit previous{};
 };
 
 QByteArray readAll(const QString& fileName);
