@@ -7,10 +7,14 @@
 #include <QSessionManager>
 #include <QWebEngineProfile>
 
+#include <csignal>
 #include <cstdlib>
 
 int main(int argc, char* argv[])
 {
+    // A write past a file-size limit (ulimit -f) then fails with EFBIG and is
+    // reported like a full disk, instead of ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral(PULLMARK_TITLE));

@@ -293,6 +293,7 @@ private slots:
         }
 
         QCOMPARE(readAll(file), before);
+        QVERIFY(t.errorLines().last().startsWith("Error #61(&H3D) Disk full: "));
         QVERIFY(t.errorLines().last().endsWith(" in SaveINI."));
         QCOMPARE(QDir(t.dir.path()).entryList({"keep.ini*"}, QDir::Files), QStringList{"keep.ini"});
 
