@@ -303,6 +303,24 @@ private slots:
         saveConfiguration(t.path("missing/x.ini"), t.settings, {}, t.app.errors);
         QCOMPARE(t.errorLines(), QStringList{"Error #76(&H4C) Path not found: " + t.path("missing/x.ini") + " in SaveINI."});
     }
+
+    // A linked configuration file (in a dotfiles folder, say) is saved through
+    // the link, which stays a link; so is a link to a file not there yet.
+    void saveThroughALinkKeepsTheLink()
+    {
+        TestContext t;
+        QVERIFY(QDir().mkdir(t.path("dotfiles")));
+        writeFile(t.path("dotfiles/real.ini"), "old");
+        QVERIFY(QFile::link("dotfiles/real.ini", t.path("a.ini")) && QFile::link("dotfiles/new.ini", t.path("b.ini")));
+        for (const char* name : {"a.ini", "b.ini"}) {
+            saveConfiguration(t.path(name), t.settings, {{}, {"http://q/1.jpg"}}, t.app.errors);
+            QVERIFY(QFileInfo(t.path(name)).isSymLink());
+        }
+        QVERIFY(readAll(t.path("dotfiles/real.ini")).endsWith("\"Queue\",\"http://q/1.jpg\"\r\n"));
+        QCOMPARE(readAll(t.path("dotfiles/new.ini")), readAll(t.path("dotfiles/real.ini")));
+        QCOMPARE(folderFiles(t.path("dotfiles")), (QStringList{"new.ini", "real.ini"}));
+        QCOMPARE(folderFiles(t.dir.path()), (QStringList{"a.ini", "b.ini"}));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestConfigFile)
