@@ -11,6 +11,9 @@
 #include "core/queueworker.h"
 #include "core/settings.h"
 
+#include <QSet>
+#include <QString>
+
 namespace pm {
 
 class UserInteraction;
@@ -23,6 +26,9 @@ public:
     void setProgramFolder(const QString& folder);
 
     // Writes the settings, the history and the live queue to `fileName`.
+    // When that file's last load met lines it could not read, the first save
+    // keeps a copy of the file as it was (see keepConfigurationCopy); a copy
+    // that fails leaves the file unsaved.
     void saveConfiguration(const QString& fileName);
     // Reads `fileName`: its queue replaces the queue (entries in work stay),
     // its history lines and settings are merged in. Returns false when an
@@ -36,6 +42,9 @@ public:
     DownloadQueue queue;
     AddressHistory history;
     QueueWorker worker{settings, log, errors, queue, [this] { saveConfiguration(settings.configurationFile); }};
+
+private:
+    QSet<QString> m_filesToKeep;  // loaded with lines a save drops; not copied yet
 };
 
 }  // namespace pm

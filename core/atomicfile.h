@@ -29,6 +29,8 @@ public:
     // Creates the temporary file in the target's folder; errno tells why not.
     bool open();
     bool isOpen() const { return m_temp.isOpen(); }
+    // Gives the new file other permissions than the old one's; after open().
+    bool setPermissions(QFileDevice::Permissions permissions) { return m_temp.setPermissions(permissions); }
     // Returns false on any failure, a short write included; errno tells why.
     bool write(const QByteArray& bytes);
     // Flushes, closes and renames over the target; errno tells why not.

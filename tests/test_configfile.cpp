@@ -175,52 +175,96 @@ private slots:
         QCOMPARE(numberText(1e10f), QStringLiteral("10000000000"));
     }
 
-    void errorModes()
+    // Damaged files: whatever the error mode every other line is read and the
+    // defaults apply; each bad line is logged with its number, the user is
+    // asked at most once; the first save keeps the file as it was, later ones
+    // leave that copy alone.
+    void damagedFiles_data()
     {
-        // Abort: the load stops at the bad line, values read so far stay, no
-        // defaults. Prompt answered No: it carries on.
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QStringList>("history");
+        QTest::addColumn<QStringList>("errors");
+        QTest::addColumn<QString>("extensions");
+        QTest::addColumn<bool>("kept");
+        const QByteArray queue = lines({"\"Queue\",\"http://q/1.jpg\"", "\"Queue\",\"http://q/2.jpg\""});
+        const QString defaults = QStringLiteral("wmv mpg jpg gif mpeg");
+        const QByteArray badValues = lines({"\"strG_FileExt\",\"zip\"", "\"sG_FileSize\",\"big\"",
+                                            "\"bG_LogDownloads\",\"maybe\"", "\"bG_SaveLarge\",\"yes\""});
+        const QStringList badValueErrors = {"Error #13(&HD) Type mismatch: big (line 2) in LoadINI.",
+                                            "Error #13(&HD) Type mismatch: yes (line 4) in LoadINI.",
+                                            "Error #13(&HD) Type mismatch: maybe (line 3) in LoadINI."};
+        QTest::newRow("URL7 after URL0 alone") << lines({"\"URL0\",\"a\"", "\"URL7\",\"b\""}) + queue << "Abort"
+                                               << QStringList{"a", "b"} << QStringList{} << defaults << false;
+        QTest::newRow("damaged URL0 line") << lines({"\"URL0", "\"URL1\",\"a\"", "\"URL2\",\"b\""}) + queue
+                                           << "Resume" << QStringList{"a", "b"} << QStringList{} << defaults << true;
+        QTest::newRow("bad values, Abort") << badValues + queue << "Abort" << QStringList{} << badValueErrors << "zip" << true;
+        QTest::newRow("bad values, Prompt") << badValues + queue << "Prompt" << QStringList{} << badValueErrors << "zip"
+                                            << true;
+        QTest::newRow("Latin-1") << "\"strG_FileExt\",\"caf\xE9\"\r\n" + queue << "Resume" << QStringList{}
+                                 << QStringList{} << QStringLiteral("caf\u00E9") << true;
+    }
+    void damagedFiles()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, mode);
+        QFETCH(QStringList, history);
+        QFETCH(QStringList, errors);
+        QFETCH(QString, extensions);
+        QFETCH(bool, kept);
         TestContext t;
-        t.settings.errorModeText = QStringLiteral("Abort");
-        const QString file = t.path("a.ini");
-        writeFile(file, lines({"\"strG_SavePath\",\"/first\"", "\"sG_FileSize\",\"big\"", "\"strG_FileDupOption\",\"Skip\""}));
-        ConfigurationLists lists;
-        QVERIFY(!load(t, file, lists));
-        QCOMPARE(t.settings.outputFolder, QStringLiteral("/first"));
-        QVERIFY(t.settings.duplicateRuleText.isEmpty());
-        QVERIFY(t.settings.extensions.isEmpty());
+        t.settings.errorModeText = mode;
+        const QString ini = t.settings.configurationFile;
+        writeFile(ini, content);
+        QCOMPARE(t.app.loadConfiguration(ini), errors.isEmpty() || mode != "Abort");
+        QCOMPARE(t.app.queue.urls(), (QStringList{"http://q/1.jpg", "http://q/2.jpg"}));
+        QCOMPARE(t.app.history.entries(), history);
+        QCOMPARE(t.errorLines(), errors);
+        QCOMPARE(t.ui.count("yesno"), mode == "Prompt" && !errors.isEmpty() ? 1 : 0);
+        QCOMPARE(t.settings.extensions, extensions);
+        QVERIFY(t.settings.scanLinks);  // a default, applied whatever the mode
 
-        t.settings.errorModeText = QStringLiteral("Prompt");
-        QVERIFY(load(t, file, lists));
-        QCOMPARE(t.ui.count("yesno"), 1);
-        QVERIFY(t.ui.asked.first().text.startsWith("LoadINI. Error #13 Type mismatch"));
-        QCOMPARE(t.settings.duplicateRule(), DuplicateRule::Skip);
+        t.app.saveConfiguration(ini);
+        t.app.queue.append({"http://q/3.jpg"});
+        t.app.saveConfiguration(ini);
+        QCOMPARE(readAll(ini + ".bak"), kept ? content : QByteArray());
+        QCOMPARE(t.logMessages().filter("Kept a copy of " + ini + " as it was in " + ini + ".bak").size(), kept ? 1 : 0);
+        const QStringList saved = crlfLines(readAll(ini));
+        QVERIFY(saved.contains("\"Queue\",\"http://q/3.jpg\"") && saved.contains("\"strG_FileExt\",\"" + extensions + '"'));
     }
 
+    // History lines go in the order of their indexes, into the list {a, b};
+    // the value of the n-th line of a row is "v<n>". None is dropped or
+    // overwritten by another, and none is an error.
     void historyIndexes_data()
     {
-        QTest::addColumn<QString>("key");
+        QTest::addColumn<QStringList>("keys");
         QTest::addColumn<QStringList>("history");
-        QTest::addColumn<int>("reports");
-        QTest::newRow("URL alone is 0") << "URL" << QStringList{"v", "b"} << 0;
-        QTest::newRow("append at count") << "URL2" << QStringList{"a", "b", "v"} << 0;
-        QTest::newRow("text after digits") << "URL1x" << QStringList{"a", "v"} << 0;
-        QTest::newRow("rounds to nearest") << "URL0.6" << QStringList{"a", "v"} << 0;
-        QTest::newRow("beyond the end") << "URL5" << QStringList{"a", "b"} << 1;
-        QTest::newRow("negative") << "URL-1" << QStringList{"a", "b"} << 1;
-        QTest::newRow("huge") << "URL99999999999" << QStringList{"a", "b"} << 1;
+        QTest::newRow("URL alone is 0") << QStringList{"URL"} << QStringList{"v0", "b"};
+        QTest::newRow("append at count") << QStringList{"URL2"} << QStringList{"a", "b", "v0"};
+        QTest::newRow("text after digits") << QStringList{"URL1x"} << QStringList{"a", "v0"};
+        QTest::newRow("rounds to nearest") << QStringList{"URL0.6"} << QStringList{"a", "v0"};
+        QTest::newRow("beyond the end") << QStringList{"URL5"} << QStringList{"a", "b", "v0"};
+        QTest::newRow("a gap") << QStringList{"URL0", "URL7"} << QStringList{"v0", "b", "v1"};
+        QTest::newRow("out of order") << QStringList{"URL2", "URL0", "URL1"} << QStringList{"v1", "v2", "v0"};
+        QTest::newRow("duplicates") << QStringList{"URL1", "URL1", "URL0"} << QStringList{"v2", "v0", "v1"};
+        QTest::newRow("odd indexes") << QStringList{"URLx", "URL-1", "URL99999999999"} << QStringList{"v1", "v0", "v2"};
     }
     void historyIndexes()
     {
-        QFETCH(QString, key);
+        QFETCH(QStringList, keys);
         QFETCH(QStringList, history);
-        QFETCH(int, reports);
         TestContext t;
+        QStringList content;
+        for (qsizetype i = 0; i < keys.size(); ++i)
+            content << QStringLiteral("\"%1\",\"v%2\"").arg(keys[i]).arg(i);
         const QString file = t.path("u.ini");
-        writeFile(file, lines({"\"" + key + "\",\"v\""}));
+        writeFile(file, lines(content));
         ConfigurationLists lists{{"a", "b"}, {}};
-        QVERIFY(load(t, file, lists));
+        bool keepCopy = true;
+        QVERIFY(loadConfiguration(file, t.settings, lists, t.app.errors, t.app.log, &keepCopy));
         QCOMPARE(lists.history, history);
-        QCOMPARE(t.errorLines().size(), reports);
+        QVERIFY(t.errorLines().isEmpty() && !keepCopy);
     }
 
     void oddLinesAreLoggedAndSkipped()
