@@ -365,6 +365,66 @@ private slots:
         QCOMPARE(folderFiles(t.path("dotfiles")), (QStringList{"new.ini", "real.ini"}));
         QCOMPARE(folderFiles(t.dir.path()), (QStringList{"a.ini", "b.ini"}));
     }
+
+    // Seeded random damage to a whole file, in every error mode: nothing
+    // crashes, the user is asked at most once a load, every intact queue line
+    // of the input is in the saved file in its order, and a load that reported
+    // an error leaves a copy of the input.
+    void fuzzedFilesKeepEveryIntactQueueLine()
+    {
+        QStringList seed = kDefaultLines.mid(2);  // no log file name: damage must not send the log elsewhere
+        for (int i = 0; i < 24; ++i)
+            seed << QStringLiteral("\"URL%1\",\"http://h/%1/\"").arg(i % 8)
+                 << QStringLiteral("\"Queue\",\"http://q/%1.jpg?a,b\"").arg(i);
+        const QByteArray pieces[] = {"\"", ",", "\r", "\n", "#", QByteArray(1, '\0'), "\xFF", "\xC3", "URL-", "\"Queue\",\""};
+        const QRegularExpression intact(QStringLiteral("^\"Queue\",\"[\\x20\\x21\\x23-\\x7E]*\"$"));
+        QRandomGenerator rng(14);
+        // Thousands of files are made here: in memory where the system has it,
+        // as on a busy disk each one can wait for the disk.
+        TestContext t(QFileInfo(QStringLiteral("/dev/shm")).isWritable() ? QStringLiteral("/dev/shm") : QString());
+        QFile log(t.settings.activityLogFile);
+        int copies = 0;
+        for (int n = 0; n < 3000; ++n) {
+            QByteArray input = lines(seed);
+            for (int edits = 1 + rng.bounded(4); edits > 0; --edits) {
+                const int at = rng.bounded(int(input.size()) + 1);
+                switch (rng.bounded(4)) {
+                case 0: input.insert(at, pieces[rng.bounded(int(std::size(pieces)))]); break;
+                case 1: input.remove(at, rng.bounded(80)); break;
+                case 2: input.insert(rng.bounded(int(input.size()) + 1), input.mid(at, rng.bounded(120))); break;
+                default: input.insert(at, char(rng.bounded(256))); break;
+                }
+            }
+            // A new file each time: replacing one the disk still writes would wait for it.
+            const QString ini = t.path(QStringLiteral("%1.ini").arg(n));
+            writeFile(ini, input);
+            t.settings = Settings();
+            t.app.setProgramFolder(t.dir.path());
+            t.settings.activityLogFile = log.fileName();
+            t.settings.setErrorMode(ErrorMode(n % 3));
+            t.ui.yesNoAnswers.clear();
+            t.ui.yesNoAnswers << (rng.bounded(2) == 1);
+            t.app.history.setEntries({});
+            const qsizetype asked = t.ui.asked.size();
+            const qint64 logged = log.size();
+            t.app.loadConfiguration(ini);
+            t.app.saveConfiguration(ini);
+            QVERIFY(t.ui.asked.size() - asked <= 1);
+            const bool reported = log.open(QIODevice::ReadOnly) && log.seek(logged) && log.readAll().contains("\tError #");
+            log.close();
+
+            const QStringList saved = QString::fromLatin1(readAll(ini)).split(QStringLiteral("\r\n"));
+            qsizetype next = 0;
+            for (const QString& line : QString::fromLatin1(input).split(QRegularExpression("\r\n|\r|\n")).filter(intact)) {
+                next = saved.indexOf(line, next) + 1;
+                QVERIFY2(next > 0, qPrintable(QStringLiteral("input %1 lost %2").arg(n).arg(line)));
+            }
+            const QByteArray copy = readAll(ini + ".bak");
+            QVERIFY(copy == input || (copy.isEmpty() && !reported));
+            copies += !copy.isEmpty();
+        }
+        qInfo("3000 damaged files loaded and saved, %d of them kept as .bak", copies);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestConfigFile)

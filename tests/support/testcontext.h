@@ -19,7 +19,8 @@ namespace pm::test {
 
 class TestContext {
 public:
-    TestContext();
+    // The folder is made in `parent` when given (say, a memory file system).
+    explicit TestContext(const QString& parent = QString());
 
     QString path(const QString& name) const { return dir.path() + QDir::separator() + name; }
     // The text after the tab of each line of the activity log.
