@@ -11,10 +11,14 @@
 #include <QSessionManager>
 #include <QWebEngineProfile>
 
+#include <csignal>
 #include <cstdlib>
 
 int main(int argc, char* argv[])
 {
+    // A write past a file-size limit (ulimit -f) then fails with EFBIG and is
+    // reported like a full disk, instead of ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     QCoreApplication::setApplicationName(QStringLiteral(PULLMARK_TITLE));
     QCoreApplication::setApplicationVersion(pm::versionText());
 

@@ -1,22 +1,51 @@
 #include "core/activitylog.h"
 
+#include "core/errors.h"
 #include "core/settings.h"
 #include "core/textutil.h"
 
 #include <QFile>
 
+#include <cerrno>
+
 namespace pm {
+
+namespace {
+// Enough for every line of a start-up; more would only grow without end.
+constexpr qsizetype kMaxWaitingLines = 1000;
+}  // namespace
+
+ActivityLog::ActivityLog(const Settings& settings, QObject* parent) : QObject(parent), m_settings(settings) {}
 
 void ActivityLog::write(const QString& text)
 {
+    if (m_waiting.size() < kMaxWaitingLines)
+        m_waiting.append(generalDateText(QDateTime::currentDateTime()) + QLatin1Char('\t') + text + QStringLiteral("\r\n"));
+    writeWaiting();
+}
+
+void ActivityLog::writeWaiting()
+{
     const QString& fileName = m_settings.activityLogFile;
-    if (fileName.isEmpty())
+    if (fileName.isEmpty() || m_waiting.isEmpty())
         return;
+    const QByteArray bytes = m_waiting.join(QString()).toUtf8();
+    m_waiting.clear();
     QFile file(fileName);
+    errno = 0;
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return noteWriteFailure(fileName, fileOpenError(errno, fileName, true));
+    errno = 0;
+    if (file.write(bytes) != bytes.size() || !file.flush())
+        noteWriteFailure(fileName, fileWriteError(errno, fileName));
+}
+
+void ActivityLog::noteWriteFailure(const QString& fileName, const RuntimeError& error)
+{
+    if (m_failedFiles.contains(fileName))
         return;
-    const QString line = generalDateText(QDateTime::currentDateTime()) + QLatin1Char('\t') + text + QStringLiteral("\r\n");
-    file.write(line.toUtf8());
+    m_failedFiles.insert(fileName);
+    emit writeFailed(fileName, errorDescription(error.number));
 }
 
 }  // namespace pm

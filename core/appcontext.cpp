@@ -3,6 +3,7 @@
 #include "core/configfile.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTimer>
 
 namespace pm {
@@ -58,8 +59,23 @@ void AppContext::journalled()
     }
 }
 
+namespace {
+// One name for a file however it is spelt.
+QString fileKey(const QString& fileName)
+{
+    const QFileInfo info(fileName);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+}
+}  // namespace
+
 bool AppContext::saveConfiguration(const QString& fileName)
 {
+    if (const QString key = m_filesToKeep.isEmpty() ? QString() : fileKey(fileName); m_filesToKeep.contains(key)) {
+        if (!keepConfigurationCopy(fileName, errors, log))
+            return false;
+        m_filesToKeep.remove(key);
+    }
     const bool saved = pm::saveConfiguration(fileName, settings, {history.entries(), queue.urls()}, errors);
     if (saved && fileName == settings.configurationFile)
         m_journal.clear();
@@ -69,7 +85,8 @@ bool AppContext::saveConfiguration(const QString& fileName)
 bool AppContext::load(const QString& fileName, bool replayJournal)
 {
     ConfigurationLists lists{history.entries(), {}};
-    const bool loaded = pm::loadConfiguration(fileName, settings, lists, errors, log);
+    bool keepCopy = false;
+    const bool loaded = pm::loadConfiguration(fileName, settings, lists, errors, log, &keepCopy);
     const bool replayed = replayJournal && ProgressJournal::replay(ProgressJournal::fileNameFor(fileName), lists.queue);
     history.setEntries(lists.history);
     if (replayJournal) {
@@ -80,6 +97,9 @@ bool AppContext::load(const QString& fileName, bool replayJournal)
     } else {
         queue.replaceWaiting(lists.queue);
     }
+    log.writeWaiting();  // what the load logged before the file named the log
+    if (keepCopy)
+        m_filesToKeep.insert(fileKey(fileName));
     if (replayed && loaded)
         saveConfiguration(fileName);
     return loaded;

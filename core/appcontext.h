@@ -14,6 +14,9 @@
 #include "core/queueworker.h"
 #include "core/settings.h"
 
+#include <QSet>
+#include <QString>
+
 namespace pm {
 
 class UserInteraction;
@@ -35,8 +38,10 @@ public:
     // false when an error report aborted the load.
     bool loadStoredConfiguration();
     // Writes the settings, the history and the live queue to `fileName`.
-    // Returns whether it was written; writing the configuration file in use
-    // empties the journal.
+    // When that file's last load met lines it could not read, the first save
+    // keeps a copy of the file as it was (see keepConfigurationCopy); a copy
+    // that fails leaves the file unsaved. Returns whether it was written;
+    // writing the configuration file in use empties the journal.
     bool saveConfiguration(const QString& fileName);
     // Reads `fileName`: its queue replaces the queue (entries in work stay),
     // its history lines and settings are merged in. Returns false when an
@@ -61,6 +66,7 @@ private:
     ProgressJournal m_journal;
     bool m_journalling = true;
     bool m_foldPending = false;
+    QSet<QString> m_filesToKeep;  // loaded with lines a save drops; not copied yet
 };
 
 }  // namespace pm

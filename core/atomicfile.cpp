@@ -12,7 +12,21 @@ bool renameOver(const QString& from, const QString& to)
     return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
 }
 
-AtomicFileWriter::AtomicFileWriter(const QString& target) : m_target(target), m_temp(target + QStringLiteral(".XXXXXX"))
+namespace {
+// The file a write to `name` replaces: `name`, or the file its chain of links
+// ends at, existing or not. As many links are followed as the system itself
+// follows; a loop ends there.
+QString linkedFile(const QString& name)
+{
+    QString file = name;
+    for (int hops = 0; hops < 40 && QFileInfo(file).isSymLink(); ++hops)
+        file = QFileInfo(file).symLinkTarget();
+    return file;
+}
+}  // namespace
+
+AtomicFileWriter::AtomicFileWriter(const QString& target)
+    : m_target(linkedFile(target)), m_temp(m_target + QStringLiteral(".XXXXXX"))
 {
     m_temp.setAutoRemove(true);
 }

@@ -18,6 +18,9 @@ bool renameOver(const QString& from, const QString& to);
 // on ext4 and most journalling file systems a rename over an existing file
 // still never exposes an empty one. QSaveFile in Qt 6.4 also commits a file
 // whose write came up short, which this class refuses.
+//
+// A target that is a symbolic link is written through it: the file the link
+// names is replaced, and the link stays a link.
 class AtomicFileWriter {
 public:
     explicit AtomicFileWriter(const QString& target);
@@ -26,6 +29,8 @@ public:
     // Creates the temporary file in the target's folder; errno tells why not.
     bool open();
     bool isOpen() const { return m_temp.isOpen(); }
+    // Gives the new file other permissions than the old one's; after open().
+    bool setPermissions(QFileDevice::Permissions permissions) { return m_temp.setPermissions(permissions); }
     // Returns false on any failure, a short write included; errno tells why.
     bool write(const QByteArray& bytes);
     // Flushes, closes and renames over the target; errno tells why not.

@@ -11,11 +11,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QStringDecoder>
+
+#include <algorithm>
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <limits>
 
 namespace pm {
 
@@ -127,23 +129,64 @@ void writeBlock(AtomicFileWriter& file, const QString& fileName, const QString& 
         throw fileWriteError(errno, fileName);
 }
 
-// Rounds half to even, as whole-number conversions of the file's indexes do.
-int historyIndex(QStringView keyRest)
+// A history line as read: the number after "URL", rounded half to even as
+// whole-number conversions of the file's indexes do, and its text.
+struct HistoryLine {
+    double index;
+    QString value;
+};
+
+// Puts the file's history lines into the list in the order of their indexes
+// (lines with the same index in file order). A line replaces the list's item
+// at its index, the first free one after the line before it when that index
+// is taken already, or goes at the end when the index lies beyond it: no
+// line of the file is dropped, none overwrites another.
+void mergeHistory(QStringList& history, QList<HistoryLine> lines)
 {
-    const double value = std::nearbyint(leadingNumber(keyRest));
-    if (!std::isfinite(value) || value > std::numeric_limits<int>::max() || value < std::numeric_limits<int>::min())
-        throw RuntimeError::of(ErrOverflow, keyRest.toString());
-    return int(value);
+    std::stable_sort(lines.begin(), lines.end(),
+                     [](const HistoryLine& a, const HistoryLine& b) { return a.index < b.index; });
+    qsizetype previous = -1;
+    for (const HistoryLine& line : lines) {
+        const double wanted = std::max(line.index, double(previous + 1));
+        if (wanted >= double(history.size())) {
+            previous = history.size();
+            history.append(line.value);
+        } else {
+            previous = qsizetype(wanted);
+            history[previous] = line.value;
+        }
+    }
 }
 
-void setHistoryItem(QStringList& history, int index, const QString& value)
+// The error as a load reports it: the detail names the line.
+RuntimeError onLine(const RuntimeError& error, int lineNumber)
 {
-    if (index < 0 || index > history.size())
-        throw RuntimeError::of(ErrInvalidIndex, QString::number(index));
-    if (index == history.size())
-        history.append(value);
-    else
-        history[index] = value;
+    const QString where = QStringLiteral("line %1").arg(lineNumber);
+    return RuntimeError::of(error.number,
+                            error.detail.isEmpty() ? where : error.detail + QStringLiteral(" (") + where + QLatin1Char(')'));
+}
+
+// Runs one step of a load for the line `lineNumber`: a failure names the line.
+template <typename Step>
+void readStep(ErrorScope& scope, int lineNumber, Step&& run)
+{
+    scope.stepThrough([&] {
+        try {
+            run();
+        } catch (const RuntimeError& error) {
+            throw onLine(error, lineNumber);
+        }
+    });
+}
+
+// The file's text: UTF-8, or Latin-1 when it is not valid UTF-8 (a file
+// edited by hand in an 8-bit editor), so that every byte keeps its character.
+QString decodedText(const QByteArray& content, bool* wasLatin1)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8(content);
+    *wasLatin1 = utf8.hasError();
+    return *wasLatin1 ? QString::fromLatin1(content) : text;
 }
 
 // The log line for a line without exactly two fields: the key, "=", and the
@@ -174,17 +217,23 @@ QList<QStringView> textLines(QStringView all)
     return lines;
 }
 
-// Whatever is still unset after a load. Returns false when a report aborted.
-bool applyDefaults(Settings& s, const QHash<QString, ConfigField>& defaultOnFlags, ErrorScope& scope)
+// A DefaultOnFlag value as read, with its line for a report.
+struct RememberedFlag {
+    ConfigField value;
+    int lineNumber = 0;
+};
+
+// Whatever is still unset after a load.
+void applyDefaults(Settings& s, const QHash<QString, RememberedFlag>& defaultOnFlags, ErrorScope& scope)
 {
     if (s.extensions.isEmpty())
         s.extensions = QString::fromLatin1(kDefaultExtensions);
     for (const SettingKey& entry : kSettingKeys) {
         if (entry.kind != SettingKey::DefaultOnFlag)
             continue;
-        const ConfigField value = defaultOnFlags.value(QLatin1String(entry.key));
-        if (!scope.step([&] { s.*entry.flag = value.text.isEmpty() ? true : flagFromField(value); }))
-            return false;
+        const RememberedFlag flag = defaultOnFlags.value(QLatin1String(entry.key));
+        readStep(scope, flag.lineNumber,
+                 [&] { s.*entry.flag = flag.value.text.isEmpty() ? true : flagFromField(flag.value); });
     }
     if (s.startPageText.isEmpty())
         s.startPageText = QStringLiteral("home");
@@ -192,7 +241,6 @@ bool applyDefaults(Settings& s, const QHash<QString, ConfigField>& defaultOnFlag
         s.outputFolder = s.defaultOutputFolder;
     if (s.activityLogFile.isEmpty())
         s.activityLogFile = s.defaultLogFile;
-    return true;
 }
 
 }  // namespace
@@ -236,35 +284,66 @@ bool saveConfiguration(const QString& fileName, const Settings& settings, const 
     return committed;
 }
 
+bool keepConfigurationCopy(const QString& fileName, ErrorReporter& errors, ActivityLog& log)
+{
+    const QFileInfo info(fileName);
+    if (!info.isFile())
+        return true;  // nothing there, or no file that holds data (a pipe)
+    const QString copyName = fileName + QStringLiteral(".bak");
+    ErrorScope scope(errors, QStringLiteral("SaveINI."));
+    scope.step([&] {
+        QFile source(fileName);
+        errno = 0;
+        if (!source.open(QIODevice::ReadOnly))
+            throw fileOpenError(errno, fileName, false);
+        const QByteArray content = source.readAll();
+        if (source.error() != QFileDevice::NoError)
+            throw RuntimeError::of(ErrDeviceIO, fileName);
+        AtomicFileWriter copy(copyName);
+        if (!copy.open())
+            throw fileOpenError(errno, copyName, true);
+        copy.setPermissions(info.permissions());  // the copy is as private as the file
+        if (!copy.write(content) || !copy.commit())
+            throw fileWriteError(errno, copyName);
+    });
+    if (scope.reportCount() > 0)
+        return false;
+    log.write(QStringLiteral("Kept a copy of %1 as it was in %2").arg(fileName, copyName));
+    return true;
+}
+
 bool loadConfiguration(const QString& fileName, Settings& settings, ConfigurationLists& lists, ErrorReporter& errors,
-                       ActivityLog& log)
+                       ActivityLog& log, bool* keepCopy)
 {
     ErrorScope scope(errors, QStringLiteral("LoadINI."));
-    QHash<QString, ConfigField> defaultOnFlags;
+    QHash<QString, RememberedFlag> defaultOnFlags;
+    QList<HistoryLine> historyLines;
+    bool lost = false;  // a line the next save will not write back
 
     const QFileInfo info(fileName);
     if (info.exists()) {
         QByteArray content;
-        bool opened = false;
-        if (!scope.step([&] {
-                // Folders, pipes and devices are refused: reading one could
-                // block forever or never end.
-                if (!info.isFile())
-                    throw RuntimeError::of(ErrPathFileAccess, fileName);
-                QFile file(fileName);
-                errno = 0;
-                if (!file.open(QIODevice::ReadOnly))
-                    throw fileOpenError(errno, fileName, false);
-                opened = true;
-                content = file.readAll();
-                if (file.error() != QFileDevice::NoError)
-                    throw RuntimeError::of(ErrDeviceIO, fileName);
-            }))
-            return false;
+        scope.stepThrough([&] {
+            // Folders, pipes and devices are refused: reading one could
+            // block forever or never end.
+            if (!info.isFile())
+                throw RuntimeError::of(ErrPathFileAccess, fileName);
+            QFile file(fileName);
+            errno = 0;
+            if (!file.open(QIODevice::ReadOnly))
+                throw fileOpenError(errno, fileName, false);
+            content = file.readAll();
+            if (file.error() != QFileDevice::NoError)
+                throw RuntimeError::of(ErrDeviceIO, fileName);
+        });
 
-        const QString text = opened ? QString::fromUtf8(content) : QString();
+        bool wasLatin1 = false;
+        const QString text = decodedText(content, &wasLatin1);
+        lost = wasLatin1;  // written back as UTF-8
         content.clear();
+        int lineNumber = 0;
         for (QStringView line : textLines(text)) {
+            ++lineNumber;
             const QList<ConfigField> fields = splitConfigLine(line);
             if (fields.isEmpty())
                 continue;
@@ -272,28 +351,32 @@ bool loadConfiguration(const QString& fileName, Settings& settings, Configuratio
             if (fields.size() != 2) {
                 // A line the program never writes: keep it visible in the log.
                 log.write(unrecognisedLineText(key, line));
+                lost = true;
                 continue;
             }
             const ConfigField& value = fields[1];
-            const bool carryOn = scope.step([&] {
-                if (key.startsWith(QLatin1String("URL"))) {
-                    setHistoryItem(lists.history, historyIndex(QStringView(key).mid(3)), value.text);
-                    return;
-                }
-                if (key == QLatin1String("Queue")) {
-                    lists.queue.append(value.text);
-                    return;
-                }
-                const SettingKey* entry = findSettingKey(key);
-                if (!entry) {
-                    log.write(QStringLiteral("Don't recognize ini line: ") + key + QLatin1Char('=') + value.text);
-                    return;
-                }
+            if (key.startsWith(QLatin1String("URL"))) {
+                historyLines.append({std::nearbyint(leadingNumber(QStringView(key).mid(3))), value.text});
+                continue;
+            }
+            if (key == QLatin1String("Queue")) {
+                lists.queue.append(value.text);
+                continue;
+            }
+            const SettingKey* entry = findSettingKey(key);
+            if (!entry) {
+                log.write(QStringLiteral("Don't recognize ini line: ") + key + QLatin1Char('=') + value.text);
+                lost = true;
+                continue;
+            }
+            // A value that does not convert is reported and leaves its field
+            // as it was; the next line is read whatever the error mode.
+            readStep(scope, lineNumber, [&] {
                 switch (entry->kind) {
                 case SettingKey::Text: settings.*entry->text = value.text; break;
                 case SettingKey::Flag: settings.*entry->flag = flagFromField(value); break;
                 case SettingKey::InvertedFlag: settings.*entry->flag = !flagFromField(value); break;
-                case SettingKey::DefaultOnFlag: defaultOnFlags.insert(key, value); break;
+                case SettingKey::DefaultOnFlag: defaultOnFlags.insert(key, {value, lineNumber}); break;
                 case SettingKey::Number: settings.*entry->number = numberFromField(value); break;
                 case SettingKey::Count:
                     settings.*entry->count = int(std::clamp(double(numberFromField(value)), double(entry->minimum),
@@ -301,11 +384,13 @@ bool loadConfiguration(const QString& fileName, Settings& settings, Configuratio
                     break;
                 }
             });
-            if (!carryOn)
-                return false;
         }
     }
-    return applyDefaults(settings, defaultOnFlags, scope);
+    mergeHistory(lists.history, std::move(historyLines));
+    applyDefaults(settings, defaultOnFlags, scope);
+    if (keepCopy)
+        *keepCopy = lost || scope.reportCount() > 0;
+    return !scope.aborted();
 }
 
 }  // namespace pm

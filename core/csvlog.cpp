@@ -1,5 +1,7 @@
 #include "core/csvlog.h"
 
+#include "core/activitylog.h"
+#include "core/errorreporter.h"
 #include "core/errors.h"
 #include "core/errorscope.h"
 #include "core/settings.h"
@@ -59,11 +61,16 @@ void appendCsvRow(const Settings& settings, ErrorReporter& errors, const CsvRow&
     const QString csvName = csvFileNameFor(settings.activityLogFile);
     const QString fileName = fileNameOf(row.url);
     QFile file(csvName);
+    // A failure is noted with the activity log too, so that the user hears of it.
+    auto noted = [&](const RuntimeError& error) {
+        errors.activityLog().noteWriteFailure(csvName, error);
+        return error;
+    };
 
     if (!scope.step([&] {
             errno = 0;
             if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-                throw fileOpenError(errno, csvName, true);
+                throw noted(fileOpenError(errno, csvName, true));
         }))
         return;
     scope.step([&] {
@@ -73,7 +80,7 @@ void appendCsvRow(const Settings& settings, ErrorReporter& errors, const CsvRow&
                                           row.start, row.complete, row.downloadTime, row.size});
         errno = 0;
         if (file.write(record.toUtf8()) < 0 || !file.flush())
-            throw fileWriteError(errno, csvName);
+            throw noted(fileWriteError(errno, csvName));
     });
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/activitylog.h"
 #include "core/atomicfile.h"
+#include "core/csvlog.h"
 #include "core/errorreporter.h"
 #include "core/settings.h"
 #include "core/textutil.h"
@@ -11,6 +12,7 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 
@@ -73,6 +75,35 @@ bool usableFileName(const QString& name)
     return QFile::encodeName(name).size() <= NAME_MAX;
 }
 
+namespace {
+// The path of the folder entry `path` names: its folder resolved, links and
+// all, followed by its own name (a link there is not followed).
+QString entryPath(const QString& path)
+{
+    const QFileInfo info(path);
+    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+    return (folder.isEmpty() ? info.absolutePath() : folder) + QLatin1Char('/') + info.fileName();
+}
+}  // namespace
+
+bool isProgramFile(const QString& target, const Settings& settings)
+{
+    QStringList own;
+    if (const QString& ini = settings.configurationFile; !ini.isEmpty())
+        own << ini << ini + QStringLiteral(".bak") << ini + QStringLiteral(".journal");
+    if (const QString& log = settings.activityLogFile; !log.isEmpty())
+        own << log << csvFileNameFor(log);
+    // Paths are resolved only for a file of the target's name, the usual
+    // answer costs a few lstat() calls.
+    const QString name = QFileInfo(target).fileName();
+    return std::any_of(own.cbegin(), own.cend(), [&](const QString& file) {
+        const QFileInfo info(file);
+        const QString linked = info.isSymLink() ? info.canonicalFilePath() : QString();
+        return (info.fileName() == name && entryPath(file) == entryPath(target))
+            || (!linked.isEmpty() && QFileInfo(linked).fileName() == name && linked == entryPath(target));
+    });
+}
+
 DownloadTask::DownloadTask(const Settings& settings, ActivityLog& log, ErrorReporter& errors,
                            QNetworkAccessManager* network, std::function<bool()> stopRequested, QObject* parent)
     : QObject(parent),
@@ -121,6 +152,8 @@ void DownloadTask::start(const QString& url, const PartialDownload& partial)
 
     if (!usableFileName(name))
         return failSoon(RuntimeError::of(ErrBadFileName, m_target));
+    if (m_settings.duplicateRule() != DuplicateRule::Rename && isProgramFile(m_target, m_settings))
+        return failSoon(RuntimeError::of(ErrOwnFile, m_target));  // "Rename" looks after the fetch
     // A kept body goes on where it ended, if it is still whole.
     if (partial.isValid() && QFileInfo(partial.file).size() == partial.size) {
         m_temporary = std::make_unique<QFile>(partial.file);
@@ -227,6 +260,8 @@ void DownloadTask::save()
     if (m_settings.duplicateRule() == DuplicateRule::Rename) {
         try {
             m_target = renamedTarget(m_target);
+            if (isProgramFile(m_target, m_settings))
+                throw RuntimeError::of(ErrOwnFile, m_target);
         } catch (const RuntimeError& error) {
             return fail(error);
         }

@@ -37,6 +37,13 @@ QString renamedTarget(const QString& target);
 // or "..", no separator, not longer than the file system allows.
 bool usableFileName(const QString& name);
 
+// Whether saving a download as `target` would replace one of the files the
+// program itself writes: the configuration file in use, its backup and
+// journal, the activity log or the CSV log. Folders are compared as the file
+// system resolves them, and a program file that is a link counts under the
+// name it points to as well.
+bool isProgramFile(const QString& target, const Settings& settings);
+
 // A body that was cut off, kept in its temporary file for the next attempt.
 struct PartialDownload {
     QString file;          // the temporary file

@@ -20,9 +20,14 @@ QString ErrorReporter::logText(int number, const QString& description, const QSt
     return QStringLiteral("Error #%1(&H%2) %3 in %4").arg(number).arg(hex, description, routine);
 }
 
-bool ErrorReporter::report(const RuntimeError& error, const QString& routine)
+void ErrorReporter::log(const RuntimeError& error, const QString& routine)
 {
     m_log.write(logText(error.number, error.description, routine));
+}
+
+bool ErrorReporter::report(const RuntimeError& error, const QString& routine)
+{
+    log(error, routine);
 
     bool abort = false;
     switch (m_settings.errorMode()) {

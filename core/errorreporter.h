@@ -29,6 +29,11 @@ public:
 
     // Logs the error and decides: true means the caller must leave at once.
     bool report(const RuntimeError& error, const QString& routine);
+    // Only logs the error.
+    void log(const RuntimeError& error, const QString& routine);
+
+    // The log the reports go to.
+    ActivityLog& activityLog() const { return m_log; }
 
     // "Error #<n>(&H<hex>) <description> in <routine>"
     static QString logText(int number, const QString& description, const QString& routine);

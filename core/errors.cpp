@@ -19,6 +19,7 @@ QString errorDescription(int number)
     case ErrPathFileAccess: return QStringLiteral("Path/File access error");
     case ErrPathNotFound: return QStringLiteral("Path not found");
     case ErrInvalidIndex: return QStringLiteral("Invalid property array index");
+    case ErrOwnFile: return QStringLiteral("Target is one of Pullmark's own files");
     case ErrTransferFailed: return QStringLiteral("Transfer failed");
     case ErrHttpStatus: return QStringLiteral("HTTP error status");
     case ErrUnsupportedScheme: return QStringLiteral("Unsupported address scheme");
@@ -49,6 +50,7 @@ QString RuntimeError::plainReason() const
     case ErrPathNotFound: return withDetail(QStringLiteral("folder not found"));
     case ErrFileExists: return QStringLiteral("no free numbered name left");
     case ErrDeviceIO: return QStringLiteral("write error");
+    case ErrOwnFile: return withDetail(QStringLiteral("would replace Pullmark's own file"));
     default: return description;
     }
 }

@@ -22,6 +22,9 @@ enum ErrorNumber : int {
     ErrPathNotFound = 76,
     ErrInvalidIndex = 381,
 
+    // The program's own refusals: 35700 to 35749.
+    ErrOwnFile = 35700,  // a download would replace one of the program's own files
+
     // Transfer errors: 35750 and up. The description names the HTTP status or
     // the network error.
     ErrTransferFirst = 35750,

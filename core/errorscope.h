@@ -33,6 +33,25 @@ public:
         return !m_aborted;
     }
 
+    // Runs one step even after an abort, for a routine that must see its
+    // work through (a load reads every line). Only the scope's first failure
+    // is reported in full, so the user is asked, or the work aborted, at most
+    // once; later failures are logged.
+    template <typename Step>
+    void stepThrough(Step&& run)
+    {
+        try {
+            std::forward<Step>(run)();
+        } catch (const RuntimeError& error) {
+            if (m_reports == 0) {
+                report(error);
+            } else {
+                ++m_reports;
+                m_reporter.log(error, m_routine);
+            }
+        }
+    }
+
     // Reports an error found without an exception. Returns false on abort.
     bool report(const RuntimeError& error)
     {

@@ -52,6 +52,14 @@ MainWindow::MainWindow(AppContext& context, QWebEngineProfile* profile, QWidget*
     createMenus();
     m_options = new OptionsDialog(m_context, this);
     m_history = new HistoryDialog(m_context.history, this);
+    // A log that cannot be written is told once per file and run. The message
+    // waits for the event loop, so it never opens inside the failed write.
+    connect(&m_context.log, &ActivityLog::writeFailed, this, [this](const QString& fileName, const QString& reason) {
+        m_context.ui.inform(tr("Log not written"),
+                            tr("Pullmark cannot write to %1 (%2). Its entries are lost until it can; "
+                               "the log file is set in Tools > Options.").arg(fileName, reason),
+                            MessageIcon::Warning);
+    }, Qt::QueuedConnection);
     resize(960, 720);
 }
 

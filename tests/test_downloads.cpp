@@ -16,8 +16,6 @@
 #include <QTimer>
 #include <QtTest>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace pm;
@@ -303,6 +301,41 @@ private slots:
         }
     }
 
+    // With the output folder in the program folder (spelt "out/.."), a
+    // download never replaces the program's own files; "Rename" may save
+    // beside them.
+    void programFilesAreNeverTargets_data()
+    {
+        QTest::addColumn<QString>("name");     // the URL's file name
+        QTest::addColumn<bool>("rename");      // else Overwrite
+        QTest::addColumn<QString>("savedAs");  // empty: refused
+        for (const char* own : {"Pullmark.ini", "Pullmark.ini.bak", "Pullmark.ini.journal", "test.log", "test.csv"})
+            QTest::newRow(own) << own << false << "";
+        QTest::newRow("Rename beside it") << "Pullmark.ini" << true << "Pullmark0.ini";
+        QTest::newRow("Rename onto a free own name") << "Pullmark.ini.bak" << true << "";
+        QTest::newRow("any other name") << "notes.ini" << false << "notes.ini";
+    }
+    void programFilesAreNeverTargets()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, rename);
+        QFETCH(QString, savedAs);
+        Downloads d;
+        d.settings.outputFolder = d.path("out/..");
+        d.settings.setDuplicateRule(rename ? DuplicateRule::Rename : DuplicateRule::Overwrite);
+        writeFile(d.path("test.csv"), "header\r\n");
+        const QString address = url("/file/x?size=64#/") + name;  // a body of 64 bytes named `name`
+        d.app.queue.append({address});
+        QVERIFY(d.run());
+        for (const char* own : {"Pullmark.ini", "Pullmark.ini.bak", "Pullmark.ini.journal", "test.log", "test.csv"})
+            QVERIFY(!readAll(d.path(own)).startsWith(patternBytes(64)));
+        if (savedAs.isEmpty())
+            QVERIFY(d.logMessages().contains(QStringLiteral("Failed: %1 (would replace Pullmark's own file: %2/%3)")
+                                                 .arg(address, d.settings.outputFolder, name)));
+        else
+            QCOMPARE(readAll(d.path(savedAs)), patternBytes(64));
+    }
+
     void failedEntriesAreTriedAgainAtTheNextStart()
     {
         Downloads d;
@@ -539,16 +572,11 @@ private slots:
         // A full disk, simulated with a file-size limit part-way through the body.
         {
             Downloads d;
-            std::signal(SIGXFSZ, SIG_IGN);
-            rlimit old{};
-            getrlimit(RLIMIT_FSIZE, &old);
-            rlimit limit = old;
-            limit.rlim_cur = 300 * 1024;
-            QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
             d.app.queue.append({url("/file/full.bin?size=2000000"), url("/file/after.bin?size=10")});
-            const bool ran = d.run();
-            setrlimit(RLIMIT_FSIZE, &old);
-            QVERIFY(ran);
+            {
+                FileSizeLimit limit(300 * 1024);
+                QVERIFY(d.run());
+            }
             QCOMPARE(d.errorLines().size(), 1);
             QVERIFY(d.errorLines().first().startsWith("Error #61("));
             QVERIFY(d.logMessages().contains("Failed: " + url("/file/full.bin?size=2000000") + " (disk full)"));

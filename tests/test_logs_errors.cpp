@@ -31,12 +31,24 @@ private slots:
         QVERIFY2(QRegularExpression(QStringLiteral("^\\d+/\\d+/\\d+ \\d+:\\d\\d:\\d\\d [AP]M\\tÜnïcode, tabs\\tand all$"))
                      .match(lines.first()).hasMatch(),
                  qPrintable(lines.first()));
-        // A log that cannot be written loses the line and creates nothing.
-        for (const QString& name : {t.path("no/such/folder/x.log"), QString(), t.dir.path()}) {
+        // A log that cannot be written (no folder, a folder in its place, a
+        // full disk) loses the line, creates nothing and says so once per
+        // file. A line written before a log is named waits for one.
+        QSignalSpy failed(&t.app.log, &ActivityLog::writeFailed);
+        writeFile(t.path("full.log"), QByteArray(2048, 'x'));
+        const QString missing = t.path("no/such/folder/x.log");
+        for (const QString& name : {missing, t.dir.path(), t.path("full.log"), missing, QString()}) {
             t.settings.activityLogFile = name;
-            t.app.log.write(QStringLiteral("lost"));
+            FileSizeLimit limit(1024);
+            t.app.log.write(name.isEmpty() ? QStringLiteral("waits") : QStringLiteral("lost"));
         }
-        QVERIFY(!QFileInfo::exists(t.path("no")));
+        QVERIFY(!QFileInfo::exists(t.path("no")) && readAll(t.path("full.log")) == QByteArray(2048, 'x'));
+        QCOMPARE(failed, (QList<QVariantList>{{missing, "Path not found"}, {t.dir.path(), "Path/File access error"},
+                                              {t.path("full.log"), "Disk full"}}));
+        t.settings.activityLogFile = t.path("later.log");
+        t.app.log.write(QStringLiteral("named"));
+        const QStringList later = crlfLines(readAll(t.path("later.log")));
+        QVERIFY(later.size() == 2 && later[0].endsWith("\twaits") && later[1].endsWith("\tnamed"));
     }
 
     void csvNames_data()
@@ -72,13 +84,16 @@ private slots:
         // A folder in the CSV's place: the open and the write are reported
         // (carry on), the open alone (abort).
         QVERIFY(QFile::remove(t.path("test.csv")) && QDir().mkdir(t.path("test.csv")));
+        QSignalSpy failed(&t.app.log, &ActivityLog::writeFailed);
         appendCsvRow(t.settings, t.app.errors, {"http://h/c.jpg", start, start, "", QVariant()});
+        QCOMPARE(failed.value(0).value(0).toString(), t.path("test.csv"));
         QCOMPARE(t.errorLines().size(), 2);
         QVERIFY(t.errorLines().at(0).endsWith(" in WriteCSV."));
         QVERIFY(t.errorLines().at(1).startsWith("Error #52(&H34)"));
         t.settings.errorModeText = QStringLiteral("Abort");
         appendCsvRow(t.settings, t.app.errors, {"http://h/c.jpg", start, start, "", QVariant()});
         QCOMPARE(t.errorLines().size(), 3);
+        QCOMPARE(failed.size(), 1);  // once per file
     }
 
     void reportModes_data()

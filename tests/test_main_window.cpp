@@ -16,6 +16,9 @@
 #include <QStringListModel>
 #include <QtTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 using namespace pm;
 using namespace pm::test;
 
@@ -167,25 +170,47 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(m_web->interceptor().blocked().contains(MainWindow::kUserGuideUrl), 5000);
     }
 
+    // A log that cannot be written is told once, from the event loop.
+    void failingLogIsTold()
+    {
+        TestWindow t(m_web->profile());
+        t.settings.activityLogFile = t.dir.path();  // a folder in the log's place
+        t.app.log.write("a");
+        t.app.log.write("b");
+        QCOMPARE(t.ui.count("inform"), 0);  // not inside the write
+        QTRY_VERIFY(t.ui.count("inform") == 1 && t.ui.asked.last().text.contains(t.dir.path()));
+    }
+
     // The real program, copied into a folder of its own (it keeps its
-    // configuration beside the executable), ended by SIGTERM.
+    // configuration beside the executable), ended by SIGTERM; once with a
+    // file-size limit (ulimit -f) too small for its save.
     void programEndedBySigterm_data()
     {
         QTest::addColumn<bool>("accepted");
-        QTest::newRow("during the legal notice: nothing saved") << false;
-        QTest::newRow("after start-up: configuration saved") << true;
+        QTest::addColumn<int>("sizeLimit");  // bytes; 0: none
+        QTest::newRow("during the legal notice: nothing saved") << false << 0;
+        QTest::newRow("after start-up: configuration saved") << true << 0;
+        QTest::newRow("under a file-size limit: the save fails") << true << 256;
     }
     void programEndedBySigterm()
     {
         QFETCH(bool, accepted);
+        QFETCH(int, sizeLimit);
         QTemporaryDir folder;
         const QString program = folder.filePath("pullmark");
         QVERIFY(QFile::copy(QCoreApplication::applicationDirPath() + "/pullmark", program));
         const QString ini = folder.filePath("Pullmark.ini");
+        const QByteArray content = "\"bG_Disclaimer\",#TRUE#\r\n\"strG_StartURL\",\"none\"\r\n";
         if (accepted)
-            writeFile(ini, "\"bG_Disclaimer\",#TRUE#\r\n\"strG_StartURL\",\"none\"\r\n");
+            writeFile(ini, content);
         QProcess process;
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.setChildProcessModifier([sizeLimit] {
+            std::signal(SIGXFSZ, SIG_DFL);  // as a shell starts it: the program must see to it itself
+            const rlimit limit{rlim_t(sizeLimit), rlim_t(sizeLimit)};
+            if (sizeLimit > 0)
+                setrlimit(RLIMIT_FSIZE, &limit);
+        });
         process.start(program, {});
         QVERIFY(process.waitForStarted());
         QTest::qWait(4000);  // long enough to reach the notice or the running window
@@ -194,7 +219,9 @@ private slots:
         QVERIFY(process.waitForFinished(20000));
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(process.exitCode(), 0);
-        if (accepted)
+        if (sizeLimit)
+            QCOMPARE(readAll(ini), content);  // the save failed, and the program ended normally
+        else if (accepted)
             QCOMPARE(crlfLines(readAll(ini)).size(), 15);  // rewritten in full at shutdown
         else
             QVERIFY(!QFileInfo::exists(ini));

@@ -7,7 +7,8 @@
 
 namespace pm::test {
 
-TestContext::TestContext()
+TestContext::TestContext(const QString& parent)
+    : dir(parent.isEmpty() ? QTemporaryDir() : QTemporaryDir(parent + QStringLiteral("/pullmark-test-XXXXXX")))
 {
     app.setProgramFolder(dir.path());
     settings.activityLogFile = path(QStringLiteral("test.log"));

@@ -12,11 +12,15 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace pm::test {
 
 class TestContext {
 public:
-    TestContext();
+    // The folder is made in `parent` when given (say, a memory file system).
+    explicit TestContext(const QString& parent = QString());
 
     QString path(const QString& name) const { return dir.path() + QDir::separator() + name; }
     // The text after the tab of each line of the activity log.
@@ -30,6 +34,20 @@ public:
     ScriptedInteraction ui;
     AppContext app{ui};
     Settings& settings = app.settings;
+};
+
+// A file-size limit (as "ulimit -f" sets) while it lives, with SIGXFSZ
+// ignored: a write past it fails with EFBIG, as on a full disk.
+struct FileSizeLimit {
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &previous);
+        const rlimit limit{bytes, previous.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &previous); }
+    rlimit previous{};
 };
 
 QByteArray readAll(const QString& fileName);
