@@ -81,7 +81,15 @@ private:
             return;
         }
         m_headOnly = requestLine[0] == "HEAD";
-        start(route(QString::fromLatin1(requestLine[1])));
+        const QString target = QString::fromLatin1(requestLine[1]);
+        const Response response = route(target);
+        const int late = QUrlQuery(QUrl(target)).queryItemValue(QStringLiteral("late")).toInt();
+        if (late > 0) {
+            m_busy = true;  // a request behind it waits
+            QTimer::singleShot(late, this, [this, response] { start(response); });
+        } else {
+            start(response);
+        }
     }
 
     Response route(const QString& target)

@@ -12,7 +12,8 @@
 //   /status/CODE                   that status with a small HTML body
 //   /redirect/K?to=PATH            K redirects (302), then PATH
 //   /loop                          redirects to itself forever
-// Every response sets TCP_NODELAY, so small files are not held back.
+// Every response sets TCP_NODELAY, so small files are not held back. With
+// "late=MS" in its query, any of them begins only after MS ms.
 
 #include <QByteArray>
 #include <QHash>
