@@ -3,6 +3,7 @@
 // scripts, other origins, documents that are not HTML, stale results), the
 // selection report, and Copy/Paste of the address.
 #include "core/addresshistory.h"
+#include "core/foundlistmodel.h"
 #include "gui/browserview.h"
 #include "tests/support/testserver.h"
 #include "tests/support/webtest.h"
@@ -208,6 +209,55 @@ private slots:
         QVERIFY(applied);
         QCOMPARE(t.found(), urls({"/l1.jpg", "/shared.mpg"}));
         QCOMPARE(t.status(), QStringLiteral("before"));
+    }
+
+    // A rescan merged into the shown list, with a view's selection on it.
+    void foundListMerge_data()
+    {
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<QStringList>("selected");
+        QTest::addColumn<QStringList>("fresh");
+        QTest::addColumn<QStringList>("merged");
+        QTest::addColumn<QStringList>("stillSelected");
+        QTest::newRow("unchanged") << QStringList{"a", "b"} << QStringList{"b"} << QStringList{"a", "b"}
+                                   << QStringList{"a", "b"} << QStringList{"b"};
+        QTest::newRow("new ones in document order, unselected")
+            << QStringList{"b", "d"} << QStringList{"b", "d"} << QStringList{"a", "b", "c", "d", "e"}
+            << QStringList{"a", "b", "c", "d", "e"} << QStringList{"b", "d"};
+        QTest::newRow("gone ones leave") << QStringList{"a", "b", "c"} << QStringList{"a", "c"}
+                                         << QStringList{"c", "x"} << QStringList{"c", "x"} << QStringList{"c"};
+        QTest::newRow("shown order kept") << QStringList{"c", "a"} << QStringList{"a"} << QStringList{"a", "b", "c", "d"}
+                                          << QStringList{"c", "d", "a", "b"} << QStringList{"a"};
+        QTest::newRow("letter case follows the page, repeats leave")
+            << QStringList{"X.JPG", "x.jpg", "y"} << QStringList{"X.JPG"} << QStringList{"x.jpg", "y"}
+            << QStringList{"x.jpg", "y"} << QStringList{"x.jpg"};
+        QStringList shown, interleaved;  // too many separate insertions: replaced in one go
+        for (int i = 0; i < 100; ++i) {
+            shown << QString::number(i);
+            interleaved << QString::number(i) << QStringLiteral("new %1").arg(i);
+        }
+        QTest::newRow("new one after each") << shown << QStringList{"3", "4", "50"} << interleaved << interleaved
+                                            << QStringList{"3", "4", "50"};
+    }
+    void foundListMerge()
+    {
+        QFETCH(QStringList, shown);
+        QFETCH(QStringList, selected);
+        QFETCH(QStringList, fresh);
+        QFETCH(QStringList, merged);
+        QFETCH(QStringList, stillSelected);
+        FoundListModel model;
+        model.setStringList(shown);
+        QItemSelectionModel selection(&model);
+        for (const QString& entry : selected)
+            selection.select(model.index(int(shown.indexOf(entry))), QItemSelectionModel::Select);
+        model.merge(fresh, &selection);
+        QCOMPARE(model.stringList(), merged);
+        QStringList selectedNow;
+        for (int row = 0; row < model.rowCount(); ++row)
+            if (selection.isRowSelected(row))
+                selectedNow << model.stringList().at(row);
+        QCOMPARE(selectedNow, stillSelected);
     }
 
     void scansThatChangeNothing()
