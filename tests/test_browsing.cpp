@@ -1,6 +1,7 @@
 // Browsing in the main window: Go and the address history, the navigation
 // buttons, the found list's rules on real pages (frames, duplicates, page
 // scripts, other origins, documents that are not HTML, stale results), the
+// scans while a page loads and how a rescan merges into the list, the
 // selection report, and Copy/Paste of the address.
 #include "core/addresshistory.h"
 #include "core/foundlistmodel.h"
@@ -49,7 +50,7 @@ private slots:
         QVERIFY(m_otherOrigin.listen());
         m_server.addPage("/crossorigin.html",
                          ("<html><body><a href='own.jpg'>own</a><iframe src='/left.html'></iframe><iframe src='"
-                          + m_otherOrigin.url("/foreign.html") + "'></iframe><iframe src='/right.html'></iframe></body></html>")
+                          + m_otherOrigin.url("/foreign.html") + "'></iframe><iframe src='/right.html?late=300'></iframe></body></html>")
                              .toUtf8());
     }
     void cleanupTestCase() { delete m_web; }
@@ -165,6 +166,8 @@ private slots:
                                                       << QStringList{"/l1.jpg", "/shared.mpg"};
         QTest::newRow("empty extension") << "/dot.html" << true << true << "mpg"
                                          << QStringList{"/files/movie.", "/files/clip.mpg"};
+        QTest::newRow("changed after it was parsed") << "/changed.html" << true << true << def
+                                                     << QStringList{"/a.jpg", "/c.jpg", "/d.mpg"};
         QTest::newRow("page scripts change nothing")
             << "/model.html" << true << true << def
             << QStringList{"/base/dir/rel.jpg", "/base/up.mpg", "/base/dir/area.wmv", "/base/dir/map.gif"};
@@ -191,7 +194,8 @@ private slots:
 
     void framesThatCannotBeRead()
     {
-        // Another origin's frame is reported and skipped (Prompt, No).
+        // Another origin's frame is reported and skipped (Prompt, No), once,
+        // though the load's scans meet it several times.
         TestWindow t(m_web->profile());
         t.settings.setErrorMode(ErrorMode::Prompt);
         QVERIFY(t.go(url("/crossorigin.html")));
@@ -200,15 +204,44 @@ private slots:
         QVERIFY(t.ui.asked.first().text.contains("SecurityError"));
         QCOMPARE(t.found(), urls({"/l1.jpg", "/shared.mpg", "/sub/r1.mpg", "/r2.gif"}));
 
-        // Abort: what was found before the frame stays; the status is not touched.
+        // Abort: what was found before the frame stays; the status is not
+        // touched, also by the load's later scans, which stop there unasked.
         t.settings.setErrorMode(ErrorMode::Abort);
-        t.child<QLabel>("lblStatus")->setText("before");
         t.window.browser()->load(QUrl(url("/crossorigin.html?again")));
         bool applied = false;
         QVERIFY(t.nextScan(&applied));
         QVERIFY(applied);
         QCOMPARE(t.found(), urls({"/l1.jpg", "/shared.mpg"}));
+        const int reports = t.errorLines().size();
+        t.child<QLabel>("lblStatus")->setText("before");
+        emit t.window.browser()->loadEnded();
+        QVERIFY(t.nextScan(&applied));
+        QVERIFY(applied);
+        QCOMPARE(t.found(), urls({"/l1.jpg", "/shared.mpg"}));
         QCOMPARE(t.status(), QStringLiteral("before"));
+        QCOMPARE(t.errorLines().size(), reports);
+    }
+
+    void earlyScanThenRescanAtLoadEnd()
+    {
+        // The second frame's entries show while the first frame is still on its
+        // way; the scan at the finished load adds the late frame's entries in
+        // document order, keeps the order and the selection of those shown,
+        // and takes the first frame's letter case of the address both hold.
+        TestWindow t(m_web->profile());
+        QSignalSpy loadEnded(t.window.browser(), &BrowserView::loadEnded);
+        t.child<QComboBox>("cmbURL")->setEditText(url("/late.html"));
+        t.window.navigateToAddress();
+        QTRY_COMPARE_WITH_TIMEOUT(t.found(), urls({"/l1.jpg", "/shared.mpg"}), 10000);
+        QCOMPARE(loadEnded.count(), 0);
+        QCOMPARE(t.status(), QStringLiteral("Found 2 URL's."));
+        t.child<QListView>("lstUrl")->selectionModel()->select(t.window.foundModel()->index(1),
+                                                                QItemSelectionModel::Select);
+        QVERIFY(t.nextScan());
+        QCOMPARE(t.found(), urls({"/sub/r1.mpg", "/l1.jpg", "/SHARED.MPG", "/r2.gif"}));
+        QCOMPARE(t.window.selectedFoundUrls(), urls({"/SHARED.MPG"}));
+        QCOMPARE(t.status(), QStringLiteral("Found 4 URL's. You've selected 1 items."));
+        QVERIFY(t.child<QPushButton>("cmdAdd")->isEnabled());
     }
 
     // A rescan merged into the shown list, with a view's selection on it.
@@ -278,6 +311,7 @@ private slots:
         t.window.navigateToAddress();
         QVERIFY(t.nextScan(&applied));
         QVERIFY(!applied);
+        QCOMPARE(t.ui.count("yesno"), 1);  // once, though scanned when parsed and at the end
         QVERIFY(t.ui.asked.first().text.startsWith("DownloadComplete. Error #13 "));
         QCOMPARE(t.status(), QStringLiteral("Found 0 URL's."));
 
@@ -290,6 +324,19 @@ private slots:
         QVERIFY(t.nextScan(&applied));
         QVERIFY(!applied);
         QCOMPARE(t.found(), QStringList{"http://h/kept.jpg"});
+        // So is a document parsed after the next load started, while the
+        // earlier page is still on display.
+        QVERIFY(t.go(url("/five.html")));
+        t.window.foundModel()->setStringList({"http://h/kept.jpg"});
+        QSignalSpy started(t.window.browser()->page(), &QWebEnginePage::loadStarted);
+        QSignalSpy early(&t.window, &MainWindow::earlyScanFinished);
+        t.window.browser()->load(QUrl(url("/a.html?late=1000")));
+        QVERIFY(started.wait());
+        emit t.window.browser()->documentParsed();
+        QVERIFY(early.wait());
+        QVERIFY(!early.first().first().toBool());
+        QCOMPARE(t.found(), QStringList{"http://h/kept.jpg"});
+        QVERIFY(t.nextScan());
         t.ui.onQuestion = [&] { emit t.window.browser()->page()->loadStarted(); };
         t.child<QComboBox>("cmbURL")->setEditText(url("/crossorigin.html"));
         t.window.navigateToAddress();
