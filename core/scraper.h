@@ -1,13 +1,19 @@
 #pragma once
 // The page scraper's rules without any widget: which addresses match the
-// extension list, the found list's order and duplicates, and reading what the
-// scraping script returns from the page.
+// extension list, the found list's order and duplicates, reading what the
+// scraping script returns from the page, and what the scans of one page load
+// share.
 
+#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+
+#include <functional>
+#include <memory>
+#include <optional>
 
 namespace pm {
 
@@ -43,7 +49,9 @@ private:
 struct ScannedDocument {
     enum Kind { Read, Missing, Unreadable };
     Kind kind = Missing;
-    QString error;  // Unreadable: why (e.g. "SecurityError: ...")
+    int id = 0;              // Read: the page's number for this document
+    bool unchanged = false;  // Read: as when last read; LoadScans fills the lists
+    QString error;           // Unreadable: why (e.g. "SecurityError: ...")
     QStringList links;
     QStringList images;
 };
@@ -61,7 +69,75 @@ struct PageScan {
 
 PageScan parsePageScan(const QVariant& result);
 
-// The script to run in the page; its result goes to parsePageScan.
-QString scrapeScript(bool scanLinks, bool scanImages);
+// The script to run in the page; its result goes to parsePageScan. `epoch`
+// comes from LoadScans::prepareRead.
+QString scrapeScript(bool scanLinks, bool scanImages, int epoch);
+
+// The found list of one scan: the matching addresses of each document in
+// frame order, links before images. `unreadable(position, error)` decides
+// about each frame that could not be read: true goes on with the next one,
+// false stops the list there (`stopped`).
+struct FoundList {
+    QStringList urls;
+    bool stopped = false;
+};
+FoundList buildFoundList(const PageScan& page, const QString& extensionList, bool scanLinks, bool scanImages,
+                         const std::function<bool(int position, const QString& error)>& unreadable);
+
+// What the scans of one page load share. A page is scanned each time one of
+// its documents has been parsed and again when the load ends; a rescan reads
+// anew only the documents that changed, the others come from the reads kept
+// here. A problem is reported once per load: the load's later scans apply
+// the answer given then without asking again.
+class LoadScans {
+public:
+    // A new load: forgets the reads, the answers and the shown list.
+    void begin(int generation);
+    int generation() const { return m_generation; }
+
+    // The epoch to give the script for a read with these options. Other
+    // options than the kept reads were made with forget those reads.
+    int prepareRead(bool scanLinks, bool scanImages);
+    // Fills in the documents the page reports unchanged and keeps the fresh
+    // reads. False when an unchanged document's read is not held here (it
+    // never arrived): the reads are forgotten and the page must be read again.
+    bool resolve(PageScan& page);
+
+    // The found list last built this load, when `page` holds the same
+    // documents, all unchanged, and the rules are the same: the list would
+    // come out the same. Otherwise null.
+    const FoundList* unchangedList(const PageScan& page, const QString& extensionList, bool scanLinks,
+                                   bool scanImages) const;
+    void keepList(const PageScan& page, const QString& extensionList, bool scanLinks, bool scanImages,
+                  const FoundList& list);
+
+    // The answer given this load about the unreadable frame at `position`:
+    // true to carry on past it.
+    std::optional<bool> answerFor(int position) const;
+    void rememberAnswer(int position, bool carryOn) { m_answers.insert(position, carryOn); }
+    // True the first time this load that the page is not an HTML document.
+    bool firstNonHtmlReport();
+
+    // Whether a scan of this load has filled the found list yet.
+    bool listShown() const { return m_listShown; }
+    void setListShown() { m_listShown = true; }
+
+private:
+    void forgetReads();
+    static QList<int> documentsOf(const PageScan& page);
+    static QString rulesOf(const QString& extensionList, bool scanLinks, bool scanImages);
+
+    int m_generation = -1;
+    int m_epoch = 0;
+    bool m_scanLinks = false;
+    bool m_scanImages = false;
+    QHash<int, ScannedDocument> m_reads;  // by document number, this epoch
+    QHash<int, bool> m_answers;           // frame position -> carry on
+    bool m_nonHtmlReported = false;
+    bool m_listShown = false;
+    std::unique_ptr<FoundList> m_list;  // the last one built, from:
+    QList<int> m_listDocuments;
+    QString m_listRules;
+};
 
 }  // namespace pm

@@ -114,7 +114,7 @@ void MainWindow::createControls()
     m_status = new QLabel(tr("Currently Selected"), client);
     m_status->setObjectName(QStringLiteral("lblStatus"));
 
-    m_foundModel = new QStringListModel(this);
+    m_foundModel = new FoundListModel(this);
     m_foundList = new QListView(client);
     m_foundList->setObjectName(QStringLiteral("lstUrl"));
     m_foundList->setAccessibleName(tr("Found files"));
@@ -177,7 +177,8 @@ void MainWindow::createControls()
     connect(selectNone, &QPushButton::clicked, this, &MainWindow::selectNoFound);
     connect(m_busyTimer, &QTimer::timeout, this, &MainWindow::tickBusyIndicator);
     connect(m_browser, &BrowserView::addressCommitted, this, &MainWindow::recordVisit);
-    connect(m_browser, &BrowserView::loadEnded, this, &MainWindow::scanPage);
+    connect(m_browser, &BrowserView::documentParsed, this, [this] { requestScan(ScanTrigger::DocumentParsed); });
+    connect(m_browser, &BrowserView::loadEnded, this, [this] { requestScan(ScanTrigger::LoadEnded); });
     // A reload or a Go to the address on display is a visit too, though the
     // address does not change.
     connect(m_browser, &BrowserView::loadEnded, this, &MainWindow::recordVisit);
@@ -571,84 +572,186 @@ void MainWindow::selectNoFound()
     m_addButton->setEnabled(false);
 }
 
-void MainWindow::scanPage()
+void MainWindow::requestScan(ScanTrigger trigger)
 {
     // Before the first load the browser shows no document of its own (its
     // empty placeholder page is not one to scan).
     if (m_browser->url().isEmpty()) {
-        emit scanFinished(false);
+        scanDone(trigger, false);
         return;
     }
-    const Settings& settings = m_context.settings;
     const int generation = m_browser->loadGeneration();
+    if (m_runningScan != 0 && m_runningScanLoad == generation) {
+        // Whatever the running scan misses, the waiting one reads; a scan at
+        // the load's end stands for any other.
+        if (!m_waitingScan || trigger == ScanTrigger::LoadEnded)
+            m_waitingScan = trigger;
+        m_waitingScanLoad = generation;
+        return;
+    }
+    startScan(trigger, generation);
+}
+
+void MainWindow::startScan(ScanTrigger trigger, int generation)
+{
+    if (m_waitingScan && m_waitingScanLoad != generation)
+        dropWaitingScan();
+    if (m_loadScans.generation() != generation) {
+        m_loadScans.begin(generation);
+        m_addressShown.clear();
+    }
+    const Settings& settings = m_context.settings;
+    const int epoch = m_loadScans.prepareRead(settings.scanLinks, settings.scanImages);
+    const int serial = ++m_scanSerial;
+    m_runningScan = serial;
+    m_runningScanLoad = generation;
     QPointer<MainWindow> self(this);
     // The result is applied from an event of its own, not inside the browser's
     // callback: an error question may open a modal box there, and the browser
     // must go on working while it is open.
     m_browser->page()->runJavaScript(
-        scrapeScript(settings.scanLinks, settings.scanImages), QWebEngineScript::ApplicationWorld,
-        [self, generation](const QVariant& result) {
-            if (self) {
-                QMetaObject::invokeMethod(
-                    self, [self, generation, result] { if (self) self->applyScan(generation, result); },
-                    Qt::QueuedConnection);
-            }
+        scrapeScript(settings.scanLinks, settings.scanImages, epoch), QWebEngineScript::ApplicationWorld,
+        [self, serial, trigger, generation](const QVariant& result) {
+            if (!self)
+                return;
+            QMetaObject::invokeMethod(
+                self,
+                [self, serial, trigger, generation, result] {
+                    if (!self)
+                        return;
+                    self->applyScan(trigger, generation, result);
+                    if (self)
+                        self->endScan(serial);
+                },
+                Qt::QueuedConnection);
         });
 }
 
-void MainWindow::applyScan(int generation, const QVariant& result)
+void MainWindow::endScan(int serial)
+{
+    // A scan of an earlier load may end after a newer one started.
+    if (serial != m_runningScan)
+        return;
+    m_runningScan = 0;
+    if (!m_waitingScan)
+        return;
+    if (m_waitingScanLoad != m_browser->loadGeneration()) {
+        dropWaitingScan();
+        return;
+    }
+    const ScanTrigger next = *m_waitingScan;
+    m_waitingScan.reset();
+    startScan(next, m_waitingScanLoad);
+}
+
+void MainWindow::dropWaitingScan()
+{
+    const ScanTrigger dropped = *m_waitingScan;
+    m_waitingScan.reset();
+    scanDone(dropped, false);
+}
+
+void MainWindow::scanDone(ScanTrigger trigger, bool applied)
+{
+    if (trigger == ScanTrigger::LoadEnded)
+        emit scanFinished(applied);
+    else
+        emit earlyScanFinished(applied);
+}
+
+void MainWindow::applyScan(ScanTrigger trigger, int generation, const QVariant& result)
+{
+    scanDone(trigger, applyScanResult(trigger, generation, result));
+}
+
+bool MainWindow::applyScanResult(ScanTrigger trigger, int generation, const QVariant& result)
 {
     // A result read before a newer load started belongs to a page no longer
     // on display.
     auto stale = [this, generation] { return generation != m_browser->loadGeneration(); };
-    if (stale()) {
-        emit scanFinished(false);
-        return;
-    }
+    if (stale())
+        return false;
+    PageScan page = parsePageScan(result);
+    if (!page.hasDocument)
+        return false;
+    // A document parsed after the next load started, while the earlier page
+    // was still on display, is the earlier page's.
+    const bool early = trigger == ScanTrigger::DocumentParsed;
+    if (early && QUrl(page.href) != m_browser->loadUrl())
+        return false;
 
+    // Each problem is reported once per load, by the first scan that meets
+    // it; the load's later scans act on the answer given then.
     ErrorScope scope(m_context.errors, QStringLiteral("DownloadComplete."));
-    const PageScan page = parsePageScan(result);
-    if (!page.hasDocument) {
-        emit scanFinished(false);
-        return;
-    }
     if (!page.error.isEmpty()) {  // not an HTML document: there is nothing to list
-        scope.report(RuntimeError::of(ErrTypeMismatch, page.error));
-        emit scanFinished(false);
-        return;
+        if (m_loadScans.firstNonHtmlReport())
+            scope.report(RuntimeError::of(ErrTypeMismatch, page.error));
+        return false;
+    }
+    if (!m_loadScans.resolve(page)) {
+        requestScan(trigger);  // reads every document again, once this one has ended
+        return false;
     }
 
     const Settings& settings = m_context.settings;
-    FoundListBuilder found(settings.extensions);
-    for (const ScannedDocument& doc : page.documents) {
-        if (doc.kind == ScannedDocument::Unreadable) {
-            // The frame is skipped and the scan goes on with the next one.
-            const bool carryOn = scope.report(RuntimeError::of(ErrPermissionDenied, doc.error));
-            if (stale()) {  // a newer page arrived while the question was open
-                emit scanFinished(false);
-                return;
-            }
-            if (!carryOn) {
-                m_foundModel->setStringList(found.urls());
-                emit scanFinished(true);
-                return;
-            }
-            continue;
-        }
-        if (doc.kind == ScannedDocument::Missing)
-            continue;
-        if (settings.scanLinks)
-            found.offerAll(doc.links);
-        if (settings.scanImages)
-            found.offerAll(doc.images);
+    FoundList found;
+    if (const FoundList* same = m_loadScans.unchangedList(page, settings.extensions, settings.scanLinks,
+                                                          settings.scanImages)) {
+        found = *same;
+    } else {
+        bool dropped = false;
+        found = buildFoundList(
+            page, settings.extensions, settings.scanLinks, settings.scanImages, [&](int position, const QString& error) {
+                if (const std::optional<bool> answer = m_loadScans.answerFor(position))
+                    return *answer;
+                // The frame is skipped and the scan goes on with the next one.
+                const bool carryOn = scope.report(RuntimeError::of(ErrPermissionDenied, error));
+                if (stale()) {  // a newer page arrived while the question was open
+                    dropped = true;
+                    return false;
+                }
+                m_loadScans.rememberAnswer(position, carryOn);
+                return carryOn;
+            });
+        if (dropped)
+            return false;
+        m_loadScans.keepList(page, settings.extensions, settings.scanLinks, settings.scanImages, found);
     }
-    m_foundModel->setStringList(found.urls());
+    showFound(found.urls);
+    if (found.stopped)  // aborted: the rest stays as it was
+        return true;
 
-    m_addressBox->setEditText(page.url);
-    setWindowTitle(m_browser->title());
-    showFoundCount();
-    m_addButton->setEnabled(selectedFoundCount() > 0);
-    emit scanFinished(true);
+    // The address box follows the page at the load's end; while it loads,
+    // only when the address changed, so that what the user types meanwhile
+    // stays. The caption is the busy indicator's until the load ends.
+    if (!early || page.url != m_addressShown) {
+        m_addressBox->setEditText(page.url);
+        m_addressShown = page.url;
+    }
+    if (!early)
+        setWindowTitle(m_browser->title());
+    if (selectedFoundCount() > 0) {
+        updateSelectionStatus();
+    } else {
+        showFoundCount();
+        m_addButton->setEnabled(false);
+    }
+    return true;
+}
+
+void MainWindow::showFound(const QStringList& urls)
+{
+    // The load's first scan rebuilds the list; its later scans merge into it,
+    // which keeps the order of the entries shown and the user's selection.
+    // The status is reported once, by the caller.
+    m_selectingInBulk = true;
+    if (m_loadScans.listShown()) {
+        m_foundModel->merge(urls, m_foundList->selectionModel());
+    } else {
+        m_foundModel->setStringList(urls);
+        m_loadScans.setListShown();
+    }
+    m_selectingInBulk = false;
 }
 
 }  // namespace pm

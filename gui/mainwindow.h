@@ -4,6 +4,9 @@
 // program (the queue, the configuration file, the Options, History and About
 // windows).
 
+#include "core/foundlistmodel.h"
+#include "core/scraper.h"
+
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
@@ -17,7 +20,6 @@ class QDialog;
 class QLabel;
 class QListView;
 class QPushButton;
-class QStringListModel;
 class QTimer;
 class QVariant;
 class QWebEngineProfile;
@@ -58,7 +60,7 @@ public:
     void closeForSystem();
 
     BrowserView* browser() const { return m_browser; }
-    QStringListModel* foundModel() const { return m_foundModel; }
+    FoundListModel* foundModel() const { return m_foundModel; }
     QStringList selectedFoundUrls() const;
     OptionsDialog* optionsDialog() const { return m_options; }
     // The Work Queue window, created on first use.
@@ -85,10 +87,13 @@ public slots:
     void pasteAddress();
 
 signals:
-    // A scan of the page ended; `applied` is false when it changed nothing
-    // (no document, a document that is not HTML, or a result that belongs to
-    // an earlier load).
+    // The scan at a finished load ended; `applied` is false when it changed
+    // nothing (no document, a document that is not HTML, or a result that
+    // belongs to an earlier load).
     void scanFinished(bool applied);
+    // A scan made while the page loads, once a document of it had been
+    // parsed, ended; `applied` as above.
+    void earlyScanFinished(bool applied);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -105,8 +110,17 @@ private:
     void beginNavigation();
     void tickBusyIndicator();
     void recordVisit();
-    void scanPage();
-    void applyScan(int generation, const QVariant& result);
+    // The page is scanned when a document of it has been parsed and when a
+    // load ends; one scan at a time, the next request waits for it.
+    enum class ScanTrigger { DocumentParsed, LoadEnded };
+    void requestScan(ScanTrigger trigger);
+    void startScan(ScanTrigger trigger, int generation);
+    void endScan(int serial);
+    void dropWaitingScan();
+    void applyScan(ScanTrigger trigger, int generation, const QVariant& result);
+    bool applyScanResult(ScanTrigger trigger, int generation, const QVariant& result);
+    void showFound(const QStringList& urls);
+    void scanDone(ScanTrigger trigger, bool applied);
     void updateSelectionStatus();
     int selectedFoundCount() const;
     void showFoundCount();
@@ -123,7 +137,7 @@ private:
 
     QComboBox* m_addressBox = nullptr;
     QListView* m_foundList = nullptr;
-    QStringListModel* m_foundModel = nullptr;
+    FoundListModel* m_foundModel = nullptr;
     QLabel* m_status = nullptr;
     QPushButton* m_addButton = nullptr;
     BrowserView* m_browser = nullptr;
@@ -133,6 +147,14 @@ private:
     OptionsDialog* m_options = nullptr;
     HistoryDialog* m_history = nullptr;
     WorkQueueWindow* m_queueWindow = nullptr;  // no owner: deleted with this window
+
+    LoadScans m_loadScans;
+    int m_scanSerial = 0;         // numbers the scans sent to the page
+    int m_runningScan = 0;        // awaited or being applied; 0: none
+    int m_runningScanLoad = 0;    // the load generation it belongs to
+    std::optional<ScanTrigger> m_waitingScan;
+    int m_waitingScanLoad = 0;
+    QString m_addressShown;       // what this load's scans put in the address box
 };
 
 // The legal notice shown on the first start.

@@ -1,8 +1,10 @@
 // Browsing in the main window: Go and the address history, the navigation
 // buttons, the found list's rules on real pages (frames, duplicates, page
 // scripts, other origins, documents that are not HTML, stale results), the
+// scans while a page loads and how a rescan merges into the list, the
 // selection report, and Copy/Paste of the address.
 #include "core/addresshistory.h"
+#include "core/foundlistmodel.h"
 #include "gui/browserview.h"
 #include "tests/support/testserver.h"
 #include "tests/support/webtest.h"
@@ -48,7 +50,7 @@ private slots:
         QVERIFY(m_otherOrigin.listen());
         m_server.addPage("/crossorigin.html",
                          ("<html><body><a href='own.jpg'>own</a><iframe src='/left.html'></iframe><iframe src='"
-                          + m_otherOrigin.url("/foreign.html") + "'></iframe><iframe src='/right.html'></iframe></body></html>")
+                          + m_otherOrigin.url("/foreign.html") + "'></iframe><iframe src='/right.html?delay=300'></iframe></body></html>")
                              .toUtf8());
     }
     void cleanupTestCase() { delete m_web; }
@@ -164,6 +166,8 @@ private slots:
                                                       << QStringList{"/l1.jpg", "/shared.mpg"};
         QTest::newRow("empty extension") << "/dot.html" << true << true << "mpg"
                                          << QStringList{"/files/movie.", "/files/clip.mpg"};
+        QTest::newRow("changed after it was parsed") << "/changed.html" << true << true << def
+                                                     << QStringList{"/a.jpg", "/c.jpg", "/d.mpg"};
         QTest::newRow("page scripts change nothing")
             << "/model.html" << true << true << def
             << QStringList{"/base/dir/rel.jpg", "/base/up.mpg", "/base/dir/area.wmv", "/base/dir/map.gif"};
@@ -190,7 +194,8 @@ private slots:
 
     void framesThatCannotBeRead()
     {
-        // Another origin's frame is reported and skipped (Prompt, No).
+        // Another origin's frame is reported and skipped (Prompt, No), once,
+        // though the load's scans meet it several times.
         TestWindow t(m_web->profile());
         t.settings.setErrorMode(ErrorMode::Prompt);
         QVERIFY(t.go(url("/crossorigin.html")));
@@ -199,15 +204,93 @@ private slots:
         QVERIFY(t.ui.asked.first().text.contains("SecurityError"));
         QCOMPARE(t.found(), urls({"/l1.jpg", "/shared.mpg", "/sub/r1.mpg", "/r2.gif"}));
 
-        // Abort: what was found before the frame stays; the status is not touched.
+        // Abort: what was found before the frame stays; the status is not
+        // touched, also by the load's later scans, which stop there unasked.
         t.settings.setErrorMode(ErrorMode::Abort);
-        t.child<QLabel>("lblStatus")->setText("before");
         t.window.browser()->load(QUrl(url("/crossorigin.html?again")));
         bool applied = false;
         QVERIFY(t.nextScan(&applied));
         QVERIFY(applied);
         QCOMPARE(t.found(), urls({"/l1.jpg", "/shared.mpg"}));
+        const int reports = t.errorLines().size();
+        t.child<QLabel>("lblStatus")->setText("before");
+        emit t.window.browser()->loadEnded();
+        QVERIFY(t.nextScan(&applied));
+        QVERIFY(applied);
+        QCOMPARE(t.found(), urls({"/l1.jpg", "/shared.mpg"}));
         QCOMPARE(t.status(), QStringLiteral("before"));
+        QCOMPARE(t.errorLines().size(), reports);
+    }
+
+    void earlyScanThenRescanAtLoadEnd()
+    {
+        // The second frame's entries show while the first frame is still on its
+        // way; the scan at the finished load adds the late frame's entries in
+        // document order, keeps the order and the selection of those shown,
+        // and takes the first frame's letter case of the address both hold.
+        TestWindow t(m_web->profile());
+        QSignalSpy loadEnded(t.window.browser(), &BrowserView::loadEnded);
+        t.child<QComboBox>("cmbURL")->setEditText(url("/late.html"));
+        t.window.navigateToAddress();
+        QTRY_COMPARE_WITH_TIMEOUT(t.found(), urls({"/l1.jpg", "/shared.mpg"}), 10000);
+        QCOMPARE(loadEnded.count(), 0);
+        QCOMPARE(t.status(), QStringLiteral("Found 2 URL's."));
+        t.child<QListView>("lstUrl")->selectionModel()->select(t.window.foundModel()->index(1),
+                                                                QItemSelectionModel::Select);
+        QVERIFY(t.nextScan());
+        QCOMPARE(t.found(), urls({"/sub/r1.mpg", "/l1.jpg", "/SHARED.MPG", "/r2.gif"}));
+        QCOMPARE(t.window.selectedFoundUrls(), urls({"/SHARED.MPG"}));
+        QCOMPARE(t.status(), QStringLiteral("Found 4 URL's. You've selected 1 items."));
+        QVERIFY(t.child<QPushButton>("cmdAdd")->isEnabled());
+    }
+
+    // A rescan merged into the shown list, with a view's selection on it.
+    void foundListMerge_data()
+    {
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<QStringList>("selected");
+        QTest::addColumn<QStringList>("fresh");
+        QTest::addColumn<QStringList>("merged");
+        QTest::addColumn<QStringList>("stillSelected");
+        QTest::newRow("unchanged") << QStringList{"a", "b"} << QStringList{"b"} << QStringList{"a", "b"}
+                                   << QStringList{"a", "b"} << QStringList{"b"};
+        QTest::newRow("new ones in document order, unselected")
+            << QStringList{"b", "d"} << QStringList{"b", "d"} << QStringList{"a", "b", "c", "d", "e"}
+            << QStringList{"a", "b", "c", "d", "e"} << QStringList{"b", "d"};
+        QTest::newRow("gone ones leave") << QStringList{"a", "b", "c"} << QStringList{"a", "c"}
+                                         << QStringList{"c", "x"} << QStringList{"c", "x"} << QStringList{"c"};
+        QTest::newRow("shown order kept") << QStringList{"c", "a"} << QStringList{"a"} << QStringList{"a", "b", "c", "d"}
+                                          << QStringList{"c", "d", "a", "b"} << QStringList{"a"};
+        QTest::newRow("letter case follows the page, repeats leave")
+            << QStringList{"X.JPG", "x.jpg", "y"} << QStringList{"X.JPG"} << QStringList{"x.jpg", "y"}
+            << QStringList{"x.jpg", "y"} << QStringList{"x.jpg"};
+        QStringList shown, interleaved;  // too many separate insertions: replaced in one go
+        for (int i = 0; i < 100; ++i) {
+            shown << QString::number(i);
+            interleaved << QString::number(i) << QStringLiteral("new %1").arg(i);
+        }
+        QTest::newRow("new one after each") << shown << QStringList{"3", "4", "50"} << interleaved << interleaved
+                                            << QStringList{"3", "4", "50"};
+    }
+    void foundListMerge()
+    {
+        QFETCH(QStringList, shown);
+        QFETCH(QStringList, selected);
+        QFETCH(QStringList, fresh);
+        QFETCH(QStringList, merged);
+        QFETCH(QStringList, stillSelected);
+        FoundListModel model;
+        model.setStringList(shown);
+        QItemSelectionModel selection(&model);
+        for (const QString& entry : selected)
+            selection.select(model.index(int(shown.indexOf(entry))), QItemSelectionModel::Select);
+        model.merge(fresh, &selection);
+        QCOMPARE(model.stringList(), merged);
+        QStringList selectedNow;
+        for (int row = 0; row < model.rowCount(); ++row)
+            if (selection.isRowSelected(row))
+                selectedNow << model.stringList().at(row);
+        QCOMPARE(selectedNow, stillSelected);
     }
 
     void scansThatChangeNothing()
@@ -228,6 +311,7 @@ private slots:
         t.window.navigateToAddress();
         QVERIFY(t.nextScan(&applied));
         QVERIFY(!applied);
+        QCOMPARE(t.ui.count("yesno"), 1);  // once, though scanned when parsed and at the end
         QVERIFY(t.ui.asked.first().text.startsWith("DownloadComplete. Error #13 "));
         QCOMPARE(t.status(), QStringLiteral("Found 0 URL's."));
 
@@ -240,6 +324,19 @@ private slots:
         QVERIFY(t.nextScan(&applied));
         QVERIFY(!applied);
         QCOMPARE(t.found(), QStringList{"http://h/kept.jpg"});
+        // So is a document parsed after the next load started, while the
+        // earlier page is still on display.
+        QVERIFY(t.go(url("/five.html")));
+        t.window.foundModel()->setStringList({"http://h/kept.jpg"});
+        QSignalSpy started(t.window.browser()->page(), &QWebEnginePage::loadStarted);
+        QSignalSpy early(&t.window, &MainWindow::earlyScanFinished);
+        t.window.browser()->load(QUrl(url("/a.html?delay=1000")));
+        QVERIFY(started.wait());
+        emit t.window.browser()->documentParsed();
+        QVERIFY(early.wait());
+        QVERIFY(!early.first().first().toBool());
+        QCOMPARE(t.found(), QStringList{"http://h/kept.jpg"});
+        QVERIFY(t.nextScan());
         t.ui.onQuestion = [&] { emit t.window.browser()->page()->loadStarted(); };
         t.child<QComboBox>("cmbURL")->setEditText(url("/crossorigin.html"));
         t.window.navigateToAddress();
