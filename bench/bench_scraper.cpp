@@ -20,7 +20,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLabel>
-#include <QListView>
+#include <QTreeView>
 #include <QPushButton>
 #include <QTextStream>
 #include <QTimer>
@@ -189,7 +189,7 @@ int main(int argc, char* argv[])
         QCoreApplication::processEvents();
         clock.start();
         window.selectAllFound();
-        t.child<QListView>("lstUrl")->repaint();
+        t.child<QTreeView>("lstUrl")->repaint();
         QCoreApplication::processEvents();
         const double selectAllPainted = clock.nsecsElapsed() / 1e6;
 

@@ -1,7 +1,11 @@
 #include "core/foundlistmodel.h"
 
+#include "core/textutil.h"
+
+#include <QCoreApplication>
 #include <QHash>
 #include <QItemSelectionModel>
+#include <QLocale>
 #include <QSet>
 
 #include <algorithm>
@@ -13,17 +17,74 @@ int FoundListModel::rowCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : int(m_urls.size());
 }
 
+int FoundListModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
 QVariant FoundListModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_urls.size() || (role != Qt::DisplayRole && role != Qt::EditRole))
+    if (!index.isValid() || index.row() >= m_urls.size())
         return {};
-    return m_urls.at(index.row());
+    const QString& url = m_urls.at(index.row());
+    switch (role) {
+    case UrlRole:
+    case Qt::ToolTipRole: return url;
+    case WouldNotSaveRole: return details(url).wouldNotSave;
+    case Qt::TextAlignmentRole:
+        return index.column() == SizeColumn ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
+    case Qt::DisplayRole: break;
+    default: return {};
+    }
+    const FoundDetails d = details(url);
+    switch (index.column()) {
+    case NameColumn: return fileNameOf(url).isEmpty() ? url : fileNameOf(url);
+    case TypeColumn: return d.contentType.isEmpty() ? fileExtension(fileNameOf(url)).section(QLatin1Char('?'), 0, 0).toLower()
+                                                    : d.contentType.section(QLatin1Char(';'), 0, 0);
+    case SizeColumn:
+        return d.size < 0 ? QString() : QLocale().formattedDataSize(d.size, 1, QLocale::DataSizeTraditionalFormat);
+    case OutcomeColumn: return d.outcome;
+    default: return {};
+    }
+}
+
+QVariant FoundListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    switch (section) {
+    case NameColumn: return QCoreApplication::translate("pm::FoundListModel", "File");
+    case TypeColumn: return QCoreApplication::translate("pm::FoundListModel", "Type");
+    case SizeColumn: return QCoreApplication::translate("pm::FoundListModel", "Size");
+    case OutcomeColumn: return QCoreApplication::translate("pm::FoundListModel", "Download would");
+    default: return {};
+    }
+}
+
+int FoundListModel::rowOf(const QString& url) const
+{
+    if (m_rows.size() != m_urls.size()) {
+        m_rows.clear();
+        m_rows.reserve(m_urls.size());
+        for (int row = 0; row < m_urls.size(); ++row)
+            m_rows.insert(m_urls.at(row).toCaseFolded(), row);
+    }
+    return m_rows.value(url.toCaseFolded(), -1);
+}
+
+void FoundListModel::setDetails(const QString& url, const FoundDetails& details)
+{
+    m_details.insert(url.toCaseFolded(), details);
+    const int row = rowOf(url);
+    if (row >= 0)
+        emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
 }
 
 void FoundListModel::setStringList(const QStringList& urls)
 {
     beginResetModel();
     m_urls = urls;
+    m_rows.clear();
     endResetModel();
 }
 
@@ -83,6 +144,7 @@ void FoundListModel::merge(const QStringList& fresh, QItemSelectionModel* select
             --first;
         beginRemoveRows({}, int(first), int(last));
         m_urls.remove(first, last - first + 1);
+        m_rows.clear();
         endRemoveRows();
         last = first;
     }
@@ -93,7 +155,7 @@ void FoundListModel::merge(const QStringList& fresh, QItemSelectionModel* select
         const QString now = freshByKey.value(m_urls.at(row).toCaseFolded());
         if (now != m_urls.at(row)) {
             m_urls[row] = now;
-            emit dataChanged(index(int(row)), index(int(row)));
+            emit dataChanged(index(int(row), 0), index(int(row), ColumnCount - 1));
         }
     }
 
@@ -103,6 +165,7 @@ void FoundListModel::merge(const QStringList& fresh, QItemSelectionModel* select
         beginInsertRows({}, int(row), int(row + urls.size() - 1));
         m_urls.insert(row, urls.size(), QString());
         std::copy(urls.begin(), urls.end(), m_urls.begin() + row);
+        m_rows.clear();
         endInsertRows();
     };
     // Inserting behind a kept row leaves the rows above it in place, so the
@@ -142,7 +205,7 @@ void FoundListModel::replaceKeepingSelection(const QStringList& fresh, const QHa
         qsizetype last = row;
         while (last + 1 < m_urls.size() && selectedKeys.contains(m_urls.at(last + 1).toCaseFolded()))
             ++last;
-        kept.select(index(int(row)), index(int(last)));
+        kept.select(index(int(row), 0), index(int(last), ColumnCount - 1));
         row = last;
     }
     selection->select(kept, QItemSelectionModel::Select);

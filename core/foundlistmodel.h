@@ -1,24 +1,50 @@
 #pragma once
-// The found list as a list model. A rescan of the page on display merges into
-// it instead of replacing it, so that rows keep their place and a view's
-// selection of them survives.
+// The found list as a table: each entry's file name, type, size and what a
+// download of it would do, with the full address as its tooltip. A rescan of
+// the page on display merges into it instead of replacing it, so that rows
+// keep their place and a view's selection of them survives.
 
-#include <QAbstractListModel>
+#include <QAbstractTableModel>
+#include <QHash>
 #include <QStringList>
 
 class QItemSelectionModel;
 
 namespace pm {
 
-class FoundListModel : public QAbstractListModel {
+// What is known of a found entry before it is downloaded.
+struct FoundDetails {
+    QString contentType;  // as the server names it; empty until it answered
+    qint64 size = -1;     // bytes, -1 when unknown
+    QString outcome;      // what a download would do, in words
+    bool wouldNotSave = false;  // the download would fail or be skipped: shown greyed
+    bool isNew = false;         // nothing of it is on disk or in the archive yet
+};
+
+class FoundListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    using QAbstractListModel::QAbstractListModel;
+    enum Column { NameColumn, TypeColumn, SizeColumn, OutcomeColumn, ColumnCount };
+    enum Role {
+        UrlRole = Qt::UserRole + 1,
+        WouldNotSaveRole,  // bool
+    };
+
+    using QAbstractTableModel::QAbstractTableModel;
 
     int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
     const QStringList& stringList() const { return m_urls; }
+    QString url(int row) const { return m_urls.at(row); }
+    FoundDetails details(const QString& url) const { return m_details.value(url.toCaseFolded()); }
+    // Sets what is known of `url`; its row, if it is listed, shows it. Kept
+    // while the entry is listed again by a rescan.
+    void setDetails(const QString& url, const FoundDetails& details);
+    // The row of `url` (letter case ignored), or -1.
+    int rowOf(const QString& url) const;
     // Replaces the whole list; a view's selection is cleared.
     void setStringList(const QStringList& urls);
 
@@ -40,6 +66,8 @@ private:
                                  const QHash<QString, QStringList>& following, QItemSelectionModel* selection);
 
     QStringList m_urls;
+    QHash<QString, FoundDetails> m_details;  // case-folded address -> details
+    mutable QHash<QString, int> m_rows;      // case-folded address -> row; rebuilt after the rows change
 };
 
 }  // namespace pm

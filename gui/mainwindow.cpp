@@ -20,7 +20,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListView>
+#include <QHeaderView>
+#include <QStyledItemDelegate>
+#include <QTreeView>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStringListModel>
@@ -32,6 +34,25 @@
 #include <algorithm>
 
 namespace pm {
+
+namespace {
+// Entries whose download would fail or be skipped are shown greyed.
+class FoundEntryDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (index.data(FoundListModel::WouldNotSaveRole).toBool()) {
+            option->palette.setColor(QPalette::Text, option->palette.color(QPalette::Disabled, QPalette::Text));
+            option->palette.setColor(QPalette::HighlightedText,
+                                     option->palette.color(QPalette::Disabled, QPalette::HighlightedText));
+        }
+    }
+};
+}  // namespace
 
 const char* const MainWindow::kUserGuideUrl = "https://pullmark.example.org/Pullmark11UG.php";
 
@@ -115,13 +136,44 @@ void MainWindow::createControls()
     m_status->setObjectName(QStringLiteral("lblStatus"));
 
     m_foundModel = new FoundListModel(this);
-    m_foundList = new QListView(client);
+    m_foundList = new QTreeView(client);
     m_foundList->setObjectName(QStringLiteral("lstUrl"));
     m_foundList->setAccessibleName(tr("Found files"));
     m_foundList->setModel(m_foundModel);
     m_foundList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_foundList->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_foundList->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_foundList->setUniformItemSizes(true);
+    m_foundList->setRootIsDecorated(false);
+    m_foundList->setUniformRowHeights(true);
+    m_foundList->setAllColumnsShowFocus(true);
+    m_foundList->setItemDelegate(new FoundEntryDelegate(m_foundList));
+    QHeaderView* header = m_foundList->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(FoundListModel::NameColumn, QHeaderView::Stretch);
+    header->resizeSection(FoundListModel::TypeColumn, fontMetrics().horizontalAdvance(QStringLiteral("application/octet")));
+    header->resizeSection(FoundListModel::SizeColumn, fontMetrics().horizontalAdvance(QStringLiteral("0000.0 MB  ")));
+    header->resizeSection(FoundListModel::OutcomeColumn, fontMetrics().horizontalAdvance(QStringLiteral("will save as a-long-name0.jpg")));
+
+    m_filterBox = new QLineEdit(client);
+    m_filterBox->setObjectName(QStringLiteral("txtFilter"));
+    m_filterBox->setPlaceholderText(tr("Text in the address, or re:expression"));
+    m_filterBox->setClearButtonEnabled(true);
+    auto* filterLabel = new QLabel(tr("Fi&lter:"), client);
+    filterLabel->setObjectName(QStringLiteral("lblFilter"));
+    filterLabel->setBuddy(m_filterBox);
+    m_kindBox = new QComboBox(client);
+    m_kindBox->setObjectName(QStringLiteral("cmbKind"));
+    m_kindBox->setAccessibleName(tr("Kind of file shown"));
+    m_kindBox->addItem(tr("All files"), int(FileKind::Any));
+    m_kindBox->addItem(tr("Images"), int(FileKind::Image));
+    m_kindBox->addItem(tr("Video"), int(FileKind::Video));
+    m_kindBox->addItem(tr("Audio"), int(FileKind::Audio));
+    m_kindBox->addItem(tr("Other"), int(FileKind::Other));
+    m_outcomeBox = new QComboBox(client);
+    m_outcomeBox->setObjectName(QStringLiteral("cmbOutcome"));
+    m_outcomeBox->setAccessibleName(tr("Entries shown"));
+    m_outcomeBox->addItem(tr("Every entry"));
+    m_outcomeBox->addItem(tr("New only"));
     QPushButton* selectAll = makeButton("cmdSelAll", tr("Select &All"));
     QPushButton* selectNone = makeButton("cmdSelNone", tr("Select &None"));
     m_addButton = makeButton("cmdAdd", tr("A&dd to Queue"));
@@ -139,6 +191,11 @@ void MainWindow::createControls()
     selectButtons->addWidget(selectAll);
     selectButtons->addWidget(selectNone);
     selectButtons->addStretch();
+    auto* filterRow = new QHBoxLayout;
+    filterRow->addWidget(filterLabel);
+    filterRow->addWidget(m_filterBox, 1);
+    filterRow->addWidget(m_kindBox);
+    filterRow->addWidget(m_outcomeBox);
     auto* foundRow = new QHBoxLayout;
     foundRow->addWidget(m_foundList, 1);
     foundRow->addLayout(selectButtons);
@@ -151,13 +208,15 @@ void MainWindow::createControls()
     layout->addLayout(addressRow);
     layout->addWidget(m_browser, 4);
     layout->addWidget(m_status);
+    layout->addLayout(filterRow);
     layout->addLayout(foundRow, 1);
     layout->addLayout(queueButtons);
     m_foundList->setMinimumHeight(fontMetrics().height() * 4);
 
     // Tab follows the window from top to bottom, left to right.
     const QList<QWidget*> tabOrder = {back, forward, home, refresh, stop, m_addressBox, go,
-                                      m_browser, m_foundList, selectAll, selectNone, m_addButton, showQueue};
+                                      m_browser, m_filterBox, m_kindBox, m_outcomeBox, m_foundList, selectAll,
+                                      selectNone, m_addButton, showQueue};
     for (qsizetype i = 1; i < tabOrder.size(); ++i)
         QWidget::setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
@@ -191,6 +250,14 @@ void MainWindow::createControls()
     connect(m_foundList->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         if (!m_selectingInBulk)
             updateSelectionStatus();
+    });
+    connect(m_filterBox, &QLineEdit::textChanged, this, &MainWindow::filterChanged);
+    connect(m_kindBox, &QComboBox::currentIndexChanged, this, &MainWindow::filterChanged);
+    connect(m_outcomeBox, &QComboBox::currentIndexChanged, this, &MainWindow::filterChanged);
+    // What becomes known of an entry may show or hide it.
+    connect(m_foundModel, &QAbstractItemModel::dataChanged, this, [this](const QModelIndex& from, const QModelIndex& to) {
+        if (m_filter.isActive())
+            applyFilter(from.row(), to.row());
     });
     // Deleting history entries is no choice of an address: the box's text stays.
     QStringListModel* history = m_context.history.model();
@@ -523,8 +590,59 @@ QStringList MainWindow::selectedFoundUrls() const
     QStringList urls;
     urls.reserve(rows.size());
     for (const QModelIndex& index : rows)
-        urls << index.data().toString();
+        urls << m_foundModel->url(index.row());
     return urls;
+}
+
+void MainWindow::filterChanged()
+{
+    // An expression still being typed leaves the list as it was; the box
+    // says what is wrong with it.
+    const QString problem = m_filter.setText(m_filterBox->text());
+    m_filterBox->setToolTip(problem.isEmpty() ? QString() : tr("Not a valid expression: %1").arg(problem));
+    QPalette palette = m_filterBox->parentWidget()->palette();
+    if (!problem.isEmpty())
+        palette.setColor(QPalette::Text, Qt::red);
+    m_filterBox->setPalette(palette);
+    if (!problem.isEmpty())
+        return;
+    m_filter.setKind(FileKind(m_kindBox->currentData().toInt()));
+    m_filter.setNewOnly(m_outcomeBox->currentIndex() == 1);
+    applyFilter();
+    updateSelectionStatus();
+}
+
+void MainWindow::applyFilter(int first, int last)
+{
+    if (last < 0)
+        last = m_foundModel->rowCount() - 1;
+    QItemSelection hidden;
+    for (int row = first; row <= last; ++row) {
+        const QString url = m_foundModel->url(row);
+        const bool hide = m_filter.isActive() && !m_filter.accepts(url, m_foundModel->details(url));
+        if (hide != m_foundList->isRowHidden(row, {}))
+            m_foundList->setRowHidden(row, {}, hide);
+        if (hide && m_foundList->selectionModel()->isRowSelected(row, {}))
+            hidden.select(m_foundModel->index(row, 0), m_foundModel->index(row, FoundListModel::ColumnCount - 1));
+    }
+    if (!hidden.isEmpty())
+        m_foundList->selectionModel()->select(hidden, QItemSelectionModel::Deselect);
+}
+
+int MainWindow::hiddenFoundCount() const
+{
+    if (!m_filter.isActive())
+        return 0;
+    int hidden = 0;
+    for (int row = 0; row < m_foundModel->rowCount(); ++row)
+        hidden += m_foundList->isRowHidden(row, {}) ? 1 : 0;
+    return hidden;
+}
+
+QString MainWindow::hiddenText() const
+{
+    const int hidden = hiddenFoundCount();
+    return hidden > 0 ? tr(" %1 hidden by the filter.").arg(hidden) : QString();
 }
 
 int MainWindow::selectedFoundCount() const
@@ -538,13 +656,14 @@ int MainWindow::selectedFoundCount() const
 
 void MainWindow::showFoundCount()
 {
-    m_status->setText(tr("Found %1 URL's.").arg(m_foundModel->rowCount()));
+    m_status->setText(tr("Found %1 URL's.").arg(m_foundModel->rowCount()) + hiddenText());
 }
 
 void MainWindow::updateSelectionStatus()
 {
     const int selected = selectedFoundCount();
-    m_status->setText(tr("Found %1 URL's. You've selected %2 items.").arg(m_foundModel->rowCount()).arg(selected));
+    m_status->setText(tr("Found %1 URL's. You've selected %2 items.").arg(m_foundModel->rowCount()).arg(selected)
+                      + hiddenText());
     m_addButton->setEnabled(selected > 0);
 }
 
@@ -553,10 +672,20 @@ void MainWindow::selectAllFound()
     const int rows = m_foundModel->rowCount();
     if (rows == 0)
         return;
-    // One range instead of one change per entry; the report then runs once.
+    // The entries shown, a range of rows at a time (one range when nothing is
+    // hidden); the report then runs once.
+    QItemSelection shown;
+    for (int row = 0; row < rows; ++row) {
+        if (m_foundList->isRowHidden(row, {}))
+            continue;
+        int last = row;
+        while (last + 1 < rows && !m_foundList->isRowHidden(last + 1, {}))
+            ++last;
+        shown.select(m_foundModel->index(row, 0), m_foundModel->index(last, FoundListModel::ColumnCount - 1));
+        row = last;
+    }
     m_selectingInBulk = true;
-    m_foundList->selectionModel()->select(QItemSelection(m_foundModel->index(0), m_foundModel->index(rows - 1)),
-                                          QItemSelectionModel::Select);
+    m_foundList->selectionModel()->select(shown, QItemSelectionModel::Select);
     m_selectingInBulk = false;
     updateSelectionStatus();
 }
@@ -751,6 +880,8 @@ void MainWindow::showFound(const QStringList& urls)
         m_foundModel->setStringList(urls);
         m_loadScans.setListShown();
     }
+    if (m_filter.isActive())
+        applyFilter();
     m_selectingInBulk = false;
 }
 

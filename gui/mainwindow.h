@@ -4,6 +4,7 @@
 // program (the queue, the configuration file, the Options, History and About
 // windows).
 
+#include "core/foundfilter.h"
 #include "core/foundlistmodel.h"
 #include "core/scraper.h"
 
@@ -18,7 +19,8 @@ class QAction;
 class QComboBox;
 class QDialog;
 class QLabel;
-class QListView;
+class QTreeView;
+class QLineEdit;
 class QPushButton;
 class QTimer;
 class QVariant;
@@ -122,6 +124,13 @@ private:
     void showFound(const QStringList& urls);
     void scanDone(ScanTrigger trigger, bool applied);
     void updateSelectionStatus();
+    // Shows the entries the filter accepts and hides the others (rows
+    // `first` to `last`, all of them by default); a hidden entry is no longer
+    // selected.
+    void applyFilter(int first = 0, int last = -1);
+    void filterChanged();
+    int hiddenFoundCount() const;
+    QString hiddenText() const;
     int selectedFoundCount() const;
     void showFoundCount();
     void setEditActionsEnabled(bool enabled);
@@ -136,8 +145,12 @@ private:
     std::function<void(QDialog&)> m_runModal;
 
     QComboBox* m_addressBox = nullptr;
-    QListView* m_foundList = nullptr;
+    QTreeView* m_foundList = nullptr;
     FoundListModel* m_foundModel = nullptr;
+    FoundFilter m_filter;
+    QLineEdit* m_filterBox = nullptr;
+    QComboBox* m_kindBox = nullptr;
+    QComboBox* m_outcomeBox = nullptr;
     QLabel* m_status = nullptr;
     QPushButton* m_addButton = nullptr;
     BrowserView* m_browser = nullptr;

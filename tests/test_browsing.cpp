@@ -4,6 +4,7 @@
 // scans while a page loads and how a rescan merges into the list, the
 // selection report, and Copy/Paste of the address.
 #include "core/addresshistory.h"
+#include "core/foundfilter.h"
 #include "core/foundlistmodel.h"
 #include "gui/browserview.h"
 #include "tests/support/testserver.h"
@@ -13,7 +14,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListView>
+#include <QTreeView>
 #include <QPushButton>
 #include <QStringListModel>
 #include <QWebEnginePage>
@@ -235,8 +236,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(t.found(), urls({"/l1.jpg", "/shared.mpg"}), 10000);
         QCOMPARE(loadEnded.count(), 0);
         QCOMPARE(t.status(), QStringLiteral("Found 2 URL's."));
-        t.child<QListView>("lstUrl")->selectionModel()->select(t.window.foundModel()->index(1),
-                                                                QItemSelectionModel::Select);
+        t.child<QTreeView>("lstUrl")->selectionModel()->select(t.window.foundModel()->index(1, 0),
+                                                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
         QVERIFY(t.nextScan());
         QCOMPARE(t.found(), urls({"/sub/r1.mpg", "/l1.jpg", "/SHARED.MPG", "/r2.gif"}));
         QCOMPARE(t.window.selectedFoundUrls(), urls({"/SHARED.MPG"}));
@@ -283,7 +284,8 @@ private slots:
         model.setStringList(shown);
         QItemSelectionModel selection(&model);
         for (const QString& entry : selected)
-            selection.select(model.index(int(shown.indexOf(entry))), QItemSelectionModel::Select);
+            selection.select(model.index(int(shown.indexOf(entry)), 0),
+                             QItemSelectionModel::Select | QItemSelectionModel::Rows);
         model.merge(fresh, &selection);
         QCOMPARE(model.stringList(), merged);
         QStringList selectedNow;
@@ -345,13 +347,69 @@ private slots:
         QCOMPARE(t.found(), QStringList());
     }
 
+    void filter_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<bool>("newOnly");
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("text, any case") << "CAT" << int(FileKind::Any) << false << QStringList{"cat.jpg", "Cats/b.mp3"};
+        QTest::newRow("expression") << "re:/\\d+\\.jpg$" << int(FileKind::Any) << false << QStringList{"12.jpg"};
+        QTest::newRow("images, by type or extension") << "" << int(FileKind::Image) << false
+                                                      << QStringList{"cat.jpg", "12.jpg", "x.bin"};
+        QTest::newRow("audio") << "" << int(FileKind::Audio) << false << QStringList{"Cats/b.mp3"};
+        QTest::newRow("other") << "" << int(FileKind::Other) << false << QStringList{"v.php?id=3"};
+        QTest::newRow("new only, with text") << "jpg" << int(FileKind::Any) << true << QStringList{"12.jpg"};
+    }
+    // The filter hides entries without dropping them; hidden entries leave
+    // the selection, so that Add to Queue never takes what is not shown.
+    void filter()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, kind);
+        QFETCH(bool, newOnly);
+        QFETCH(QStringList, shown);
+        TestWindow t(m_web->profile());
+        const QStringList names = {"cat.jpg", "Cats/b.mp3", "12.jpg", "x.bin", "v.php?id=3"};
+        QStringList all;
+        for (const QString& name : names)
+            all << "http://h/" + name;
+        FoundListModel& model = *t.window.foundModel();
+        model.setStringList(all);
+        model.setDetails("http://h/x.bin", {"image/png", 10, {}, false, false});
+        model.setDetails("http://h/12.jpg", {{}, -1, {}, false, true});
+        click(t, "cmdSelAll");
+        t.child<QLineEdit>("txtFilter")->setText(text);
+        t.child<QComboBox>("cmbKind")->setCurrentIndex(kind);
+        t.child<QComboBox>("cmbOutcome")->setCurrentIndex(newOnly ? 1 : 0);
+        auto* list = t.child<QTreeView>("lstUrl");
+        QStringList visible;
+        for (int row = 0; row < model.rowCount(); ++row)
+            if (!list->isRowHidden(row, {}))
+                visible << names.at(row);
+        QCOMPARE(visible, shown);
+        QCOMPARE(t.status(), QStringLiteral("Found 5 URL's. You've selected %1 items. %2 hidden by the filter.")
+                                 .arg(shown.size()).arg(5 - shown.size()));
+        click(t, "cmdSelNone");
+        click(t, "cmdSelAll");
+        QCOMPARE(t.window.selectedFoundUrls().size(), shown.size());
+        // Clearing the filter shows every entry again; an expression being
+        // typed that is not valid yet leaves the list as it was.
+        t.child<QComboBox>("cmbKind")->setCurrentIndex(0);
+        t.child<QComboBox>("cmbOutcome")->setCurrentIndex(0);
+        t.child<QLineEdit>("txtFilter")->setText("re:(");
+        QCOMPARE(t.status().contains("hidden"), !text.isEmpty());
+        t.child<QLineEdit>("txtFilter")->clear();
+        QCOMPARE(t.status(), QStringLiteral("Found 5 URL's. You've selected %1 items.").arg(shown.size()));
+    }
+
     void selectionAndClipboard()
     {
         TestWindow t(m_web->profile());
         QVERIFY(t.go(url("/five.html")));
-        auto* list = t.child<QListView>("lstUrl");
-        list->selectionModel()->select(t.window.foundModel()->index(2), QItemSelectionModel::Select);
-        list->selectionModel()->select(t.window.foundModel()->index(0), QItemSelectionModel::Select);
+        auto* list = t.child<QTreeView>("lstUrl");
+        list->selectionModel()->select(t.window.foundModel()->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        list->selectionModel()->select(t.window.foundModel()->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
         QCOMPARE(t.status(), QStringLiteral("Found 3 URL's. You've selected 2 items."));
         QCOMPARE(t.window.selectedFoundUrls(), urls({"/a.JPG", "/e.gif"}));  // in list order
         QVERIFY(t.child<QPushButton>("cmdAdd")->isEnabled());
