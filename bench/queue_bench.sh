@@ -57,14 +57,22 @@ echo "ms per item: $(column_median 1 "$WORK/length.rounds") at 500, $(column_med
 echo "ratio 4,000 / 500, median of the rounds: $(ratio_median 2 1 "$WORK/length.rounds") (target <= 1.2)"
 
 echo "== 2,000 files of 4 KiB (3 rounds)"
+# The floor is what Qt Network alone costs for the list: a bare
+# QNetworkAccessManager fetching one by one, with none of Pullmark's work.
+floor() {
+  rm -rf "$WORK/floor"
+  "$BIN/pm_queue_bench" floor "$WORK/floor" "$1" > "$WORK/floor.txt" 2> /dev/null
+  field seconds "$WORK/floor.txt"
+}
 : > "$WORK/small.rounds"
 for round in 1 2 3; do
   make_list "$WORK/list" 2000 4096 0 "c$round"
-  echo "$(reference "$WORK/list") $(pullmark "$WORK/list" 1) $(pullmark "$WORK/list" 4)" >> "$WORK/small.rounds"
+  echo "$(reference "$WORK/list") $(pullmark "$WORK/list" 1) $(pullmark "$WORK/list" 4) $(floor "$WORK/list")" >> "$WORK/small.rounds"
 done
-echo "rounds (wget s, Pullmark 1 at a time s, 4 at a time s): $(tr '\n' ';' < "$WORK/small.rounds")"
+echo "rounds (wget s, Pullmark 1 at a time s, 4 at a time s, Qt Network floor s): $(tr '\n' ';' < "$WORK/small.rounds")"
 echo "items/s against wget, 1 at a time: $(ratio_median 1 2 "$WORK/small.rounds") (target >= 0.3)"
 echo "items/s against wget, 4 at a time: $(ratio_median 1 3 "$WORK/small.rounds") (target >= 0.8)"
+echo "for comparison, Qt Network's floor against wget, 1 at a time: $(ratio_median 1 4 "$WORK/small.rounds")"
 
 echo "== 200 files of 64 KiB, the server waiting 20 ms before each (3 rounds)"
 : > "$WORK/slow.rounds"

@@ -4,6 +4,7 @@
 #include "core/queuerules.h"
 #include "core/textutil.h"
 #include "core/userinteraction.h"
+#include "gui/paintthrottle.h"
 
 #include <QAction>
 #include <QApplication>
@@ -150,6 +151,7 @@ void WorkQueueWindow::createControls()
 {
     m_list = new QListView(this);
     m_list->setObjectName(QStringLiteral("lstQue"));
+    new PaintThrottle(m_list, &m_context.queue, 100);
     m_list->setModel(&m_context.queue);
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -2,6 +2,7 @@
 // Queue through its controls, the status line, failed entries, and closing it
 // or ending the program during a session.
 #include "core/appcontext.h"
+#include "gui/paintthrottle.h"
 #include "gui/workqueuewindow.h"
 #include "tests/support/testcontext.h"
 #include "tests/support/testserver.h"
@@ -10,6 +11,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <QStringListModel>
 #include <QtTest>
 
 using namespace pm;
@@ -108,6 +110,44 @@ private slots:
         QVERIFY(t.app.queue.data(t.app.queue.index(0), Qt::ToolTipRole).toString().contains("404"));
         QCOMPARE(t.window.windowTitle(), QStringLiteral("Work Queue"));
         QVERIFY(t.child("cmdStart")->isEnabled());  // Start tries the failed entry again
+    }
+
+    // A view whose model changes hundreds of times a second paints about
+    // once an interval, and shows the final state once the changes stop.
+    void fastChangesPaintOncePerInterval()
+    {
+        QStringListModel model(QStringList(500, QStringLiteral("entry")));
+        QListView view;
+        auto* throttle = new PaintThrottle(&view, &model, 100);
+        view.setModel(&model);
+        int paints = 0;
+        struct PaintCounter : QObject {
+            int& count;
+            explicit PaintCounter(int& c) : count(c) {}
+            bool eventFilter(QObject*, QEvent* event) override
+            {
+                count += event->type() == QEvent::Paint ? 1 : 0;
+                return false;
+            }
+        } counter(paints);
+        view.viewport()->installEventFilter(&counter);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QTRY_VERIFY(paints > 0);
+        QElapsedTimer clock;
+        clock.start();
+        paints = 0;
+        int changes = 0;
+        while (clock.elapsed() < 450) {
+            model.removeRow(0);
+            ++changes;
+            QCoreApplication::processEvents();
+        }
+        QVERIFY2(changes > 50, qPrintable(QString::number(changes)));
+        QVERIFY2(paints >= 2 && paints <= 7, qPrintable(QString::number(paints)));
+        // Once the changes stop, the view takes updates again.
+        QTRY_VERIFY(!throttle->holding());
+        QVERIFY(view.updatesEnabled());
     }
 
     void closingDuringASession()
