@@ -4,6 +4,8 @@
 # curl on the same loopback server.
 #   bench/queue_bench.sh [BUILD_DIR]
 # Needs pm_testserver and pm_queue_bench built in BUILD_DIR (default: build).
+# The files go under $TMPDIR (default /tmp); TMPDIR=/dev/shm takes the disk
+# out of the figures, which then show the network and processing alone.
 #
 # Each figure is taken over several rounds; a round runs the reference and
 # Pullmark back to back, and the ratio quoted is the median of the rounds'
