@@ -2,8 +2,9 @@
 // The objects the whole program shares: the settings, the activity log, the
 // error reporter, the download queue with its worker, the address history,
 // the journal that keeps the queue's changes between configuration saves,
-// and the download archive. The program creates one at start-up and passes
-// it to its windows; tests create their own.
+// the download archive and the prober that asks servers about found files.
+// The program creates one at start-up and passes it to its windows; tests
+// create their own.
 
 #include "core/activitylog.h"
 #include "core/addresshistory.h"
@@ -14,6 +15,7 @@
 #include "core/progressjournal.h"
 #include "core/queueworker.h"
 #include "core/settings.h"
+#include "core/urlprober.h"
 
 #include <QSet>
 #include <QString>
@@ -70,6 +72,7 @@ public:
     DownloadQueue queue;
     AddressHistory history;
     QueueWorker worker{settings, log, errors, queue, [this] { saveConfiguration(settings.configurationFile); }};
+    UrlProber prober;
 
 private:
     bool load(const QString& fileName, bool replayJournal);
