@@ -25,7 +25,7 @@ struct ArchiveRecord {
     QString finalUrl;       // after redirects
     QString savedPath;      // the file it was saved as (or, for identical content, the file that has it)
     qint64 size = -1;       // bytes
-    QByteArray sha256;      // 32 bytes; empty when it could not be computed
+    QByteArray sha256;      // the content's digest, 32 bytes; empty when it could not be computed
     QDateTime when;         // when the download finished (UTC)
 };
 

@@ -24,8 +24,8 @@ enum class DuplicateRule {
 // What a finished download does when the archive knows a file with the same
 // content that is still on disk.
 enum class SameContentRule {
-    KeepBoth,      // 0, and any number the program does not know: the new file is saved too
-    KeepExisting,  // 1: the new file is discarded
+    KeepBoth,      // stored as 0 (or any number the program does not know): the new file is saved too
+    KeepExisting,  // stored as 1: the new file is discarded
 };
 
 // The page shown at start-up.
