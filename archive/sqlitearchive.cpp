@@ -224,7 +224,10 @@ void SqliteDownloadArchive::writeWaiting()
         QSqlDatabase db = database();
         QSqlQuery& insert = prepared(QStringLiteral("INSERT INTO downloads (url, final_url, path, size, sha256, "
                                                     "saved_at) VALUES (?, ?, ?, ?, ?, ?)"));
-        bool written = db.transaction();
+        // One record is one statement, a transaction of its own; records that
+        // waited for a lock go in together.
+        const bool several = m_waiting.size() > 1;
+        bool written = !several || db.transaction();
         for (qsizetype i = 0; written && i < m_waiting.size(); ++i) {
             const ArchiveRecord& r = m_waiting[i];
             const QDateTime when = r.when.isValid() ? r.when : QDateTime::currentDateTimeUtc();
@@ -236,14 +239,15 @@ void SqliteDownloadArchive::writeWaiting()
             if (written)
                 m_waiting[i].id = insert.lastInsertId().toLongLong();
         }
-        if (written && db.commit()) {
+        if (written && (!several || db.commit())) {
             for (const ArchiveRecord& r : std::exchange(m_waiting, {}))
                 emit recordAdded(r);
             return;
         }
         const QSqlError error = insert.lastError().isValid() ? insert.lastError() : db.lastError();
         insert.finish();
-        db.rollback();
+        if (several)
+            db.rollback();
         failed(error);
     }
     if (m_state == State::Unusable)
@@ -291,6 +295,40 @@ std::optional<ArchiveRecord> SqliteDownloadArchive::findByUrl(const QString& url
     const QList<ArchiveRecord> found =
         select(QStringLiteral("WHERE url = :url OR final_url = :url ORDER BY id DESC LIMIT 1"), {{QStringLiteral(":url"), url}});
     return found.isEmpty() ? std::nullopt : std::optional<ArchiveRecord>(found.first());
+}
+
+QHash<QString, QString> SqliteDownloadArchive::savedFiles(const QStringList& urls) const
+{
+    // A fixed number of places, so one prepared statement serves every
+    // call; places left over hold NULL, which matches nothing.
+    constexpr int kPlaces = 64;
+    static const QString statement = [] {
+        QStringList places;
+        for (int i = 0; i < kPlaces; ++i)
+            places << QStringLiteral(":u%1").arg(i);
+        return QStringLiteral("SELECT url, final_url, path FROM downloads WHERE url IN (%1) OR final_url IN (%1) "
+                              "ORDER BY id")
+            .arg(places.join(QLatin1Char(',')));
+    }();
+    QHash<QString, QString> files;
+    if (urls.isEmpty() || !open(false))
+        return files;
+    QSqlQuery& query = prepared(statement);
+    for (qsizetype first = 0; first < urls.size(); first += kPlaces) {
+        const QStringList part = urls.mid(first, kPlaces);
+        for (int i = 0; i < kPlaces; ++i)
+            query.bindValue(QStringLiteral(":u%1").arg(i), i < part.size() ? QVariant(part[i]) : QVariant());
+        if (!run(query))
+            return files;
+        while (query.next()) {  // oldest first: the newest record has the last word
+            for (const int column : {0, 1}) {
+                if (!query.isNull(column) && part.contains(query.value(column).toString()))
+                    files.insert(query.value(column).toString(), query.value(2).toString());
+            }
+        }
+        query.finish();
+    }
+    return files;
 }
 
 QList<ArchiveRecord> SqliteDownloadArchive::findBySize(qint64 size, const QByteArray& sha256) const

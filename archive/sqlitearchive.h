@@ -36,6 +36,7 @@ public:
     QString location() const override { return m_fileName; }
     void add(const ArchiveRecord& record) override;
     std::optional<ArchiveRecord> findByUrl(const QString& url) const override;
+    QHash<QString, QString> savedFiles(const QStringList& urls) const override;
     QList<ArchiveRecord> findBySize(qint64 size, const QByteArray& sha256 = {}) const override;
     QList<ArchiveRecord> records(const QString& search, int offset, int limit) const override;
     void remove(const QList<qint64>& ids) override;

@@ -4,6 +4,16 @@
 
 namespace pm {
 
+QHash<QString, QString> DownloadArchive::savedFiles(const QStringList& urls) const
+{
+    QHash<QString, QString> files;
+    for (const QString& url : urls) {
+        if (const auto record = findByUrl(url))
+            files.insert(url, record->savedPath);
+    }
+    return files;
+}
+
 QString existingFileWithContent(const DownloadArchive& archive, const QByteArray& sha256, qint64 size)
 {
     if (sha256.isEmpty() || size < 0)

@@ -11,9 +11,11 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -42,6 +44,10 @@ public:
     virtual void add(const ArchiveRecord& record) = 0;
     // The newest record whose address or final address is `url`.
     virtual std::optional<ArchiveRecord> findByUrl(const QString& url) const = 0;
+    // For each of `urls` downloaded before, the file of its newest record
+    // (by address or final address); the others are left out. One look-up
+    // for a screenful of entries.
+    virtual QHash<QString, QString> savedFiles(const QStringList& urls) const;
     // Records of files of `size` bytes, newest first; with a digest, only
     // those with that content.
     virtual QList<ArchiveRecord> findBySize(qint64 size, const QByteArray& sha256 = {}) const = 0;

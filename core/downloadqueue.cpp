@@ -25,7 +25,7 @@ QVariant DownloadQueue::data(const QModelIndex& index, int role) const
     case Qt::ToolTipRole: {
         if (entry.state == EntryState::Failed)
             return entry.url + QStringLiteral("\nFailed: ") + entry.failureReason;
-        const QString archived = archivedAs(entry);
+        const QString archived = archivedAs(index.row());
         return archived.isEmpty()
             ? entry.url
             : entry.url + QLatin1Char('\n')
@@ -37,18 +37,32 @@ QVariant DownloadQueue::data(const QModelIndex& index, int role) const
     case ReceivedRole: return entry.received;
     case TotalRole: return entry.total;
     case RateRole: return entry.rate;
-    case ArchivedRole: return archivedAs(entry);
+    case ArchivedRole: return archivedAs(index.row());
     default: return {};
     }
 }
 
-QString DownloadQueue::archivedAs(const Entry& entry) const
+QString DownloadQueue::archivedAs(int row) const
 {
     // Asked only for the rows on screen, and kept until the archive changes.
+    // The rows below are likely painted next: one look-up serves them too.
+    constexpr int kRowsAtOnce = 64;
+    const Entry& entry = m_entries[row];
     if (entry.archiveGeneration != m_archiveGeneration) {
-        const auto record = m_archive ? m_archive->findByUrl(entry.url) : std::nullopt;
-        entry.archivedAs = record ? record->savedPath : QString();
-        entry.archiveGeneration = m_archiveGeneration;
+        const int end = std::min(count(), row + kRowsAtOnce);
+        QStringList urls;
+        for (int r = row; r < end; ++r) {
+            if (m_entries[r].archiveGeneration != m_archiveGeneration)
+                urls << m_entries[r].url;
+        }
+        const QHash<QString, QString> files = m_archive ? m_archive->savedFiles(urls) : QHash<QString, QString>();
+        for (int r = row; r < end; ++r) {
+            const Entry& e = m_entries[r];
+            if (e.archiveGeneration != m_archiveGeneration) {
+                e.archivedAs = files.value(e.url);
+                e.archiveGeneration = m_archiveGeneration;
+            }
+        }
     }
     return entry.archivedAs;
 }

@@ -113,7 +113,7 @@ private:
     void appendEntries(const QStringList& urls);
     void removeRange(int first, int last);
     void changed(int row);
-    QString archivedAs(const Entry& entry) const;
+    QString archivedAs(int row) const;
     void archiveRecordAdded(const ArchiveRecord& record);
     void archiveChanged();
 
