@@ -1,8 +1,10 @@
 #include "app/commandline.h"
 #include "app/desktop.h"
 #include "app/terminationwatcher.h"
+#include "archive/sqlitearchive.h"
 #include "core/appcontext.h"
 #include "core/filelocations.h"
+#include "gui/historydialog.h"
 #include "gui/mainwindow.h"
 #include "gui/qtinteraction.h"
 
@@ -53,10 +55,15 @@ int main(int argc, char* argv[])
     if (!commandLine.configurationFile().isEmpty())
         context.setConfigurationFile(commandLine.configurationFile());
     pm::createUserFolders(locations, context.settings.configurationFile);
+    context.setArchive(std::make_unique<pm::SqliteDownloadArchive>(
+        pm::archiveFileName(locations, context.settings.configurationFile), context.errors));
 
     pm::TerminationWatcher termination;
     pm::MainWindow window(context, QWebEngineProfile::defaultProfile());
     window.setFirstPage(commandLine.firstPage());
+    // Tools > History lists the download archive too.
+    if (auto* history = window.findChild<pm::HistoryDialog*>())
+        history->setArchive(context.archive());
 
     // The system ending the program closes it as the user would, so the
     // configuration is saved. During start-up (the legal notice or the path

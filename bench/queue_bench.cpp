@@ -16,7 +16,9 @@
 //                                                  QNetworkAccessManager, each body
 //                                                  written to a new file
 //
-// Both logs are on, as a user who keeps the defaults has them.
+// Both logs are on, and the download archive records every file, as a user
+// who keeps the defaults has them.
+#include "archive/sqlitearchive.h"
 #include "core/appcontext.h"
 #include "gui/mainwindow.h"
 #include "gui/workqueuewindow.h"
@@ -139,6 +141,7 @@ int runStartup(QApplication& app, const QString& out, int entries)
     test::ScriptedInteraction ui;
     AppContext context(ui);
     context.setProgramFolder(out);
+    context.setArchive(std::make_unique<SqliteDownloadArchive>(out + QStringLiteral("/archive.sqlite"), context.errors));
     MainWindow window(context, QWebEngineProfile::defaultProfile());
     if (!window.start())
         return 1;
@@ -216,6 +219,7 @@ int main(int argc, char* argv[])
     test::ScriptedInteraction ui;
     AppContext context(ui);
     context.setProgramFolder(out);
+    context.setArchive(std::make_unique<SqliteDownloadArchive>(out + QStringLiteral("/archive.sqlite"), context.errors));
     const int parallel = args[3].toInt();
     useDefaults(context.settings, out, parallel);
     const QStringList urls = mode == QLatin1String("list") ? readList(args.value(4)) : args.mid(4);

@@ -27,6 +27,14 @@ AppContext::AppContext(UserInteraction& ui) : ui(ui)
     QObject::connect(&worker, &QueueWorker::entryFailed, &queue, [this](const QString& url) { m_journal.recordFailed(url); });
 }
 
+void AppContext::setArchive(std::unique_ptr<DownloadArchive> archive)
+{
+    queue.setArchive(archive.get());
+    worker.setArchive(archive.get());
+    settings.archiveFile = archive ? archive->location() : QString();
+    m_archive = std::move(archive);
+}
+
 void AppContext::setProgramFolder(const QString& folder)
 {
     setFileLocations(folder, fileLocations(folder, true, {}));

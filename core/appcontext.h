@@ -1,21 +1,26 @@
 #pragma once
 // The objects the whole program shares: the settings, the activity log, the
-// error reporter, the download queue with its worker, the address history
-// and the journal that keeps the queue's changes between configuration
-// saves. The program creates one at start-up and passes it to its windows;
-// tests create their own.
+// error reporter, the download queue with its worker, the address history,
+// the journal that keeps the queue's changes between configuration saves,
+// the download archive and the prober that asks servers about found files.
+// The program creates one at start-up and passes it to its windows; tests
+// create their own.
 
 #include "core/activitylog.h"
 #include "core/addresshistory.h"
+#include "core/downloadarchive.h"
 #include "core/downloadqueue.h"
 #include "core/errorreporter.h"
 #include "core/filelocations.h"
 #include "core/progressjournal.h"
 #include "core/queueworker.h"
 #include "core/settings.h"
+#include "core/urlprober.h"
 
 #include <QSet>
 #include <QString>
+
+#include <memory>
 
 namespace pm {
 
@@ -48,6 +53,10 @@ public:
     // error report aborted the load.
     bool loadConfiguration(const QString& fileName);
 
+    // The download archive in use (nullptr: none; everything works without).
+    DownloadArchive* archive() const { return m_archive.get(); }
+    void setArchive(std::unique_ptr<DownloadArchive> archive);
+
     // The journal is folded into the configuration file once it is this long.
     static constexpr qint64 kJournalLimit = 256 * 1024;
 
@@ -55,9 +64,15 @@ public:
     Settings settings;
     ActivityLog log{settings};
     ErrorReporter errors{settings, log, ui};
+
+private:
+    std::unique_ptr<DownloadArchive> m_archive;  // outlives the queue and the worker, which use it
+
+public:
     DownloadQueue queue;
     AddressHistory history;
     QueueWorker worker{settings, log, errors, queue, [this] { saveConfiguration(settings.configurationFile); }};
+    UrlProber prober;
 
 private:
     bool load(const QString& fileName, bool replayJournal);

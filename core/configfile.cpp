@@ -35,6 +35,7 @@ struct SettingKey {
         DefaultOnFlag, // on unless the file gives a value (read when the defaults apply)
         Number,
         Count,         // a whole number in a range; written only when it differs from its default
+        OptionalFlag,  // a flag written only when it differs from its default
     };
     const char* key;
     Kind kind;
@@ -45,6 +46,7 @@ struct SettingKey {
     int defaultCount = 0;
     int minimum = 0;
     int maximum = 0;
+    bool defaultFlag = false;
 };
 
 const SettingKey kSettingKeys[] = {
@@ -68,6 +70,10 @@ const SettingKey kSettingKeys[] = {
      .minimum = 1, .maximum = 8},
     {.key = "iG_Retries", .kind = SettingKey::Count, .count = &Settings::retries, .defaultCount = 2, .minimum = 0,
      .maximum = 10},
+    {.key = "bG_SkipArchived", .kind = SettingKey::OptionalFlag, .flag = &Settings::skipArchived},
+    {.key = "iG_SameContent", .kind = SettingKey::Count, .count = &Settings::sameContent, .defaultCount = 0,
+     .minimum = 0, .maximum = 1},
+    {.key = "bG_Probe", .kind = SettingKey::OptionalFlag, .flag = &Settings::probeFoundFiles, .defaultFlag = true},
 };
 
 const SettingKey* findSettingKey(const QString& key)
@@ -86,7 +92,8 @@ QString valueText(const SettingKey& entry, const Settings& s)
     switch (entry.kind) {
     case SettingKey::Text: return QLatin1Char('"') + s.*entry.text + QLatin1Char('"');
     case SettingKey::Flag:
-    case SettingKey::DefaultOnFlag: return flagText(s.*entry.flag);
+    case SettingKey::DefaultOnFlag:
+    case SettingKey::OptionalFlag: return flagText(s.*entry.flag);
     case SettingKey::InvertedFlag: return flagText(!(s.*entry.flag));
     case SettingKey::Number: return numberText(s.*entry.number);
     case SettingKey::Count: return QString::number(s.*entry.count);
@@ -99,6 +106,8 @@ QString settingLines(const Settings& s)
     QString out;
     for (const SettingKey& entry : kSettingKeys) {
         if (entry.kind == SettingKey::Count && s.*entry.count == entry.defaultCount)
+            continue;
+        if (entry.kind == SettingKey::OptionalFlag && s.*entry.flag == entry.defaultFlag)
             continue;
         out += QLatin1Char('"') + QLatin1String(entry.key) + QStringLiteral("\",") + valueText(entry, s) + kEol;
     }
@@ -374,7 +383,8 @@ bool loadConfiguration(const QString& fileName, Settings& settings, Configuratio
             readStep(scope, lineNumber, [&] {
                 switch (entry->kind) {
                 case SettingKey::Text: settings.*entry->text = value.text; break;
-                case SettingKey::Flag: settings.*entry->flag = flagFromField(value); break;
+                case SettingKey::Flag:
+                case SettingKey::OptionalFlag: settings.*entry->flag = flagFromField(value); break;
                 case SettingKey::InvertedFlag: settings.*entry->flag = !flagFromField(value); break;
                 case SettingKey::DefaultOnFlag: defaultOnFlags.insert(key, {value, lineNumber}); break;
                 case SettingKey::Number: settings.*entry->number = numberFromField(value); break;

@@ -1,6 +1,9 @@
 #include "core/downloadqueue.h"
 
+#include "core/downloadarchive.h"
 #include "core/textutil.h"
+
+#include <QCoreApplication>
 
 namespace pm {
 
@@ -19,17 +22,83 @@ QVariant DownloadQueue::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case UrlRole: return entry.url;
-    case Qt::ToolTipRole:
-        return entry.state == EntryState::Failed ? entry.url + QStringLiteral("\nFailed: ") + entry.failureReason
-                                                 : entry.url;
+    case Qt::ToolTipRole: {
+        if (entry.state == EntryState::Failed)
+            return entry.url + QStringLiteral("\nFailed: ") + entry.failureReason;
+        const QString archived = archivedAs(index.row());
+        return archived.isEmpty()
+            ? entry.url
+            : entry.url + QLatin1Char('\n')
+                + QCoreApplication::translate("pm::DownloadQueue", "Downloaded before as %1").arg(archived);
+    }
     case StateRole: return int(entry.state);
     case FailureReasonRole: return entry.failureReason;
     case FileNameRole: return fileNameOf(entry.url);
     case ReceivedRole: return entry.received;
     case TotalRole: return entry.total;
     case RateRole: return entry.rate;
+    case ArchivedRole: return archivedAs(index.row());
     default: return {};
     }
+}
+
+QString DownloadQueue::archivedAs(int row) const
+{
+    // Asked only for the rows on screen, and kept until the archive changes.
+    // The rows below are likely painted next: one look-up serves them too.
+    constexpr int kRowsAtOnce = 64;
+    const Entry& entry = m_entries[row];
+    if (entry.archiveGeneration != m_archiveGeneration) {
+        const int end = std::min(count(), row + kRowsAtOnce);
+        QStringList urls;
+        for (int r = row; r < end; ++r) {
+            if (m_entries[r].archiveGeneration != m_archiveGeneration)
+                urls << m_entries[r].url;
+        }
+        const QHash<QString, QString> files = m_archive ? m_archive->savedFiles(urls) : QHash<QString, QString>();
+        for (int r = row; r < end; ++r) {
+            const Entry& e = m_entries[r];
+            if (e.archiveGeneration != m_archiveGeneration) {
+                e.archivedAs = files.value(e.url);
+                e.archiveGeneration = m_archiveGeneration;
+            }
+        }
+    }
+    return entry.archivedAs;
+}
+
+void DownloadQueue::setArchive(const DownloadArchive* archive)
+{
+    if (m_archive)
+        m_archive->disconnect(this);
+    m_archive = archive;
+    if (archive) {
+        connect(archive, &DownloadArchive::recordAdded, this, &DownloadQueue::archiveRecordAdded);
+        connect(archive, &DownloadArchive::recordsRemoved, this, &DownloadQueue::archiveChanged);
+    }
+    archiveChanged();
+}
+
+void DownloadQueue::archiveRecordAdded(const ArchiveRecord& record)
+{
+    // The entry just downloaded is in work and leaves the queue next: only
+    // other entries with its address change.
+    for (const QString& url : {record.url, record.finalUrl}) {
+        const int holding = m_queuedKeys.value(url.toCaseFolded());
+        if (holding == 0)
+            continue;
+        const auto first = std::find_if(m_entries.begin(), m_entries.end(),
+                                        [key = url.toCaseFolded()](const Entry& e) { return e.url.toCaseFolded() == key; });
+        if (holding > 1 || first == m_entries.end() || first->state != EntryState::Active)
+            return archiveChanged();
+    }
+}
+
+void DownloadQueue::archiveChanged()
+{
+    ++m_archiveGeneration;
+    if (count() > 0)
+        emit dataChanged(index(0), index(count() - 1), {ArchivedRole, Qt::ToolTipRole});
 }
 
 int DownloadQueue::rowOf(EntryId id) const

@@ -18,6 +18,9 @@
 
 namespace pm {
 
+class DownloadArchive;
+struct ArchiveRecord;
+
 enum class EntryState {
     Waiting,
     Active,  // being downloaded
@@ -38,6 +41,7 @@ public:
         ReceivedRole,       // bytes of the file so far
         TotalRole,          // bytes of the whole file, -1 when unknown
         RateRole,           // bytes per second of the download in work
+        ArchivedRole,       // the file an earlier download of the address was saved as; "" when none
     };
 
     explicit DownloadQueue(QObject* parent = nullptr);
@@ -74,6 +78,10 @@ public:
     // Moves the entry at `from` so that it ends up at row `to`.
     void moveRow(int from, int to);
 
+    // The download archive that tells which entries were downloaded before
+    // (nullptr: none).
+    void setArchive(const DownloadArchive* archive);
+
     // The worker's side.
     void setState(EntryId id, EntryState state, const QString& failureReason = QString());
     void setPartial(EntryId id, const PartialDownload& partial);
@@ -96,16 +104,24 @@ private:
         qint64 received = 0;
         qint64 total = -1;
         double rate = 0;
+        // What the archive said, while its generation is the queue's.
+        mutable QString archivedAs;
+        mutable quint64 archiveGeneration = 0;
     };
 
     Entry* find(EntryId id, int* row = nullptr);
     void appendEntries(const QStringList& urls);
     void removeRange(int first, int last);
     void changed(int row);
+    QString archivedAs(int row) const;
+    void archiveRecordAdded(const ArchiveRecord& record);
+    void archiveChanged();
 
     std::deque<Entry> m_entries;
     QHash<QString, int> m_queuedKeys;  // case-folded URL -> how many entries have it
     EntryId m_nextId = 1;
+    const DownloadArchive* m_archive = nullptr;
+    quint64 m_archiveGeneration = 1;
 };
 
 }  // namespace pm

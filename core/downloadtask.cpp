@@ -3,6 +3,7 @@
 #include "core/activitylog.h"
 #include "core/atomicfile.h"
 #include "core/csvlog.h"
+#include "core/downloadarchive.h"
 #include "core/errorreporter.h"
 #include "core/settings.h"
 #include "core/textutil.h"
@@ -93,6 +94,9 @@ bool isProgramFile(const QString& target, const Settings& settings)
         own << ini << ini + QStringLiteral(".bak") << ini + QStringLiteral(".journal");
     if (const QString& log = settings.activityLogFile; !log.isEmpty())
         own << log << csvFileNameFor(log);
+    if (const QString& archive = settings.archiveFile; !archive.isEmpty())
+        own << archive << archive + QStringLiteral("-wal") << archive + QStringLiteral("-shm")
+            << archive + QStringLiteral("-journal");
     // Paths are resolved only for a file of the target's name, the usual
     // answer costs a few lstat() calls.
     const QString name = QFileInfo(target).fileName();
@@ -139,6 +143,10 @@ void DownloadTask::start(const QString& url, const PartialDownload& partial)
     m_busy = true;
     m_url = url;
     m_size = QVariant();
+    m_sameAs.clear();
+    m_bytes = -1;
+    m_sha256.clear();
+    m_transfer->contentHash().reset();  // a kept body is hashed anew before it goes on
     m_attempt = 0;
     m_restarted = false;
     m_resume = {};
@@ -178,8 +186,30 @@ void DownloadTask::start(const QString& url, const PartialDownload& partial)
 
 void DownloadTask::fetch()
 {
+    if (hashKeptPiece())
+        return m_retryTimer.start(0);  // the next piece from the event loop; cancel() ends it like a pause
     ++m_attempt;
     m_transfer->fetch(m_url, m_temporary.get(), m_resume);
+}
+
+// The digest must cover the whole file: a body kept from an earlier session
+// is read once, a piece per pass, before the rest is asked for. Returns
+// whether more is left to read.
+bool DownloadTask::hashKeptPiece()
+{
+    ContentHash& hash = m_transfer->contentHash();
+    if (m_resume.offset <= 0 || hash.bytes() >= m_resume.offset || !hash.isValid())
+        return false;
+    QFile kept(m_temporary->fileName());
+    const QByteArray piece = kept.open(QIODevice::ReadOnly) && kept.seek(hash.bytes())
+        ? kept.read(std::min(kHashPiece, m_resume.offset - hash.bytes()))
+        : QByteArray();
+    if (piece.isEmpty()) {
+        hash.invalidate();  // the download goes on without a digest
+        return false;
+    }
+    hash.addData(piece);
+    return hash.bytes() < m_resume.offset;
 }
 
 void DownloadTask::cancel()
@@ -283,6 +313,18 @@ void DownloadTask::save()
         }
     }
 
+    // A file with the same content on disk already: the user may keep only that one.
+    m_bytes = m_temporary->size();
+    ContentHash& hash = m_transfer->contentHash();
+    m_sha256 = hash.bytes() == m_bytes ? hash.finish() : QByteArray();
+    if (m_archive && m_settings.sameContentRule() == SameContentRule::KeepExisting) {
+        m_sameAs = existingFileWithContent(*m_archive, m_sha256, m_bytes);
+        if (!m_sameAs.isEmpty()) {
+            logProgress(QStringLiteral("Completed: ") + m_url);
+            return finish(DownloadOutcome::Identical);
+        }
+    }
+
     // The complete body replaces the target in one rename.
     const QString temporaryName = m_temporary->fileName();
     errno = 0;
@@ -321,9 +363,18 @@ void DownloadTask::discardTemporary()
 
 void DownloadTask::finish(DownloadOutcome::Kind kind, const QString& failureReason)
 {
-    DownloadOutcome outcome{kind, kind == DownloadOutcome::Stopped ? QVariant() : m_size, failureReason, {}};
+    DownloadOutcome outcome;
+    outcome.kind = kind;
+    outcome.size = kind == DownloadOutcome::Stopped ? QVariant() : m_size;
+    outcome.failureReason = failureReason;
     if (kind == DownloadOutcome::Stopped || kind == DownloadOutcome::Failed)
         outcome.partial = keepPartial();
+    if (kind == DownloadOutcome::Saved || kind == DownloadOutcome::Identical) {
+        outcome.savedPath = kind == DownloadOutcome::Identical ? m_sameAs : m_target;
+        outcome.finalUrl = m_transfer->finalUrl();
+        outcome.bytes = m_bytes;
+        outcome.sha256 = m_sha256;
+    }
     if (outcome.partial.isValid()) {
         m_temporary->close();
         m_temporary.reset();  // the file stays for the next attempt

@@ -25,6 +25,7 @@ class QNetworkAccessManager;
 namespace pm {
 
 class ActivityLog;
+class DownloadArchive;
 class ErrorReporter;
 class Settings;
 
@@ -39,9 +40,9 @@ bool usableFileName(const QString& name);
 
 // Whether saving a download as `target` would replace one of the files the
 // program itself writes: the configuration file in use, its backup and
-// journal, the activity log or the CSV log. Folders are compared as the file
-// system resolves them, and a program file that is a link counts under the
-// name it points to as well.
+// journal, the activity log, the CSV log or the download archive's files.
+// Folders are compared as the file system resolves them, and a program file
+// that is a link counts under the name it points to as well.
 bool isProgramFile(const QString& target, const Settings& settings);
 
 // A body that was cut off, kept in its temporary file for the next attempt.
@@ -57,6 +58,7 @@ struct DownloadOutcome {
     enum Kind {
         Saved,
         TooSmall,  // fetched, but not saved under the size rule
+        Identical, // fetched, but a file with the same content is kept instead
         Stopped,   // the session is stopping; nothing was saved
         Failed,
     };
@@ -66,6 +68,12 @@ struct DownloadOutcome {
     QVariant size;
     QString failureReason;    // Failed: what went wrong, in plain words
     PartialDownload partial;  // Stopped or Failed: what the next attempt can go on from
+    // Saved or Identical: what the download archive records. For Identical
+    // the file is the one kept.
+    QString savedPath;
+    QString finalUrl;         // after redirects
+    qint64 bytes = -1;
+    QByteArray sha256;        // empty when it could not be computed
 };
 
 class DownloadTask : public QObject {
@@ -84,11 +92,15 @@ public:
     // reports it as stopped.
     void cancel();
     Transfer* transfer() const { return m_transfer; }
+    // The archive that tells whether the content exists already (nullptr: none).
+    void setArchive(const DownloadArchive* archive) { m_archive = archive; }
     // The file name the entry is saved under before any renaming.
     QString target() const { return m_target; }
 
     // A cut-off body larger than this is kept for the next attempt.
     static constexpr qint64 kKeepPartialFrom = 1024 * 1024;
+    // A kept body is hashed this much per pass of the event loop.
+    static constexpr qint64 kHashPiece = 8 * 1024 * 1024;
 
     // Whether `name` is one of the temporary files this class creates.
     static bool isTemporaryFileName(const QString& name);
@@ -104,6 +116,7 @@ signals:
 
 private:
     void fetch();
+    bool hashKeptPiece();
     void afterFetch();
     void save();
     bool retryLater();
@@ -126,6 +139,10 @@ private:
     QString m_url;
     QString m_target;
     QVariant m_size;
+    const DownloadArchive* m_archive = nullptr;
+    QString m_sameAs;  // the existing file with this content, when it is kept instead
+    qint64 m_bytes = -1;
+    QByteArray m_sha256;
     int m_attempt = 0;
     bool m_restarted = false;
     bool m_busy = false;

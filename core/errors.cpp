@@ -20,6 +20,8 @@ QString errorDescription(int number)
     case ErrPathNotFound: return QStringLiteral("Path not found");
     case ErrInvalidIndex: return QStringLiteral("Invalid property array index");
     case ErrOwnFile: return QStringLiteral("Target is one of Pullmark's own files");
+    case ErrArchiveDamaged: return QStringLiteral("Download archive damaged");
+    case ErrArchiveUnusable: return QStringLiteral("Download archive unusable");
     case ErrTransferFailed: return QStringLiteral("Transfer failed");
     case ErrHttpStatus: return QStringLiteral("HTTP error status");
     case ErrUnsupportedScheme: return QStringLiteral("Unsupported address scheme");

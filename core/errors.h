@@ -24,6 +24,8 @@ enum ErrorNumber : int {
 
     // The program's own refusals: 35700 to 35749.
     ErrOwnFile = 35700,  // a download would replace one of the program's own files
+    ErrArchiveDamaged = 35701,   // the download archive was damaged; it was set aside and begun anew
+    ErrArchiveUnusable = 35702,  // the download archive cannot be read or written (locked, disk full, ...)
 
     // Transfer errors: 35750 and up. The description names the HTTP status or
     // the network error.

@@ -11,6 +11,7 @@ namespace {
 const QString kConfigurationName = QStringLiteral("Pullmark.ini");
 const QString kLogName = QStringLiteral("pulmark.log");
 const QString kOutputName = QStringLiteral("Pullmark");
+const QString kArchiveName = QStringLiteral("Pullmark-archive.sqlite");
 
 QString joined(const QString& folder, const QString& name)
 {
@@ -26,12 +27,20 @@ FileLocations fileLocations(const QString& programFolder, bool portable, const U
         where.configurationFile = joined(programFolder, kConfigurationName);
         where.defaultOutputFolder = QDir::toNativeSeparators(programFolder);
         where.defaultLogFile = joined(programFolder, kLogName);
+        where.dataFolder = QDir::toNativeSeparators(programFolder);
     } else {
         where.configurationFile = joined(user.configFolder, kConfigurationName);
         where.defaultOutputFolder = joined(user.downloadFolder, kOutputName);
         where.defaultLogFile = joined(user.dataFolder, kLogName);
+        where.dataFolder = QDir::toNativeSeparators(user.dataFolder);
     }
     return where;
+}
+
+QString archiveFileName(const FileLocations& locations, const QString& configurationFile)
+{
+    const QString folder = locations.portable ? QFileInfo(configurationFile).absolutePath() : locations.dataFolder;
+    return joined(folder, kArchiveName);
 }
 
 UserFolders standardUserFolders()

@@ -22,11 +22,16 @@ struct FileLocations {
     QString configurationFile;    // the configuration file read at start-up and saved to
     QString defaultOutputFolder;  // used when the configuration names none
     QString defaultLogFile;       // used when the configuration names none
+    QString dataFolder;           // the program folder, or the user's data folder
 };
 
 // The locations for a program in `programFolder`: beside it when it runs
 // portable, in `user`'s folders otherwise.
 FileLocations fileLocations(const QString& programFolder, bool portable, const UserFolders& user);
+
+// The download archive's database: beside the configuration file in use
+// when the program runs portable, in the user's data folder otherwise.
+QString archiveFileName(const FileLocations& locations, const QString& configurationFile);
 
 // The user's folders as Qt's standard paths give them (the XDG base
 // directories and the user's download folder).

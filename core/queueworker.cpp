@@ -2,6 +2,7 @@
 
 #include "core/activitylog.h"
 #include "core/csvlog.h"
+#include "core/downloadarchive.h"
 #include "core/settings.h"
 #include "core/textutil.h"
 #include "core/transfer.h"
@@ -62,6 +63,22 @@ QueueWorker::~QueueWorker()
     m_errors.setAbortTarget(nullptr);
 }
 
+void QueueWorker::setArchive(DownloadArchive* archive)
+{
+    m_archive = archive;
+    for (Slot& slot : m_slots) {
+        if (slot.task)
+            slot.task->setArchive(archive);
+    }
+}
+
+void QueueWorker::recordDownload(const QString& url, const DownloadOutcome& outcome)
+{
+    if (m_archive)
+        m_archive->add({0, url, outcome.finalUrl, outcome.savedPath, outcome.bytes, outcome.sha256,
+                        QDateTime::currentDateTimeUtc()});
+}
+
 QueueWorker::Slot* QueueWorker::freeSlot()
 {
     const int limit = std::clamp(m_settings.parallelDownloads, 1, kMostParallel);
@@ -72,6 +89,7 @@ QueueWorker::Slot* QueueWorker::freeSlot()
         if (!slot.task) {
             slot.task = new DownloadTask(m_settings, m_log, m_errors, m_network, [this] { return m_stopRequested; },
                                          this);
+            slot.task->setArchive(m_archive);
             connect(slot.task, &DownloadTask::finished, this,
                     [this, i](const DownloadOutcome& outcome) { afterDownload(m_slots[i], outcome); });
             connect(slot.task, &DownloadTask::aboutToCommit, this,
@@ -189,6 +207,14 @@ void QueueWorker::fillSlots()
         ++m_figures.itemSerial;
         const QString target = m_settings.outputFolder + QDir::separator() + fileNameOf(url);
 
+        // An address downloaded before, when the user skips those: no fetch,
+        // counted and removed like "Skip".
+        if (const auto done = m_settings.skipArchived && m_archive ? m_archive->findByUrl(url) : std::nullopt) {
+            m_log.write(QStringLiteral("Skipped: %1 (already downloaded as %2)").arg(url, done->savedPath));
+            emit figuresChanged();
+            finishEntry(id);
+            continue;
+        }
         // "Skip": no fetch, no size, no CSV row; counted and removed.
         if (m_settings.duplicateRule() == DuplicateRule::Skip && QFileInfo::exists(target)) {
             if (m_settings.logDownloads) {
@@ -225,7 +251,12 @@ void QueueWorker::afterDownload(Slot& slot, const DownloadOutcome& outcome)
         emit entryFailed(url);
         ++m_figures.failed;
         break;
+    case DownloadOutcome::Identical:
+        m_log.write(QStringLiteral("Identical: %1 (same as %2)").arg(url, outcome.savedPath));
+        [[fallthrough]];
     case DownloadOutcome::Saved:
+        recordDownload(url, outcome);
+        [[fallthrough]];
     case DownloadOutcome::TooSmall:
         countFinished(slot, outcome);
         break;

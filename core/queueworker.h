@@ -29,6 +29,7 @@ class QNetworkAccessManager;
 namespace pm {
 
 class ActivityLog;
+class DownloadArchive;
 class Settings;
 
 // What the Work Queue window shows of a session.
@@ -72,6 +73,9 @@ public:
     bool stopRequested() const { return m_stopRequested; }
     const SessionFigures& figures() const { return m_figures; }
     ActiveProgress activeProgress() const;
+    // The archive that records each finished download and tells what was
+    // downloaded before (nullptr: none).
+    void setArchive(DownloadArchive* archive);
 
     void abortSession() override { requestStop(); }
 
@@ -100,6 +104,7 @@ private:
     void fillSlots();
     void afterDownload(Slot& slot, const DownloadOutcome& outcome);
     void countFinished(Slot& slot, const DownloadOutcome& outcome);
+    void recordDownload(const QString& url, const DownloadOutcome& outcome);
     void finishEntry(DownloadQueue::EntryId id);
     void endSessionWhenIdle();
     void publishProgress();
@@ -116,6 +121,7 @@ private:
     ErrorReporter& m_errors;
     DownloadQueue& m_queue;
     QNetworkAccessManager* m_network;
+    DownloadArchive* m_archive = nullptr;
     std::function<void()> m_saveConfiguration;
     std::optional<ErrorScope> m_scope;
     QList<Slot> m_slots;

@@ -21,6 +21,13 @@ enum class DuplicateRule {
     Skip,       // "Skip": the entry is not fetched
 };
 
+// What a finished download does when the archive knows a file with the same
+// content that is still on disk.
+enum class SameContentRule {
+    KeepBoth,      // stored as 0 (or any number the program does not know): the new file is saved too
+    KeepExisting,  // stored as 1: the new file is discarded
+};
+
 // The page shown at start-up.
 enum class StartPage {
     Home,         // "home" in any case: the start page shipped with the program
@@ -46,6 +53,14 @@ public:
     bool legalNoticeAccepted = false;
     int parallelDownloads = 1;       // transfers at once in a work session, 1 to 8
     int retries = 2;                 // further attempts after a transient failure, 0 to 10
+    bool skipArchived = false;       // a session skips addresses the download archive holds
+    int sameContent = 0;             // SameContentRule as stored; see sameContentRule()
+    bool probeFoundFiles = true;     // the found list asks the server about each entry
+
+    SameContentRule sameContentRule() const
+    {
+        return sameContent == 1 ? SameContentRule::KeepExisting : SameContentRule::KeepBoth;
+    }
 
     // The modes are kept as the configuration file spells them, so that a
     // file is written back exactly as it was read; the program acts on the
@@ -66,6 +81,7 @@ public:
     QString configurationFile;   // the configuration file in use
     QString defaultOutputFolder; // the output folder when the file names none
     QString defaultLogFile;      // the activity log when the file names none
+    QString archiveFile;         // the download archive's database, "" for none
 };
 
 }  // namespace pm

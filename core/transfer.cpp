@@ -12,10 +12,8 @@
 
 namespace pm {
 
-namespace {
-// QNetworkReply joins the same header of every response of a redirect chain
-// with ", "; the final response's value is the last one.
-QByteArray finalHeader(const QNetworkReply* reply, const QByteArray& name, bool redirected)
+// The final response's value is the last one.
+QByteArray finalResponseHeader(const QNetworkReply* reply, const QByteArray& name, bool redirected)
 {
     const QByteArray value = reply->rawHeader(name);
     if (!redirected)
@@ -24,6 +22,7 @@ QByteArray finalHeader(const QNetworkReply* reply, const QByteArray& name, bool 
     return comma < 0 ? value : value.mid(comma + 1).trimmed();
 }
 
+namespace {
 bool supportedScheme(const QUrl& url)
 {
     const QString scheme = url.scheme().toLower();
@@ -116,6 +115,11 @@ void Transfer::fetch(const QString& url, QFile* sink, const ResumePoint& resume)
     m_redirected = false;
     m_failed = m_cancelled = m_transient = m_restartNeeded = false;
     m_error = RuntimeError();
+    m_finalUrl = url;
+    if (resume.offset <= 0)
+        m_hash.reset();
+    else if (m_hash.bytes() != resume.offset)
+        m_hash.invalidate();
 
     const QUrl target(url);
     if (!target.isValid() || !supportedScheme(target)) {
@@ -150,18 +154,18 @@ void Transfer::onMetaData()
     if (m_status >= 300 && m_status < 400)
         return;  // a redirect; the final response follows
     bool ok = false;
-    const qint64 length = finalHeader(m_reply, "Content-Length", m_redirected).trimmed().toLongLong(&ok);
+    const qint64 length = finalResponseHeader(m_reply, "Content-Length", m_redirected).trimmed().toLongLong(&ok);
     m_total = ok ? length : -1;
-    m_validator = finalHeader(m_reply, "ETag", m_redirected);
+    m_validator = finalResponseHeader(m_reply, "ETag", m_redirected);
     if (m_validator.isEmpty())
-        m_validator = finalHeader(m_reply, "Last-Modified", m_redirected);
-    m_retryAfter = secondsToWait(finalHeader(m_reply, "Retry-After", m_redirected));
+        m_validator = finalResponseHeader(m_reply, "Last-Modified", m_redirected);
+    m_retryAfter = secondsToWait(finalResponseHeader(m_reply, "Retry-After", m_redirected));
     if (m_resume.offset <= 0)
         return;
 
     if (m_status == 206) {
         // "bytes FIRST-LAST/TOTAL": the rest must start where the sink ends.
-        const QByteArray range = finalHeader(m_reply, "Content-Range", m_redirected);
+        const QByteArray range = finalResponseHeader(m_reply, "Content-Range", m_redirected);
         const qsizetype dash = range.indexOf('-'), slash = range.indexOf('/');
         const qint64 first = range.mid(6, dash - 6).toLongLong(&ok);
         if (!range.startsWith("bytes ") || !ok || first != m_resume.offset) {
@@ -176,6 +180,7 @@ void Transfer::onMetaData()
     } else if (m_status < 400) {
         // The whole body, from its first byte: what the sink holds goes.
         m_bodyStart = 0;
+        m_hash.reset();
         if (m_sink && !m_sink->resize(0))
             m_sinkErrno = EIO;
     }
@@ -235,6 +240,7 @@ void Transfer::onReadyRead()
                 m_reply->abort();
                 return;
             }
+            m_hash.addData(QByteArrayView(m_buffer.constData(), n));
         }
     }
     emit progress(m_bodyStart + m_received, m_total);
@@ -254,9 +260,10 @@ void Transfer::onFinished()
     m_headers = reply->rawHeaderPairs();
     if (m_redirected) {
         for (auto& header : m_headers)
-            header.second = finalHeader(reply, header.first, true);
+            header.second = finalResponseHeader(reply, header.first, true);
     }
     m_status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    m_finalUrl = reply->url().toString();
     if (m_restartNeeded) {
         fail(RuntimeError::of(ErrTransferFailed, QStringLiteral("the rest of the file could not be resumed")));
     } else if (m_cancelled && !m_failed) {
@@ -270,7 +277,7 @@ void Transfer::onFinished()
         m_transient = !m_sinkErrno && isTransientNetworkError(reply->error());
     } else {
         bool ok = false;
-        const qint64 announced = finalHeader(reply, "Content-Length", m_redirected).trimmed().toLongLong(&ok);
+        const qint64 announced = finalResponseHeader(reply, "Content-Length", m_redirected).trimmed().toLongLong(&ok);
         if (ok && m_received != announced) {
             fail(RuntimeError::of(ErrTransferIncomplete,
                                   QStringLiteral("%1 of %2 bytes").arg(m_received).arg(announced)));

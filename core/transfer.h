@@ -4,6 +4,7 @@
 // delivered from the event loop, never from inside fetch() or cancel(), so a
 // caller that cancels can finish its own handler first.
 
+#include "core/contenthash.h"
 #include "core/errors.h"
 
 #include <QByteArray>
@@ -17,6 +18,10 @@ class QFile;
 class QNetworkAccessManager;
 
 namespace pm {
+
+// A header of the last response of `reply`'s redirect chain: QNetworkReply
+// joins the values of every response with ", ".
+QByteArray finalResponseHeader(const QNetworkReply* reply, const QByteArray& name, bool redirected);
 
 // Where an interrupted body goes on: the bytes the sink holds already, and
 // the validator (ETag or Last-Modified) of the response they came from.
@@ -66,6 +71,13 @@ public:
     QByteArray validator() const { return m_validator; }
     // Seconds the server asks to wait before trying again, -1 when it did not.
     int retryAfterSeconds() const { return m_retryAfter; }
+    // The address of the last response, after redirects.
+    QString finalUrl() const { return m_finalUrl; }
+    // The SHA-256 of what the sink holds, kept up as the body is written. A
+    // fetch from the first byte, or a server that sends the whole body
+    // again, starts it anew; a resumed fetch expects it to cover the kept
+    // part already, and it is invalid otherwise.
+    ContentHash& contentHash() { return m_hash; }
 
     // Bytes read per pass; the reply's own buffer is held to a few of these.
     static constexpr qint64 kChunk = 1024 * 1024;
@@ -96,6 +108,8 @@ private:
     bool m_restartNeeded = false;
     QList<QPair<QByteArray, QByteArray>> m_headers;
     QByteArray m_buffer;
+    ContentHash m_hash;
+    QString m_finalUrl;
     qint64 m_received = 0;
     qint64 m_total = -1;
     int m_status = 0;

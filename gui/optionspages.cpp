@@ -233,6 +233,20 @@ OtherPage::OtherPage(QWidget* parent) : QWidget(parent)
     m_homePage = named(new QRadioButton(tr("Home Pa&ge")), "optHome");
     QGroupBox* startGroup = optionGroup(tr("Startup Page"), "fraOpen", {m_lastPage, m_homePage}, frame);
 
+    // What the program knows before and after a download.
+    m_skipArchived = named(new QCheckBox(tr("Skip files already &downloaded"), frame), "chkSkipArchived");
+    m_skipArchived->setToolTip(tr("A work session passes over addresses the download archive holds"));
+    m_probe = named(new QCheckBox(tr("&Check found files before downloading"), frame), "chkProbe");
+    m_probe->setToolTip(tr("Asks the server for each found file's type and size"));
+    m_keepBoth = named(new QRadioButton(tr("Keep both: &save the new file too")), "optKeepBoth");
+    m_keepExisting = named(new QRadioButton(tr("Keep only the e&xisting file")), "optKeepExisting");
+    QGroupBox* sameContentGroup =
+        optionGroup(tr("If the same content exists"), "fraSameContent", {m_keepBoth, m_keepExisting}, frame);
+    auto* knownColumn = new QVBoxLayout;
+    knownColumn->addWidget(m_skipArchived);
+    knownColumn->addWidget(m_probe);
+    knownColumn->addStretch();
+
     m_minimumSize->setMaximumWidth(m_minimumSize->fontMetrics().horizontalAdvance(QStringLiteral("000000000")) + 12);
     auto* sizeRow = new QHBoxLayout;
     sizeRow->addWidget(m_skipSmall);
@@ -249,6 +263,8 @@ OtherPage::OtherPage(QWidget* parent) : QWidget(parent)
     grid->addWidget(scrapeGroup, 5, 0);
     grid->addWidget(startGroup, 5, 1);
     grid->addWidget(m_historyOff, 6, 0, 1, 2);
+    grid->addLayout(knownColumn, 7, 0);
+    grid->addWidget(sameContentGroup, 7, 1);
     setTabOrder(m_homePage, m_historyOff);  // below both groups of the row above
 
     connect(m_historyOff, &QCheckBox::stateChanged, this, &OtherPage::historyToggled);
@@ -287,6 +303,10 @@ void OtherPage::load(const Settings& settings)
     setTicked(m_historyOff, !settings.historyEnabled);
     setTicked(m_askBeforeCreating, settings.askBeforeCreatingFolders);
     setTicked(m_skipSmall, settings.skipSmallFiles);
+    setTicked(m_skipArchived, settings.skipArchived);
+    setTicked(m_probe, settings.probeFoundFiles);
+    selectOption({m_keepBoth, m_keepExisting},
+                 settings.sameContentRule() == SameContentRule::KeepExisting ? m_keepExisting : m_keepBoth);
     m_minimumSize->setText(minimumSizeText(settings.minimumSizeKB));
     m_minimumSize->setEnabled(settings.skipSmallFiles);
     selectOption({m_homePage, m_lastPage},
@@ -317,6 +337,10 @@ bool OtherPage::save(Settings& settings, ErrorScope& scope) const
         && scope.step([&] { settings.askBeforeCreatingFolders = ticked(m_askBeforeCreating); })
         && scope.step([&] { settings.skipSmallFiles = ticked(m_skipSmall); })
         && scope.step([&] { settings.minimumSizeKB = minimumSizeFromText(m_minimumSize->text()); })
+        && scope.step([&] { settings.skipArchived = ticked(m_skipArchived); })
+        && scope.step([&] { settings.probeFoundFiles = ticked(m_probe); })
+        && scope.step([&] { settings.sameContent = int(m_keepExisting->isChecked() ? SameContentRule::KeepExisting
+                                                                                  : SameContentRule::KeepBoth); })
         && scope.step([&] {
                settings.setDuplicateRule(m_skip->isChecked()     ? DuplicateRule::Skip
                                          : m_rename->isChecked() ? DuplicateRule::Rename

@@ -83,6 +83,10 @@ private:
     QCheckBox* m_historyOff;
     QRadioButton* m_lastPage;
     QRadioButton* m_homePage;
+    QCheckBox* m_skipArchived;
+    QCheckBox* m_probe;
+    QRadioButton* m_keepBoth;
+    QRadioButton* m_keepExisting;
 };
 
 // The size box's text for a number (plain digits, so it converts back to the

@@ -26,16 +26,17 @@
 namespace pm {
 
 namespace {
-// One row of the queue: the entry's state as an icon, its file name, its
-// size, and for a download in work or paused its progress. The address is
-// the row's tooltip.
+// One row of the queue: the entry's state as an icon (a tick for a waiting
+// entry downloaded before), its file name, its size, and for a download in
+// work or paused its progress. The address is the row's tooltip.
 class QueueEntryDelegate : public QStyledItemDelegate {
 public:
     explicit QueueEntryDelegate(QWidget* view)
         : QStyledItemDelegate(view),
           m_failed(view->style()->standardIcon(QStyle::SP_MessageBoxWarning)),
           m_paused(view->style()->standardIcon(QStyle::SP_MediaPause)),
-          m_active(view->style()->standardIcon(QStyle::SP_ArrowRight))
+          m_active(view->style()->standardIcon(QStyle::SP_ArrowRight)),
+          m_archived(view->style()->standardIcon(QStyle::SP_DialogApplyButton))
     {
     }
 
@@ -50,6 +51,9 @@ public:
         const qint64 total = index.data(DownloadQueue::TotalRole).toLongLong();
         if (state != EntryState::Waiting) {
             row.icon = state == EntryState::Failed ? m_failed : state == EntryState::Paused ? m_paused : m_active;
+            row.features |= QStyleOptionViewItem::HasDecoration;
+        } else if (!index.data(DownloadQueue::ArchivedRole).toString().isEmpty()) {
+            row.icon = m_archived;  // downloaded before; the tooltip names the file
             row.features |= QStyleOptionViewItem::HasDecoration;
         }
         const QLocale locale;
@@ -91,6 +95,7 @@ private:
     QIcon m_failed;
     QIcon m_paused;
     QIcon m_active;
+    QIcon m_archived;
 };
 
 // Sets a field's text only when it changes, so an unchanged field is not

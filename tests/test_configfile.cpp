@@ -82,6 +82,9 @@ private slots:
                         "\"bG_SaveLarge\",\"True\"\r\n"
                         "\"sG_FileSize\",2.50\r\n"
                         "\"strG_FileDupOption\",\"skip\"\r\n"
+                        "\"bG_Probe\",#FALSE#\r\n"
+                        "\"iG_SameContent\",1\r\n"
+                        "\"bG_SkipArchived\",#TRUE#\r\n"
                         "\"Comment\",\"kept in the log only\"\r\n"
                         "\"Queue\",\"http://q/a.jpg?x=1,2\"");
         ConfigurationLists lists;
@@ -93,13 +96,16 @@ private slots:
             "\"strG_StartURL\",\"LAST\"", "\"bG_LogCSV\",#FALSE#", "\"bG_ScrapeLink\",#FALSE#",
             "\"bG_ScrapeEmbedded\",#TRUE#", "\"bG_MaintainHistory\",#TRUE#", "\"bG_CreatePath\",#TRUE#",
             "\"bG_SaveLarge\",#TRUE#", "\"sG_FileSize\",2.5", "\"strG_FileDupOption\",\"skip\"",
-            "\"bG_Disclaimer\",#TRUE#", "\"URL0\",\"http://first/\"", "\"URL1\",\"http://second/\"",
+            "\"bG_Disclaimer\",#TRUE#", "\"bG_SkipArchived\",#TRUE#", "\"iG_SameContent\",1", "\"bG_Probe\",#FALSE#",
+            "\"URL0\",\"http://first/\"", "\"URL1\",\"http://second/\"",
             "\"Queue\",\"http://q/b.jpg\"", "\"Queue\",\"http://q/a.jpg?x=1,2\""}));
         // The modes mean what they say exactly: lowercase words are unknown.
         QCOMPARE(t.settings.errorMode(), ErrorMode::CarryOn);
         QCOMPARE(t.settings.duplicateRule(), DuplicateRule::Overwrite);
         QCOMPARE(t.settings.startPage(), StartPage::LastVisited);  // any case
         QVERIFY(!t.settings.historyEnabled);
+        QVERIFY(t.settings.skipArchived && !t.settings.probeFoundFiles);
+        QCOMPARE(t.settings.sameContentRule(), SameContentRule::KeepExisting);
     }
 
     void missingFileGivesTheDefaults()

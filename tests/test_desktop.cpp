@@ -2,6 +2,7 @@
 // program keeps its files, its icon, and that every window can be worked
 // with the keyboard and a screen reader.
 #include "app/desktop.h"
+#include "archive/sqlitearchive.h"
 #include "gui/aboutdialog.h"
 #include "gui/historydialog.h"
 #include "gui/optionsdialog.h"
@@ -16,6 +17,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QTabWidget>
 #include <QtTest>
 
 #include <unistd.h>
@@ -246,6 +248,10 @@ private slots:
         HistoryDialog history(t.app.history);
         AboutDialog about("/opt/pullmark", "/home/u/Pullmark.ini", t.ui);
         faults << keyboardFaults(history) << keyboardFaults(about);
+        SqliteDownloadArchive archive(t.path("archive.sqlite"), t.app.errors);
+        history.setArchive(&archive);
+        history.findChild<QTabWidget*>("tbsHistory")->setCurrentIndex(1);
+        faults << keyboardFaults(history);
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
     }
 };

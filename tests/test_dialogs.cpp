@@ -1,12 +1,17 @@
 // The History and About windows.
+#include "archive/sqlitearchive.h"
 #include "core/addresshistory.h"
 #include "gui/aboutdialog.h"
+#include "gui/archivelistmodel.h"
 #include "gui/historydialog.h"
-#include "tests/support/scriptedinteraction.h"
+#include "tests/support/testcontext.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTabWidget>
+#include <QTreeView>
 #include <QtTest>
 
 using namespace pm;
@@ -32,6 +37,43 @@ private slots:
         dialog.findChild<QPushButton*>("cmdDelAll")->click();
         QCOMPARE(history.count(), 0);
         QCOMPARE(list->count(), 0);
+    }
+
+    // The archive's page: newest first, a search that takes its text
+    // literally and ignores letter case; Remove selected and Clear change
+    // the archive.
+    void historyListsTheArchive()
+    {
+        TestContext t;
+        SqliteDownloadArchive archive(t.path("a.sqlite"), t.app.errors);
+        for (const QString name : {"a_1.jpg", "b%2.jpg", "c3.jpg"})
+            archive.add({0, "http://h/" + name, {}, "/out/" + name, 10, {}, {}});
+        HistoryDialog dialog(t.app.history);
+        QCOMPARE(dialog.findChild<QTabWidget*>("tbsHistory")->count(), 1);
+        dialog.setArchive(&archive);
+        QCOMPARE(dialog.findChild<QTabWidget*>("tbsHistory")->count(), 2);
+        auto* view = dialog.findChild<QTreeView*>("lstArchive");
+        auto names = [model = view->model()] {
+            QStringList shown;
+            for (int row = 0; row < model->rowCount(); ++row)
+                shown << model->index(row, ArchiveListModel::FileColumn).data().toString();
+            return shown;
+        };
+        QCOMPARE(names(), (QStringList{"c3.jpg", "b%2.jpg", "a_1.jpg"}));
+        const QList<std::pair<QString, QStringList>> searches{
+            {"%", {"b%2.jpg"}}, {"_", {"a_1.jpg"}}, {"B", {"b%2.jpg"}}, {"x", {}}, {"", {"c3.jpg", "b%2.jpg", "a_1.jpg"}}};
+        for (const auto& [text, found] : searches) {
+            dialog.findChild<QLineEdit*>("txtArchiveSearch")->setText(text);
+            QCOMPARE(names(), found);
+        }
+        auto* remove = dialog.findChild<QPushButton*>("cmdArchiveRemove");
+        QVERIFY(!remove->isEnabled());
+        view->selectionModel()->select(view->model()->index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        remove->click();
+        QCOMPARE(names(), (QStringList{"c3.jpg", "a_1.jpg"}));
+        QVERIFY(!archive.findByUrl("http://h/b%2.jpg"));
+        dialog.findChild<QPushButton*>("cmdArchiveClear")->click();
+        QVERIFY(names().isEmpty() && archive.records({}, 0, 10).isEmpty());
     }
 
     void aboutShowsTheFoldersAndStartsSystemInformation()

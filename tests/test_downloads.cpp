@@ -1,6 +1,8 @@
 // Work sessions against the loopback server: statistics and logs, stops,
 // the duplicate and size rules, every kind of failure, the user's editing
-// while an entry is in work, and files that cannot be written.
+// while an entry is in work, files that cannot be written, and the download
+// archive: what it records, skipping what it holds, identical content.
+#include "archive/sqlitearchive.h"
 #include "core/configfile.h"
 #include "core/downloadtask.h"
 #include "core/progressjournal.h"
@@ -9,6 +11,7 @@
 #include "tests/support/testcontext.h"
 #include "tests/support/testserver.h"
 
+#include <QCryptographicHash>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QUrlQuery>
@@ -50,8 +53,19 @@ struct Downloads : TestContext {
         return lists.queue;
     }
     const SessionFigures& figures() const { return app.worker.figures(); }
+    DownloadArchive& archive()
+    {
+        if (!app.archive())
+            app.setArchive(std::make_unique<SqliteDownloadArchive>(path("archive.sqlite"), app.errors));
+        return *app.archive();
+    }
     QString out;
 };
+
+QByteArray sha256(const QByteArray& bytes)
+{
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+}
 
 bool hasTemporaryFile(const QString& folder)
 {
@@ -380,12 +394,15 @@ private slots:
         QFETCH(QStringList, ranges);
         Downloads d;
         d.settings.retries = 1;
+        d.archive();
         const QString address = url("/range/" + QString(QTest::currentDataTag()).replace(' ', '-') + ".bin?" + query);
         d.app.queue.append({address});
         const QStringList before = m_server.rangesAskedFor();
         QVERIFY(d.run(30000));
         QCOMPARE(m_server.rangesAskedFor().mid(before.size()), ranges);
-        QCOMPARE(readAll(d.out + '/' + fileNameOf(address)), patternBytes(QUrlQuery(QUrl(address)).queryItemValue("size").toLongLong()));
+        const QByteArray whole = patternBytes(QUrlQuery(QUrl(address)).queryItemValue("size").toLongLong());
+        QCOMPARE(readAll(d.out + '/' + fileNameOf(address)), whole);
+        QCOMPARE(d.archive().findByUrl(address)->sha256, sha256(whole));  // hashed across the retry
         QCOMPARE(d.logMessages().filter("Retrying: ").size(), 1);
         QVERIFY(!hasTemporaryFile(d.out));
     }
@@ -406,9 +423,12 @@ private slots:
         QCOMPARE(d.app.queue.stateAt(0), EntryState::Paused);
         QVERIFY(hasTemporaryFile(d.out));
         d.app.worker.disconnect(this);
+        d.archive();
         QVERIFY(d.run());
         QCOMPARE(m_server.rangesAskedFor().last(), QStringLiteral("bytes=1572864-"));
         QCOMPARE(readAll(d.out + "/kept.bin?size=4194304&etag=k&fails=1&after=1572864"), patternBytes(4194304));
+        // The part kept from the first session is hashed before the rest.
+        QCOMPARE(d.archive().findByUrl(address)->sha256, sha256(patternBytes(4194304)));
     }
 
     void retries_data()
@@ -477,6 +497,76 @@ private slots:
         QCOMPARE(d.app.queue.count(), 4);
         QCOMPARE(d.app.queue.failedCount(), 0);
         QVERIFY(!hasTemporaryFile(d.out));
+    }
+
+    void archive_data()
+    {
+        QTest::addColumn<QString>("first");   // downloaded in a first session
+        QTest::addColumn<QString>("second");  // then queued
+        QTest::addColumn<QString>("options"); // a: skip archived, k: keep the existing file, d: first file deleted
+        QTest::addColumn<QString>("line");    // the second session's log line, "" for none ($2: the second address, $1: the first file)
+        QTest::addColumn<QStringList>("files");
+        const QString one = "/file/one.bin?size=5000", two = "/file/two.bin?size=5000";
+        QTest::newRow("skip archived") << one << one << "a" << "Skipped: $2 (already downloaded as $1)"
+                                       << QStringList{"one.bin?size=5000"};
+        QTest::newRow("archived, fetched again") << one << one << "" << "" << QStringList{"one.bin?size=5000"};
+        QTest::newRow("identical, existing kept") << one << two << "k" << "Identical: $2 (same as $1)"
+                                                  << QStringList{"one.bin?size=5000"};
+        QTest::newRow("identical, both kept") << one << two << "" << "" << QStringList{"one.bin?size=5000", "two.bin?size=5000"};
+        QTest::newRow("same size, other content") << one << two + "&seed=9" << "k" << ""
+                                                  << QStringList{"one.bin?size=5000", "two.bin?size=5000&seed=9"};
+        QTest::newRow("existing copy deleted") << one << two << "kd" << "" << QStringList{"two.bin?size=5000"};
+    }
+    // What a session does with what the archive knows; each saved file is
+    // recorded with its address, final address, size and digest.
+    void archive()
+    {
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        QFETCH(QString, options);
+        QFETCH(QString, line);
+        QFETCH(QStringList, files);
+        Downloads d;
+        DownloadArchive& archive = d.archive();
+        d.app.queue.append({url("/redirect/1?to=" + QUrl::toPercentEncoding(first))});
+        QVERIFY(d.run());
+        const QString firstFile = d.out + '/' + fileNameOf(url("/redirect/1?to=" + QUrl::toPercentEncoding(first)));
+        const auto record = archive.findByUrl(url(first));  // by its final address
+        QVERIFY(record && record->savedPath == firstFile && record->size == 5000);
+        QCOMPARE(record->sha256, sha256(readAll(firstFile)));
+        QVERIFY(QFile::rename(firstFile, d.out + '/' + fileNameOf(first)));
+        archive.add({0, url(first), url(first), d.out + '/' + fileNameOf(first), 5000, record->sha256, {}});
+        if (options.contains('d'))
+            QFile::remove(d.out + '/' + fileNameOf(first));
+
+        d.settings.skipArchived = options.contains('a');
+        d.settings.sameContent = options.contains('k') ? 1 : 0;
+        d.app.queue.append({url(second)});
+        QCOMPARE(d.app.queue.data(d.app.queue.index(0), DownloadQueue::ArchivedRole).toString().isEmpty(), first != second);
+        const int requests = m_server.requestCount(QUrl(url(second)).path());
+        QVERIFY(d.run());
+        QCOMPARE(m_server.requestCount(QUrl(url(second)).path()), requests + (line.startsWith("Skipped") ? 0 : 1));
+        QCOMPARE(folderFiles(d.out), files);
+        const QStringList said = d.logMessages().filter(QRegularExpression("^(Skipped|Identical): "));
+        QCOMPARE(said.value(0), QString(line).replace("$2", url(second)).replace("$1", d.out + '/' + fileNameOf(first)));
+        QVERIFY(d.app.queue.isEmpty());
+        QCOMPARE(d.figures().completed, 1);
+        QVERIFY(d.errorLines().isEmpty());
+    }
+
+    // An archive that cannot be opened is told once; the downloads go on.
+    void unusableArchive()
+    {
+        Downloads d;
+        QVERIFY(QDir().mkpath(d.path("archive.sqlite")));  // a folder where the database should be
+        QSignalSpy told(&d.app.log, &ActivityLog::writeFailed);
+        d.archive();
+        d.app.queue.append({url("/file/u1.bin?size=10"), url("/file/u2.bin?size=10")});
+        QVERIFY(d.run());
+        QCOMPARE(folderFiles(d.out), (QStringList{"u1.bin?size=10", "u2.bin?size=10"}));
+        QCOMPARE(told.count(), 1);
+        QCOMPARE(d.errorLines().size(), 1);
+        QVERIFY(d.errorLines().first().startsWith("Error #35702("));
     }
 
     void journalReplay()

@@ -99,6 +99,9 @@ private slots:
         s.logDownloads = s.scanImages = s.askBeforeCreatingFolders = s.skipSmallFiles = true;
         s.logCsv = s.scanLinks = false;
         s.minimumSizeKB = 12.5f;
+        s.skipArchived = true;
+        s.sameContent = 1;
+        s.probeFoundFiles = false;
         t.dialog.loadFromSettings();
         QCOMPARE(t.child<QLineEdit>("txtLogPath")->text(), t.path("logs"));
         QCOMPARE(t.child<QLineEdit>("txtLogFileName")->text(), QStringLiteral("run.log"));
@@ -116,6 +119,8 @@ private slots:
         QVERIFY(s.logDownloads && !s.logCsv && !s.scanLinks && s.scanImages && s.historyEnabled);
         QVERIFY(s.askBeforeCreatingFolders && s.skipSmallFiles);
         QCOMPARE(s.minimumSizeKB, 12.5f);
+        QVERIFY(s.skipArchived && !s.probeFoundFiles && t.child<QRadioButton>("optKeepExisting")->isChecked());
+        QCOMPARE(s.sameContentRule(), SameContentRule::KeepExisting);
 
         // A size that is no number is reported; the steps after it still apply.
         for (const char* bad : {"abc", "", "1e40"}) {

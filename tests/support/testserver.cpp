@@ -50,6 +50,7 @@ public:
         connect(m_socket, &QTcpSocket::readyRead, this, [this] { onReadyRead(); });
         connect(m_socket, &QTcpSocket::bytesWritten, this, [this] { pump(); });
         connect(m_socket, &QTcpSocket::disconnected, m_socket, &QObject::deleteLater);
+        connect(m_socket, &QTcpSocket::disconnected, this, [this] { setBusy(false); });
         m_drip.setSingleShot(true);
         connect(&m_drip, &QTimer::timeout, this, [this] { m_dripDue = true; pump(); });
     }
@@ -69,6 +70,7 @@ private:
         qint64 offset = 0;          // where a generated body starts in the pattern
         QByteArray extraHeaders;    // complete header lines
         int delayMs = 0;            // before the response starts
+        bool hangUp = false;        // no response: the connection is closed
     };
 
     void onReadyRead()
@@ -94,7 +96,7 @@ private:
                 m_requestHeaders.insert(line.left(colon).trimmed().toLower(), line.mid(colon + 1).trimmed());
         }
         const Response response = route(QString::fromLatin1(requestLine[1]));
-        m_busy = true;
+        setBusy(true);
         if (response.delayMs > 0)
             QTimer::singleShot(response.delayMs, this, [this, response] { start(response); });
         else
@@ -123,15 +125,18 @@ private:
             && range.startsWith("bytes=") && (ifRange.isEmpty() || ifRange == etag);
         if (honoured) {
             const qint64 from = range.mid(6, range.indexOf('-') - 6).toLongLong();
+            bool bounded = false;
+            const qint64 to = std::min(range.mid(range.indexOf('-') + 1).toLongLong(&bounded), size - 1);
             if (from >= size) {
                 r.status = 416;
                 r.generated = 0;
                 r.extraHeaders += "Content-Range: bytes */" + QByteArray::number(size) + "\r\n";
             } else {
+                const qint64 last = bounded ? to : size - 1;
                 r.status = 206;
                 r.offset = from;
-                r.generated = size - from;
-                r.extraHeaders += "Content-Range: bytes " + QByteArray::number(from) + '-' + QByteArray::number(size - 1)
+                r.generated = last - from + 1;
+                r.extraHeaders += "Content-Range: bytes " + QByteArray::number(from) + '-' + QByteArray::number(last)
                     + '/' + QByteArray::number(size) + "\r\n";
             }
         }
@@ -150,6 +155,18 @@ private:
         const qint64 size = query.queryItemValue(QStringLiteral("size")).toLongLong();
         Response r;
         r.delayMs = query.queryItemValue(QStringLiteral("delay")).toInt();
+        if (const QString head = query.queryItemValue(QStringLiteral("head")); m_headOnly && !head.isEmpty()) {
+            QMutexLocker lock(&m_server->m_mutex);
+            m_server->m_heads.append(target);
+            r.hangUp = head == QLatin1String("drop");
+            r.status = head.toInt();
+            r.lengthHeader = "0";
+            return r;
+        }
+        if (m_headOnly) {
+            QMutexLocker lock(&m_server->m_mutex);
+            m_server->m_heads.append(target);
+        }
         int attempt = 0;  // how many times this exact target has been asked for, this time included
         {
             QMutexLocker lock(&m_server->m_mutex);
@@ -170,6 +187,7 @@ private:
         const QString kind = parts.value(0);
         if (kind == QLatin1String("file")) {
             r.generated = size;
+            r.offset = query.queryItemValue(QStringLiteral("seed")).toLongLong();
             r.lengthHeader = QByteArray::number(size);
         } else if (kind == QLatin1String("drip")) {
             r.generated = size;
@@ -233,6 +251,11 @@ private:
 
     void start(const Response& response)
     {
+        if (response.hangUp) {
+            setBusy(false);
+            m_socket->disconnectFromHost();
+            return;
+        }
         m_response = response;
         m_sent = 0;
         m_dripDue = true;
@@ -306,9 +329,16 @@ private:
             finish();
     }
 
+    void setBusy(bool busy)
+    {
+        if (busy != m_busy)
+            m_server->answering(busy ? 1 : -1);
+        m_busy = busy;
+    }
+
     void finish()
     {
-        m_busy = false;
+        setBusy(false);
         if (m_response.closeAfter) {
             m_socket->disconnectFromHost();
             return;
@@ -399,6 +429,46 @@ QStringList TestServer::rangesAskedFor() const
 {
     QMutexLocker lock(&m_mutex);
     return m_ranges;
+}
+
+int TestServer::headCount(const QString& pathPrefix) const
+{
+    QMutexLocker lock(&m_mutex);
+    return int(std::count_if(m_heads.begin(), m_heads.end(), [&](const QString& r) { return r.startsWith(pathPrefix); }));
+}
+
+namespace {
+QMutex s_answeringLock;
+int s_answering = 0;
+int s_mostAnswering = 0;
+}  // namespace
+
+void TestServer::answering(int change)
+{
+    QMutexLocker lock(&m_mutex);
+    m_answering += change;
+    m_mostAnswering = std::max(m_mostAnswering, m_answering);
+    QMutexLocker all(&s_answeringLock);
+    s_answering += change;
+    s_mostAnswering = std::max(s_mostAnswering, s_answering);
+}
+
+int TestServer::mostAtOnce() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_mostAnswering;
+}
+
+int TestServer::mostAtOnceOverall()
+{
+    QMutexLocker all(&s_answeringLock);
+    return s_mostAnswering;
+}
+
+void TestServer::resetMostAtOnce()
+{
+    QMutexLocker all(&s_answeringLock);
+    s_mostAnswering = s_answering;
 }
 
 int TestServer::requestCount(const QString& pathPrefix) const

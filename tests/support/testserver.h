@@ -20,8 +20,11 @@
 //   /flaky/NAME?status=S&fails=K&size=N&retryafter=T
 //                                  status S (with Retry-After: T) for the
 //                                  first K requests, then N bytes
-// Any route takes &delay=MS: the response starts that much later. The Kth
-// request counts the same target (path and query) asked for before.
+// Any route takes &delay=MS: the response starts that much later; and
+// &head=CODE: a HEAD request gets that status (&head=drop: the connection
+// is closed without an answer). /file takes &seed=S: the bytes of offset
+// i + S, the same size with other content. The Kth request counts the same
+// target (path and query) asked for before.
 // Every response sets TCP_NODELAY, so small files are not held back.
 
 #include <QByteArray>
@@ -72,9 +75,17 @@ public:
     int requestCount(const QString& pathPrefix) const;
     // The Range headers of /range requests, in order.
     QStringList rangesAskedFor() const;
+    // HEAD requests whose path starts with `pathPrefix`.
+    int headCount(const QString& pathPrefix) const;
+    // The most requests this server was answering at once, and all servers
+    // together since resetMostAtOnce().
+    int mostAtOnce() const;
+    static int mostAtOnceOverall();
+    static void resetMostAtOnce();
 
 private:
     void onNewConnection();
+    void answering(int change);
 
     QTcpServer* m_server = nullptr;
     QThread* m_thread = nullptr;
@@ -83,6 +94,9 @@ private:
     QHash<QString, QPair<QByteArray, QByteArray>> m_pages;  // path -> (type, body)
     QStringList m_requests;
     QStringList m_ranges;
+    QStringList m_heads;
+    int m_answering = 0;
+    int m_mostAnswering = 0;
 
     friend class Connection;
 };

@@ -1,0 +1,177 @@
+// The download archive's database when things go wrong: a writer killed at
+// random moments, damaged files, a database another program holds locked;
+// and the content digest it stores.
+#include "archive/sqlitearchive.h"
+#include "core/contenthash.h"
+#include "tests/support/testcontext.h"
+
+#include <QCryptographicHash>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QtTest>
+
+using namespace pm;
+using namespace pm::test;
+
+namespace {
+// The record a writer adds as its nth: every field follows from n.
+ArchiveRecord numbered(qint64 n)
+{
+    const QByteArray key = QByteArray::number(n);
+    return {0, "http://h/" + key, "http://cdn/" + key, "/out/" + key, n,
+            QCryptographicHash::hash(key, QCryptographicHash::Sha256), QDateTime::currentDateTimeUtc()};
+}
+
+bool isWhole(const ArchiveRecord& r)
+{
+    return numbered(r.size).url == r.url && numbered(r.size).finalUrl == r.finalUrl
+        && numbered(r.size).savedPath == r.savedPath && numbered(r.size).sha256 == r.sha256 && r.when.isValid();
+}
+
+// The child process of the kill test: adds records, one transaction each,
+// after the newest one the archive holds, until it is killed.
+int writeUntilKilled(const QString& file)
+{
+    TestContext t;
+    SqliteDownloadArchive archive(file, t.app.errors);
+    const QList<ArchiveRecord> newest = archive.records({}, 0, 1);
+    for (qint64 n = newest.isEmpty() ? 0 : newest.first().size + 1;; ++n)
+        archive.add(numbered(n));
+}
+}  // namespace
+
+class TestArchive : public QObject {
+    Q_OBJECT
+private slots:
+    // Killed in the middle of its writes, again and again: every record
+    // that was committed is whole, none before it is missing, and the
+    // archive opens without complaint and takes new records.
+    void killedWriterLosesNothing()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath("archive.sqlite");
+        QRandomGenerator random(1306);
+        qsizetype before = 0;
+        for (int round = 0; round < 6; ++round) {
+            QProcess writer;
+            writer.start(QCoreApplication::applicationFilePath(), {"write", file});
+            QVERIFY(writer.waitForStarted());
+            QTest::qWait(random.bounded(150, 450));
+            writer.kill();
+            writer.waitForFinished();
+
+            TestContext t;
+            SqliteDownloadArchive archive(file, t.app.errors);
+            const QList<ArchiveRecord> all = archive.records({}, 0, 10'000'000);
+            QVERIFY2(all.size() > before, "the writer wrote nothing");
+            before = all.size();
+            for (qsizetype i = 0; i < all.size(); ++i)
+                QVERIFY(isWhole(all[i]) && all[i].size == all.size() - 1 - i);
+            QVERIFY(t.errorLines().isEmpty());
+        }
+    }
+
+    void damagedFile_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::newRow("not a database") << "garbage";
+        QTest::newRow("cut short") << "truncate";
+        QTest::newRow("a page overwritten") << "overwrite";
+    }
+    // A damaged archive is kept as it is under another name, told once,
+    // and a new one begun.
+    void damagedFile()
+    {
+        QFETCH(QString, damage);
+        TestContext t;
+        const QString file = t.path("archive.sqlite");
+        {
+            SqliteDownloadArchive archive(file, t.app.errors);
+            for (int n = 0; n < 3000; ++n)
+                archive.add(numbered(n));
+        }
+        QFile bytes(file);
+        QVERIFY(bytes.open(QIODevice::ReadWrite));
+        QVERIFY(bytes.size() > 64 * 1024);
+        if (damage == "garbage")
+            bytes.write(QByteArray(bytes.size(), 'x'));
+        else if (damage == "truncate")
+            bytes.resize(bytes.size() / 2);
+        else if (bytes.seek(bytes.size() / 2 / 4096 * 4096))
+            bytes.write(QByteArray(4096, '\xff'));
+        bytes.close();
+        const QByteArray damaged = readAll(file);
+
+        QSignalSpy told(&t.app.log, &ActivityLog::writeFailed);
+        SqliteDownloadArchive archive(file, t.app.errors);
+        archive.add(numbered(7));
+        QVERIFY(archive.findByUrl(numbered(7).url));
+        QCOMPARE(archive.records({}, 0, 100).size(), 1);
+        const QStringList aside = QDir(t.dir.path()).entryList({"archive.sqlite.damaged-*"});
+        QCOMPARE(aside.size(), 1);
+        QCOMPARE(readAll(t.path(aside.first())), damaged);
+        QCOMPARE(told.count(), 1);
+        QCOMPARE(t.errorLines().size(), 1);
+        QVERIFY(t.errorLines().first().contains("Download archive damaged"));
+    }
+
+    // While another program holds the write lock, records wait in memory
+    // and lookups go on; the lock is told once; the records follow later.
+    void lockedDatabase()
+    {
+        TestContext t;
+        const QString file = t.path("archive.sqlite");
+        SqliteDownloadArchive archive(file, t.app.errors);
+        archive.setRetryInterval(100);
+        archive.add(numbered(0));
+        QSignalSpy told(&t.app.log, &ActivityLog::writeFailed);
+        {
+            QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "other");
+            other.setDatabaseName(file);
+            QVERIFY(other.open());
+            QVERIFY(QSqlQuery(other).exec("BEGIN IMMEDIATE"));
+            archive.add(numbered(1));
+            archive.add(numbered(2));
+            QCOMPARE(archive.waitingCount(), 2);
+            QVERIFY(archive.findByUrl(numbered(0).url));
+            QVERIFY(QSqlQuery(other).exec("COMMIT"));
+            other.close();
+        }
+        QSqlDatabase::removeDatabase("other");
+        QTRY_COMPARE(archive.waitingCount(), 0);
+        QCOMPARE(archive.findByUrl(numbered(2).finalUrl)->savedPath, numbered(2).savedPath);
+        QCOMPARE(archive.findBySize(1, numbered(1).sha256).size(), 1);
+        QCOMPARE(told.count(), 1);
+    }
+
+    // Both engines give SHA-256 over pieces of any size; the fast one is
+    // there wherever Qt Network's TLS backend is.
+    void contentHash()
+    {
+        QByteArray data(3 * 1024 * 1024 + 17, Qt::Uninitialized);
+        QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(data.data()), data.size() / 4);
+        for (const ContentHash::Engine engine : {ContentHash::Engine::Fastest, ContentHash::Engine::Qt}) {
+            ContentHash hash(engine);
+            hash.addData("stale");
+            hash.reset();
+            for (qsizetype at = 0; at < data.size(); at += 65521)
+                hash.addData(QByteArrayView(data).sliced(at, std::min<qsizetype>(65521, data.size() - at)));
+            QCOMPARE(hash.bytes(), data.size());
+            QCOMPARE(hash.finish(), QCryptographicHash::hash(data, QCryptographicHash::Sha256));
+            QVERIFY(hash.accelerated() == (engine == ContentHash::Engine::Fastest));
+        }
+    }
+};
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (argc == 3 && qstrcmp(argv[1], "write") == 0)
+        return writeUntilKilled(QString::fromLocal8Bit(argv[2]));
+    TestArchive test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_archive.moc"

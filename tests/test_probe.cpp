@@ -1,0 +1,212 @@
+// Knowing before downloading: the prober against the loopback server (HEAD,
+// its ranged-GET fallback, redirects, failures, the limits, the cache and
+// cancelling), and the outcome the found list predicts for every rule.
+#include "archive/sqlitearchive.h"
+#include "core/predictedoutcome.h"
+#include "core/urlprober.h"
+#include "tests/support/testcontext.h"
+#include "tests/support/testserver.h"
+
+#include <QTcpServer>
+#include <QtTest>
+
+using namespace pm;
+using namespace pm::test;
+
+class TestProbe : public QObject {
+    Q_OBJECT
+private:
+    TestServer m_server;
+
+    // Probes one address and waits for its answer.
+    static ProbeResult probed(UrlProber& prober, const QString& url)
+    {
+        QSignalSpy answered(&prober, &UrlProber::probed);
+        prober.probe({url});
+        return answered.wait(10000) ? answered.first().at(1).value<ProbeResult>() : ProbeResult{};
+    }
+
+private slots:
+    void initTestCase()
+    {
+        qRegisterMetaType<ProbeResult>();
+        QVERIFY(m_server.listen());
+    }
+
+    void answers_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<QString>("finalPath");
+        QTest::addColumn<bool>("rangedGet");
+        QTest::newRow("HEAD answered") << "/file/h.bin?size=1234" << 200 << 1234LL << "/file/h.bin?size=1234" << false;
+        QTest::newRow("HEAD refused, ranged GET") << "/range/r.bin?size=5000&etag=e&head=405" << 206 << 5000LL
+                                                  << "/range/r.bin?size=5000&etag=e&head=405" << true;
+        QTest::newRow("HEAD not implemented, ranges ignored") << "/file/w.bin?size=3000&head=501" << 200 << 3000LL
+                                                              << "/file/w.bin?size=3000&head=501" << true;
+        QTest::newRow("HEAD hung up on") << "/file/d.bin?size=77&head=drop" << 200 << 77LL << "/file/d.bin?size=77&head=drop"
+                                         << true;
+        QTest::newRow("redirects") << "/redirect/2?to=/file/e.bin%3Fsize%3D10" << 200 << 10LL << "/file/e.bin?size=10"
+                                   << false;
+        QTest::newRow("not found") << "/status/404" << 404 << -1LL << "/status/404" << false;
+        QTest::newRow("nobody listening") << "" << 0 << -1LL << "" << true;
+    }
+    void answers()
+    {
+        QFETCH(QString, path);
+        QFETCH(int, status);
+        QFETCH(qint64, size);
+        QFETCH(QString, finalPath);
+        QFETCH(bool, rangedGet);
+        QString url = m_server.url(path);
+        QTcpServer closed;
+        if (path.isEmpty()) {
+            QVERIFY(closed.listen(QHostAddress::LocalHost));
+            url = QStringLiteral("http://127.0.0.1:%1/x.bin").arg(closed.serverPort());
+            closed.close();
+        }
+        UrlProber prober;
+        const ProbeResult result = probed(prober, url);
+        QCOMPARE(result.status, status);
+        QCOMPARE(result.size, size);
+        QCOMPARE(result.rangedGet, rangedGet);
+        QCOMPARE(result.networkError.isEmpty(), status != 0);
+        if (!finalPath.isEmpty())
+            QCOMPARE(result.finalUrl, m_server.url(finalPath));
+        if (!path.isEmpty()) {
+            const QString route = QUrl(url).path();
+            QVERIFY(m_server.headCount(route) >= 1);
+            QCOMPARE(m_server.requestCount(route) - m_server.headCount(route), rangedGet ? 1 : 0);
+        }
+        if (status == 200 && !rangedGet)
+            QCOMPARE(result.contentType, QStringLiteral("application/octet-stream"));
+        QCOMPARE(prober.result(url)->status, status);
+    }
+
+    // Three servers, six addresses each: four probes at once, two per
+    // server; each address asked once, and once only in the run; a cancel
+    // ends everything with no answer and nothing cached.
+    void limitsCacheAndCancel()
+    {
+        TestServer servers[3];
+        QStringList urls;
+        for (TestServer& server : servers) {
+            QVERIFY(server.listen());
+            for (int i = 0; i < 6; ++i)
+                urls << server.url(QStringLiteral("/file/l%1.bin?size=10&delay=150").arg(i));
+        }
+        TestServer::resetMostAtOnce();
+        UrlProber prober;
+        QSignalSpy answered(&prober, &UrlProber::probed);
+        QSignalSpy idle(&prober, &UrlProber::idle);
+        prober.probe(urls + urls);
+        QVERIFY(idle.wait(20000));
+        QCOMPARE(answered.count(), 18);
+        for (TestServer& server : servers) {
+            QCOMPARE(server.mostAtOnce(), UrlProber::kMostPerServer);
+            QCOMPARE(server.requestCount("/file/l"), 6);
+        }
+        QCOMPARE(TestServer::mostAtOnceOverall(), UrlProber::kMostAtOnce);
+
+        answered.clear();
+        prober.probe({urls.first()});
+        QVERIFY(idle.wait(5000));
+        QCOMPARE(answered.count(), 1);
+        QCOMPARE(servers[0].requestCount("/file/l0.bin"), 1);
+
+        QStringList slow;
+        for (int i = 0; i < 30; ++i)
+            slow << servers[1].url(QStringLiteral("/file/c%1.bin?size=1&delay=300").arg(i));
+        answered.clear();
+        prober.probe(slow);
+        QCOMPARE(prober.runningCount(), 2);
+        prober.cancelAll();
+        QCOMPARE(prober.runningCount() + prober.waitingCount(), 0);
+        QTest::qWait(500);
+        QCOMPARE(answered.count(), 0);
+        QVERIFY(servers[1].requestCount("/file/c") <= 2);
+        QVERIFY(!prober.result(slow.first()));
+    }
+
+    void outcomes_data()
+    {
+        QTest::addColumn<QString>("rule");          // the duplicate rule
+        QTest::addColumn<QString>("options");       // a: skip archived, k: keep the existing file, s: size rule 1 KB
+        QTest::addColumn<QStringList>("files");     // in the output folder: NAME or NAME=SIZE
+        QTest::addColumn<QStringList>("archived");  // URL|FILE|SIZE
+        QTest::addColumn<QString>("probe");         // "", "x" (no answer), STATUS[:SIZE[:FINAL URL]]
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("greyed");
+        const QString a = "http://h/p/a.jpg";
+        const QStringList none;
+        QTest::newRow("new") << "Overwrite" << "" << none << none << "" << a << "new" << false;
+        QTest::newRow("overwrite") << "" << "" << QStringList{"a.jpg"} << none << "200:5" << a << "will overwrite a.jpg" << false;
+        QTest::newRow("rename") << "Rename" << "" << QStringList{"a.jpg", "a0.jpg"} << none << "" << a << "will save as a1.jpg"
+                                << false;
+        QTest::newRow("skip") << "Skip" << "" << QStringList{"a.jpg"} << none << "404" << a << "will skip: a.jpg exists" << true;
+        QTest::newRow("no name") << "" << "" << none << none << "" << "http://h/p/" << "no usable file name" << true;
+        QTest::newRow("404") << "" << "" << none << none << "404" << a << "not found (404)" << true;
+        QTest::newRow("503 may pass") << "" << "" << none << none << "503" << a << "server answered 503" << false;
+        QTest::newRow("403") << "" << "" << none << none << "403" << a << "server answered 403" << true;
+        QTest::newRow("no answer") << "" << "" << none << none << "x" << a << "not reachable" << true;
+        QTest::newRow("too small") << "" << "s" << none << none << "200:1023" << a << "too small (size rule)" << true;
+        QTest::newRow("at the limit") << "" << "s" << none << none << "206:1024" << a << "new" << false;
+        QTest::newRow("size rule without a size") << "" << "s" << none << none << "" << a << "new" << false;
+        QTest::newRow("archived, skipped") << "" << "a" << none << QStringList{a + "|a.jpg|5"} << "404" << a
+                                           << "already downloaded" << true;
+        QTest::newRow("archived, fetched again") << "" << "" << QStringList{"a.jpg"} << QStringList{a + "|a.jpg|5"} << ""
+                                                 << a << "already downloaded" << false;
+        QTest::newRow("archived as the final address") << "" << "a" << none << QStringList{"http://cdn/a.jpg|x.jpg|5"}
+                                                       << "200:5:http://cdn/a.jpg" << a << "already downloaded" << false;
+        QTest::newRow("copy kept") << "" << "k" << QStringList{"b.jpg=2000"} << QStringList{"http://o/a.jpg|b.jpg|2000"}
+                                   << "200:2000" << a << "identical file exists: b.jpg" << true;
+        QTest::newRow("copy, both kept") << "" << "" << QStringList{"b.jpg=2000"} << QStringList{"http://o/a.jpg|b.jpg|2000"}
+                                         << "200:2000" << a << "identical file exists: b.jpg" << false;
+        QTest::newRow("same size, other name") << "" << "k" << QStringList{"b.jpg=2000"}
+                                               << QStringList{"http://o/c.jpg|b.jpg|2000"} << "200:2000" << a << "new" << false;
+        QTest::newRow("copy changed on disk") << "" << "k" << QStringList{"b.jpg=1999"}
+                                              << QStringList{"http://o/a.jpg|b.jpg|2000"} << "200:2000" << a << "new" << false;
+    }
+    void outcomes()
+    {
+        QFETCH(QString, rule);
+        QFETCH(QString, options);
+        QFETCH(QStringList, files);
+        QFETCH(QStringList, archived);
+        QFETCH(QString, probe);
+        QFETCH(QString, url);
+        QFETCH(QString, text);
+        QFETCH(bool, greyed);
+        TestContext t;
+        t.settings.outputFolder = t.path("out");
+        QDir().mkpath(t.settings.outputFolder);
+        t.settings.duplicateRuleText = rule;
+        t.settings.skipArchived = options.contains('a');
+        t.settings.sameContent = options.contains('k') ? 1 : 0;
+        t.settings.skipSmallFiles = options.contains('s');
+        t.settings.minimumSizeKB = 1;
+        for (const QString& file : files)
+            writeFile(t.settings.outputFolder + '/' + file.section('=', 0, 0),
+                      QByteArray(file.contains('=') ? file.section('=', 1).toInt() : 10, 'x'));
+        SqliteDownloadArchive archive(t.path("archive.sqlite"), t.app.errors);
+        for (const QString& record : archived) {
+            const QStringList f = record.split('|');
+            archive.add({0, f[0], f[0], t.settings.outputFolder + '/' + f[1], f[2].toLongLong(), "sha", QDateTime()});
+        }
+        std::optional<ProbeResult> answer;
+        if (!probe.isEmpty()) {
+            const QStringList f = probe.split(':');
+            answer = ProbeResult{f[0].toInt(), {}, f.size() > 1 ? f[1].toLongLong() : -1, f.size() > 3 ? f[2] + ':' + f[3] : url,
+                                 probe == "x" ? "connection refused" : "", false};
+        }
+        const PredictedOutcome outcome = predictOutcome(url, answer, t.settings, &archive);
+        QCOMPARE(outcome.text, text);
+        QCOMPARE(outcome.greyed, greyed);
+        QCOMPARE(outcome.archivedAs.isEmpty(), !text.startsWith("already"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestProbe)
+#include "test_probe.moc"
