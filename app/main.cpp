@@ -4,7 +4,6 @@
 #include "archive/sqlitearchive.h"
 #include "core/appcontext.h"
 #include "core/filelocations.h"
-#include "gui/historydialog.h"
 #include "gui/mainwindow.h"
 #include "gui/qtinteraction.h"
 
@@ -61,9 +60,6 @@ int main(int argc, char* argv[])
     pm::TerminationWatcher termination;
     pm::MainWindow window(context, QWebEngineProfile::defaultProfile());
     window.setFirstPage(commandLine.firstPage());
-    // Tools > History lists the download archive too.
-    if (auto* history = window.findChild<pm::HistoryDialog*>())
-        history->setArchive(context.archive());
 
     // The system ending the program closes it as the user would, so the
     // configuration is saved. During start-up (the legal notice or the path

@@ -74,7 +74,11 @@ int FoundListModel::rowOf(const QString& url) const
 
 void FoundListModel::setDetails(const QString& url, const FoundDetails& details)
 {
-    m_details.insert(url.toCaseFolded(), details);
+    const QString key = url.toCaseFolded();
+    const auto known = m_details.constFind(key);
+    if (known != m_details.cend() && *known == details)
+        return;
+    m_details.insert(key, details);
     const int row = rowOf(url);
     if (row >= 0)
         emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
@@ -85,6 +89,12 @@ void FoundListModel::setStringList(const QStringList& urls)
     beginResetModel();
     m_urls = urls;
     m_rows.clear();
+    // What was known of the entries no longer listed goes with them.
+    QHash<QString, FoundDetails> kept;
+    for (const QString& url : urls)
+        if (const auto known = m_details.constFind(url.toCaseFolded()); known != m_details.cend())
+            kept.insert(known.key(), *known);
+    m_details.swap(kept);
     endResetModel();
 }
 

@@ -19,6 +19,8 @@ struct FoundDetails {
     QString outcome;      // what a download would do, in words
     bool wouldNotSave = false;  // the download would fail or be skipped: shown greyed
     bool isNew = false;         // nothing of it is on disk or in the archive yet
+
+    bool operator==(const FoundDetails&) const = default;
 };
 
 class FoundListModel : public QAbstractTableModel {

@@ -72,10 +72,21 @@ MainWindow::MainWindow(AppContext& context, QWebEngineProfile* profile, QWidget*
     createControls();
     createMenus();
     m_options = new OptionsDialog(m_context, this);
+    // New rules or another output folder change what downloads would do.
+    connect(m_options, &OptionsDialog::applied, m_annotator, &FoundAnnotator::refreshAll);
     m_history = new HistoryDialog(m_context.history, this);
+    m_history->setArchive(m_context.archive());
     // A log that cannot be written is told once per file and run. The message
     // waits for the event loop, so it never opens inside the failed write.
     connect(&m_context.log, &ActivityLog::writeFailed, this, [this](const QString& fileName, const QString& reason) {
+        if (fileName == m_context.settings.archiveFile) {
+            m_context.ui.inform(tr("Download archive not usable"),
+                                tr("Pullmark cannot use its download archive %1 (%2). Downloads go on, but until it "
+                                   "can, they are not recorded and earlier ones are not recognised.")
+                                    .arg(fileName, reason),
+                                MessageIcon::Warning);
+            return;
+        }
         m_context.ui.inform(tr("Log not written"),
                             tr("Pullmark cannot write to %1 (%2). Its entries are lost until it can; "
                                "the log file is set in Tools > Options.").arg(fileName, reason),
@@ -136,6 +147,7 @@ void MainWindow::createControls()
     m_status->setObjectName(QStringLiteral("lblStatus"));
 
     m_foundModel = new FoundListModel(this);
+    m_annotator = new FoundAnnotator(*m_foundModel, m_context, this);
     m_foundList = new QTreeView(client);
     m_foundList->setObjectName(QStringLiteral("lstUrl"));
     m_foundList->setAccessibleName(tr("Found files"));
@@ -254,10 +266,21 @@ void MainWindow::createControls()
     connect(m_filterBox, &QLineEdit::textChanged, this, &MainWindow::filterChanged);
     connect(m_kindBox, &QComboBox::currentIndexChanged, this, &MainWindow::filterChanged);
     connect(m_outcomeBox, &QComboBox::currentIndexChanged, this, &MainWindow::filterChanged);
-    // What becomes known of an entry may show or hide it.
+    // What becomes known of an entry may show or hide it. The count of
+    // hidden entries in the status follows a little later: answers for a
+    // large page come hundreds a second.
+    m_statusRefresh = new QTimer(this);
+    m_statusRefresh->setSingleShot(true);
+    m_statusRefresh->setInterval(100);
+    connect(m_statusRefresh, &QTimer::timeout, this, [this] {
+        if (m_statusShowsSelection)
+            updateSelectionStatus();
+        else
+            showFoundCount();
+    });
     connect(m_foundModel, &QAbstractItemModel::dataChanged, this, [this](const QModelIndex& from, const QModelIndex& to) {
-        if (m_filter.isActive())
-            applyFilter(from.row(), to.row());
+        if (m_filter.isActive() && applyFilter(from.row(), to.row()) && !m_statusRefresh->isActive())
+            m_statusRefresh->start();
     });
     // Deleting history entries is no choice of an address: the box's text stays.
     QStringListModel* history = m_context.history.model();
@@ -351,6 +374,7 @@ void MainWindow::loadConfiguration(const QString& fileName)
 {
     if (m_context.loadConfiguration(fileName))
         checkPathsAfterLoad();
+    m_annotator->refreshAll();
 }
 
 void MainWindow::checkPathsAfterLoad()
@@ -473,6 +497,7 @@ void MainWindow::tickBusyIndicator()
 void MainWindow::beginNavigation()
 {
     m_busyTimer->start();
+    m_annotator->newPage();
     m_foundModel->setStringList({});
     showFoundCount();
 }
@@ -612,21 +637,25 @@ void MainWindow::filterChanged()
     updateSelectionStatus();
 }
 
-void MainWindow::applyFilter(int first, int last)
+bool MainWindow::applyFilter(int first, int last)
 {
     if (last < 0)
         last = m_foundModel->rowCount() - 1;
     QItemSelection hidden;
+    bool changed = false;
     for (int row = first; row <= last; ++row) {
         const QString url = m_foundModel->url(row);
         const bool hide = m_filter.isActive() && !m_filter.accepts(url, m_foundModel->details(url));
-        if (hide != m_foundList->isRowHidden(row, {}))
+        if (hide != m_foundList->isRowHidden(row, {})) {
             m_foundList->setRowHidden(row, {}, hide);
+            changed = true;
+        }
         if (hide && m_foundList->selectionModel()->isRowSelected(row, {}))
             hidden.select(m_foundModel->index(row, 0), m_foundModel->index(row, FoundListModel::ColumnCount - 1));
     }
     if (!hidden.isEmpty())
         m_foundList->selectionModel()->select(hidden, QItemSelectionModel::Deselect);
+    return changed;
 }
 
 int MainWindow::hiddenFoundCount() const
@@ -656,12 +685,14 @@ int MainWindow::selectedFoundCount() const
 
 void MainWindow::showFoundCount()
 {
+    m_statusShowsSelection = false;
     m_status->setText(tr("Found %1 URL's.").arg(m_foundModel->rowCount()) + hiddenText());
 }
 
 void MainWindow::updateSelectionStatus()
 {
     const int selected = selectedFoundCount();
+    m_statusShowsSelection = true;
     m_status->setText(tr("Found %1 URL's. You've selected %2 items.").arg(m_foundModel->rowCount()).arg(selected)
                       + hiddenText());
     m_addButton->setEnabled(selected > 0);
@@ -877,6 +908,7 @@ void MainWindow::showFound(const QStringList& urls)
     if (m_loadScans.listShown()) {
         m_foundModel->merge(urls, m_foundList->selectionModel());
     } else {
+        m_annotator->newPage();
         m_foundModel->setStringList(urls);
         m_loadScans.setListShown();
     }

@@ -4,6 +4,7 @@
 // program (the queue, the configuration file, the Options, History and About
 // windows).
 
+#include "core/foundannotator.h"
 #include "core/foundfilter.h"
 #include "core/foundlistmodel.h"
 #include "core/scraper.h"
@@ -126,8 +127,8 @@ private:
     void updateSelectionStatus();
     // Shows the entries the filter accepts and hides the others (rows
     // `first` to `last`, all of them by default); a hidden entry is no longer
-    // selected.
-    void applyFilter(int first = 0, int last = -1);
+    // selected. Returns whether an entry was shown or hidden.
+    bool applyFilter(int first = 0, int last = -1);
     void filterChanged();
     int hiddenFoundCount() const;
     QString hiddenText() const;
@@ -147,6 +148,9 @@ private:
     QComboBox* m_addressBox = nullptr;
     QTreeView* m_foundList = nullptr;
     FoundListModel* m_foundModel = nullptr;
+    FoundAnnotator* m_annotator = nullptr;
+    QTimer* m_statusRefresh = nullptr;
+    bool m_statusShowsSelection = false;  // the status counts the selected entries
     FoundFilter m_filter;
     QLineEdit* m_filterBox = nullptr;
     QComboBox* m_kindBox = nullptr;

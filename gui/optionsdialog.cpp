@@ -111,6 +111,7 @@ bool OptionsDialog::apply()
     ErrorScope scope(m_context.errors, QStringLiteral("cmdApplyClick."));
     Settings& settings = m_context.settings;
     m_outputPage->save(settings, scope) && m_loggingPage->save(settings, scope) && m_otherPage->save(settings, scope);
+    emit applied();
     return true;
 }
 

@@ -40,6 +40,10 @@ public slots:
     // false, applying nothing, when the user declined to create a folder.
     bool apply();
 
+signals:
+    // The controls were written to the settings.
+    void applied();
+
 protected:
     void accept() override;
 

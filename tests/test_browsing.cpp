@@ -3,10 +3,12 @@
 // scripts, other origins, documents that are not HTML, stale results), the
 // scans while a page loads and how a rescan merges into the list, the
 // selection report, and Copy/Paste of the address.
+#include "archive/sqlitearchive.h"
 #include "core/addresshistory.h"
 #include "core/foundfilter.h"
 #include "core/foundlistmodel.h"
 #include "gui/browserview.h"
+#include "gui/optionsdialog.h"
 #include "tests/support/testserver.h"
 #include "tests/support/webtest.h"
 
@@ -16,6 +18,7 @@
 #include <QLineEdit>
 #include <QTreeView>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QStringListModel>
 #include <QWebEnginePage>
 #include <QtTest>
@@ -401,6 +404,57 @@ private slots:
         QCOMPARE(t.status().contains("hidden"), !text.isEmpty());
         t.child<QLineEdit>("txtFilter")->clear();
         QCOMPARE(t.status(), QStringLiteral("Found 5 URL's. You've selected %1 items.").arg(shown.size()));
+    }
+
+    // Before anything is downloaded, each found entry shows what the server
+    // says it is and what a download would do with it; the outcomes follow
+    // the rules set in Options and the downloads the archive records.
+    void foundListTellsWhatDownloadsWouldDo()
+    {
+        for (const char* name : {"new.jpg", "there.jpg", "old.jpg"})
+            m_server.addPage(QStringLiteral("/media/") + name, QByteArray(3000, 'x'), "image/jpeg");
+        m_server.addPage("/media/small.gif", QByteArray(10, 'x'), "image/gif");
+        m_server.addPage("/outcomes.html", "<html><body><a href='/media/new.jpg'>1</a><a href='/media/there.jpg'>2</a>"
+                                           "<a href='/gone/missing.jpg'>3</a><a href='/media/old.jpg'>4</a>"
+                                           "<a href='/media/small.gif'>5</a></body></html>");
+        TestWindow t(m_web->profile());
+        t.app.setArchive(std::make_unique<SqliteDownloadArchive>(t.path("archive.sqlite"), t.app.errors));
+        t.app.archive()->add({0, url("/media/old.jpg"), url("/media/old.jpg"), t.path("old.jpg"), 3000, {}, {}});
+        t.settings.probeFoundFiles = true;
+        t.settings.outputFolder = t.dir.path();
+        t.settings.duplicateRuleText = QStringLiteral("Skip");
+        t.settings.skipSmallFiles = true;
+        t.settings.minimumSizeKB = 1;
+        writeFile(t.path("there.jpg"), "on disk");
+        FoundListModel& model = *t.window.foundModel();
+        auto outcomes = [&] {
+            QStringList texts;
+            for (int row = 0; row < model.rowCount(); ++row)
+                texts << model.index(row, FoundListModel::OutcomeColumn).data().toString()
+                             + (model.index(row, 0).data(FoundListModel::WouldNotSaveRole).toBool() ? " (grey)" : "");
+            return texts;
+        };
+        QVERIFY(t.go(url("/outcomes.html")));
+        QTRY_COMPARE(outcomes(), (QStringList{"new", "will skip: there.jpg exists (grey)", "not found (404) (grey)",
+                                             "already downloaded", "too small (size rule) (grey)"}));
+        QCOMPARE(model.details(url("/media/new.jpg")).contentType, QStringLiteral("image/jpeg"));
+        QCOMPARE(model.details(url("/media/new.jpg")).size, 3000);
+
+        // Another rule for names that exist, through Options.
+        OptionsDialog& options = *t.window.optionsDialog();
+        options.loadFromSettings();
+        options.findChild<QRadioButton*>("optOverWrite")->setChecked(true);
+        QVERIFY(options.apply());
+        QTRY_COMPARE(outcomes().value(1), QStringLiteral("will overwrite there.jpg"));
+
+        // New only: what nothing on disk or in the archive stands for.
+        t.child<QComboBox>("cmbOutcome")->setCurrentIndex(1);
+        QCOMPARE(t.status(), QStringLiteral("Found 5 URL's. You've selected 0 items. 2 hidden by the filter."));
+
+        // A download the archive records changes its entry.
+        t.app.archive()->add({0, url("/media/new.jpg"), url("/media/new.jpg"), t.path("new.jpg"), 3000, {}, {}});
+        QTRY_COMPARE(outcomes().value(0), QStringLiteral("already downloaded"));
+        QTRY_COMPARE(t.status(), QStringLiteral("Found 5 URL's. You've selected 0 items. 3 hidden by the filter."));
     }
 
     void selectionAndClipboard()

@@ -3,13 +3,35 @@
 #include "core/csvlog.h"
 
 #include <QFile>
+#include <QHostAddress>
+#include <QNetworkProxyFactory>
 #include <QRegularExpression>
 
 namespace pm::test {
 
+namespace {
+// Sends every request of the program's own network code to a host other
+// than 127.0.0.1 through a proxy nobody listens at: it fails at once and
+// nothing, not even a name look-up, leaves the machine.
+class LoopbackOnlyProxies : public QNetworkProxyFactory {
+public:
+    QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery& query) override
+    {
+        if (query.peerHostName() == QLatin1String("127.0.0.1") || query.peerHostName() == QLatin1String("localhost"))
+            return {QNetworkProxy::NoProxy};
+        return {QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), 1)};
+    }
+};
+}  // namespace
+
 TestContext::TestContext(const QString& parent)
     : dir(parent.isEmpty() ? QTemporaryDir() : QTemporaryDir(parent + QStringLiteral("/pullmark-test-XXXXXX")))
 {
+    static const bool proxiesSet = [] {
+        QNetworkProxyFactory::setApplicationProxyFactory(new LoopbackOnlyProxies);
+        return true;
+    }();
+    Q_UNUSED(proxiesSet);
     app.setProgramFolder(dir.path());
     settings.activityLogFile = path(QStringLiteral("test.log"));
 }
