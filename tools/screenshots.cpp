@@ -6,6 +6,7 @@
 //
 //   pm_screenshots FOLDER    writes screenshot.png, work-queue.png, options.png
 #include "app/desktop.h"
+#include "archive/sqlitearchive.h"
 #include "gui/optionsdialog.h"
 #include "gui/workqueuewindow.h"
 #include "tests/support/testserver.h"
@@ -15,7 +16,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QImage>
-#include <QListView>
+#include <QTreeView>
 #include <QPainter>
 #include <QScreen>
 #include <QSignalSpy>
@@ -83,7 +84,8 @@ QByteArray galleryPage()
            "figure{display:inline-block;margin:0 14px 14px 0;background:#fff;padding:6px;border-radius:6px;"
            "box-shadow:0 1px 3px #0003}img{display:block;width:200px;height:130px;border-radius:4px}"
            "figcaption{font-size:13px;padding-top:5px}a{color:#1d6f86}</style></head><body>"
-           "<h1>Landscapes</h1><p>Six photographs and their videos, free to download.</p>"
+           "<h1>Landscapes</h1><p>Six photographs and their videos, free to download "
+           "(and <a href=\"/photos/lighthouse.jpg\">a seventh</a>, coming soon).</p>"
         + cards + "</body></html>";
 }
 
@@ -131,16 +133,25 @@ int main(int argc, char* argv[])
     t.settings.outputFolder = t.path(QStringLiteral("Downloads/Pullmark"));
     t.settings.activityLogFile = t.path(QStringLiteral("pulmark.log"));
     QDir().mkpath(t.settings.outputFolder);
-    t.window.resize(1000, 760);
+    // The found list tells what each entry is and what a download would do:
+    // one photograph was downloaded last week, another is on disk already.
+    t.settings.probeFoundFiles = true;
+    t.app.setArchive(std::make_unique<SqliteDownloadArchive>(t.path(QStringLiteral("archive.sqlite")), t.app.errors));
+    t.app.archive()->add({0, server.url(QStringLiteral("/photos/alpine-meadow.jpg")),
+                          server.url(QStringLiteral("/photos/alpine-meadow.jpg")),
+                          t.settings.outputFolder + QStringLiteral("/alpine-meadow.jpg"), 120000, {},
+                          QDateTime::currentDateTimeUtc().addDays(-7)});
+    writeFile(t.settings.outputFolder + QStringLiteral("/desert-road.jpg"), "an older copy");
+    t.window.resize(1000, 880);
     t.window.show();
     if (!QTest::qWaitForWindowExposed(&t.window) || !t.go(server.url(QStringLiteral("/gallery.html")))) {
         std::fprintf(stderr, "the gallery page did not load\n");
         return 1;
     }
     QTest::qWait(1500);  // the pictures arrive and the title settles
-    auto* found = t.window.findChild<QListView*>(QStringLiteral("lstUrl"));
-    const QItemSelection picked(found->model()->index(0, 0), found->model()->index(3, 0));
-    found->selectionModel()->select(picked, QItemSelectionModel::Select);
+    auto* found = t.window.findChild<QTreeView*>(QStringLiteral("lstUrl"));
+    const QItemSelection picked(found->model()->index(1, 0), found->model()->index(4, 0));
+    found->selectionModel()->select(picked, QItemSelectionModel::Select | QItemSelectionModel::Rows);
     if (!save(shot(t.window), out.filePath(QStringLiteral("screenshot.png"))))
         return 1;
 
