@@ -145,9 +145,11 @@ private:
 
     Response route(const QString& target)
     {
+        int attempt = 0;  // how many times this exact target has been asked for, this time included
         {
             QMutexLocker lock(&m_server->m_mutex);
             m_server->m_requests.append(target);
+            attempt = ++m_server->m_attempts[target];
         }
         const QUrl url(target);
         const QString path = url.path();
@@ -166,11 +168,6 @@ private:
         if (m_headOnly) {
             QMutexLocker lock(&m_server->m_mutex);
             m_server->m_heads.append(target);
-        }
-        int attempt = 0;  // how many times this exact target has been asked for, this time included
-        {
-            QMutexLocker lock(&m_server->m_mutex);
-            attempt = int(m_server->m_requests.count(target));
         }
 
         {

@@ -93,6 +93,7 @@ private:
     mutable QMutex m_mutex;
     QHash<QString, QPair<QByteArray, QByteArray>> m_pages;  // path -> (type, body)
     QStringList m_requests;
+    QHash<QString, int> m_attempts;  // target -> times asked for; a benchmark's server answers hundreds of thousands
     QStringList m_ranges;
     QStringList m_heads;
     int m_answering = 0;
