@@ -128,9 +128,40 @@
     </message>
 </context>
 <context>
+    <name>pm::ArchiveListModel</name>
+    <message>
+        <location filename="../gui/archivelistmodel.cpp" line="+90"/>
+        <source>Downloaded</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>File</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Address</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Size</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>pm::DownloadQueue</name>
+    <message>
+        <location filename="../core/downloadqueue.cpp" line="+32"/>
+        <source>Downloaded before as %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>pm::ErrorReporter</name>
     <message>
-        <location filename="../core/errorreporter.cpp" line="+30"/>
+        <location filename="../core/errorreporter.cpp" line="+35"/>
         <source>Sorry, an error occurred</source>
         <translation type="unfinished"></translation>
     </message>
@@ -174,15 +205,38 @@
     </message>
 </context>
 <context>
+    <name>pm::FoundListModel</name>
+    <message>
+        <location filename="../core/foundlistmodel.cpp" line="+56"/>
+        <source>File</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Type</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Size</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Download would</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>pm::HistoryDialog</name>
     <message>
-        <location filename="../gui/historydialog.cpp" line="+15"/>
+        <location filename="../gui/historydialog.cpp" line="+32"/>
         <source>&amp;Delete Selected</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <location line="+3"/>
-        <location line="+6"/>
+        <location line="+9"/>
         <source>History</source>
         <translation type="unfinished"></translation>
     </message>
@@ -197,15 +251,60 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+3"/>
         <source>&amp;Close</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>&amp;Visited pages</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+37"/>
+        <source>Part of an address or a file name</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>&amp;Find:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>Downloaded files, newest first</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>&amp;Remove selected</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Removes the entries from the archive; the files stay</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>C&amp;lear</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Empties the archive; the files stay</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+37"/>
+        <source>Do&amp;wnloaded files</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
     <name>pm::LoggingPage</name>
     <message>
-        <location filename="../gui/optionspages.cpp" line="+116"/>
+        <location filename="../gui/optionspages.cpp" line="+138"/>
         <source>Log option</source>
         <translation type="unfinished"></translation>
     </message>
@@ -233,12 +332,32 @@
 <context>
     <name>pm::MainWindow</name>
     <message>
-        <location filename="../gui/mainwindow.cpp" line="+40"/>
+        <location filename="../gui/mainwindow.cpp" line="+61"/>
         <source>Pullmark copies files from web sites to your computer, and you use it at your own risk.  Respect the rights of the owners of the content you download: fetch and keep only what they allow you to copy.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+41"/>
+        <location line="+22"/>
+        <source>Download archive not usable</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Pullmark cannot use its download archive %1 (%2). Downloads go on, but until it can, they are not recorded and earlier ones are not recognised.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>Log not written</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Pullmark cannot write to %1 (%2). Its entries are lost until it can; the log file is set in Tools &gt; Options.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+30"/>
         <source>&amp;Back</source>
         <translation type="unfinished"></translation>
     </message>
@@ -288,12 +407,67 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+6"/>
+        <location line="+7"/>
         <source>Found files</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <location line="+18"/>
+        <source>Text in the address, or re:expression</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Fi&amp;lter:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <location line="+5"/>
+        <source>Kind of file shown</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>All files</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Images</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Video</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Audio</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Other</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Entries shown</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Every entry</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>New only</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
         <source>Select &amp;All</source>
         <translation type="unfinished"></translation>
     </message>
@@ -313,7 +487,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+88"/>
+        <location line="+115"/>
         <source>&amp;File</source>
         <translation type="unfinished"></translation>
     </message>
@@ -373,12 +547,12 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+19"/>
+        <location line="+20"/>
         <source>Legal Notice</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+102"/>
+        <location line="+103"/>
         <source>Open Configuration file</source>
         <translation type="unfinished"></translation>
     </message>
@@ -399,12 +573,22 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+142"/>
+        <location line="+137"/>
+        <source>Not a valid expression: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+47"/>
+        <source> %1 hidden by the filter.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+15"/>
         <source>Found %1 URL&apos;s.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+6"/>
+        <location line="+7"/>
         <source>Found %1 URL&apos;s. You&apos;ve selected %2 items.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -564,17 +748,62 @@
         <source>Startup Page</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <location line="+3"/>
+        <source>Skip files already &amp;downloaded</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>A work session passes over addresses the download archive holds</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>&amp;Check found files before downloading</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Asks the server for each found file&apos;s type and size</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Keep both: &amp;save the new file too</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Keep only the e&amp;xisting file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>If the same content exists</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>pm::OutputPage</name>
     <message>
-        <location line="-116"/>
+        <location line="-147"/>
         <source>Output</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <location line="+1"/>
         <source>&amp;Save path:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>Si&amp;multaneous downloads:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>&amp;Retries after a failure that may pass:</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -597,9 +826,69 @@
     </message>
 </context>
 <context>
+    <name>pm::PredictedOutcome</name>
+    <message>
+        <location filename="../core/predictedoutcome.cpp" line="+43"/>
+        <source>not reachable</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>not found (%1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>server answered %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+20"/>
+        <location line="+13"/>
+        <source>already downloaded</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="-11"/>
+        <source>no usable file name</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>will skip: %1 exists</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>too small (size rule)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <location line="+4"/>
+        <source>identical file exists: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>new</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>will save as %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>will overwrite %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>pm::QueueWorker</name>
     <message>
-        <location filename="../core/queueworker.cpp" line="+177"/>
+        <location filename="../core/queueworker.cpp" line="+305"/>
         <source>Queue Empty</source>
         <translation type="unfinished"></translation>
     </message>
@@ -617,13 +906,13 @@
 <context>
     <name>pm::WorkQueueWindow</name>
     <message>
-        <location filename="../gui/workqueuewindow.cpp" line="+74"/>
-        <location line="+260"/>
+        <location filename="../gui/workqueuewindow.cpp" line="+137"/>
+        <location line="+263"/>
         <source>Work Queue</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="-231"/>
+        <location line="-235"/>
         <source>Work queue</source>
         <translation type="unfinished"></translation>
     </message>
@@ -658,7 +947,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+17"/>
+        <location line="+18"/>
         <source>Working...</source>
         <translation type="unfinished"></translation>
     </message>
@@ -738,6 +1027,11 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <location line="+2"/>
+        <source>Downloading now</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <location line="+15"/>
         <source>Progress of the file in work</source>
         <translation type="unfinished"></translation>
@@ -758,7 +1052,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+119"/>
+        <location line="+120"/>
         <source>In Progress...</source>
         <translation type="unfinished"></translation>
     </message>
@@ -773,7 +1067,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+41"/>
+        <location line="+39"/>
         <source>%1 KB/s</source>
         <translation type="unfinished"></translation>
     </message>
