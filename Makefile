@@ -64,7 +64,7 @@ package-test: package
 # The translation template translations/pullmark.ts, from every tr() text.
 translations:
 	@$(MAKE) --no-print-directory deps PACKAGES=qt6-l10n-tools
-	$(LUPDATE) -no-obsolete -locations relative -source-language en -I . core gui app -ts translations/pullmark.ts
+	$(LUPDATE) -no-obsolete -locations relative -source-language en -I . core archive gui app -ts translations/pullmark.ts
 
 # The README's pictures, taken from the real windows (docs/*.png).
 screenshots: build
