@@ -160,7 +160,7 @@ void QueueWorker::start()
     m_stopRequested = false;
     m_tried.clear();
     m_log.write(QStringLiteral("Starting a work session"));
-    m_scope.emplace(m_errors, QStringLiteral("WorkQue."));
+    m_scope.emplace(m_errors, QStringLiteral("WorkQueue."));
     DownloadTask::removeLeftoverTemporaries(m_settings.outputFolder, m_queue.partialFiles());
     m_saveConfiguration();
 

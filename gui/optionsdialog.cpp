@@ -61,7 +61,7 @@ OptionsDialog::OptionsDialog(AppContext& context, QWidget* parent)
 void OptionsDialog::loadFromSettings()
 {
     const Settings& settings = m_context.settings;
-    ErrorScope scope(m_context.errors, QStringLiteral("frmoptions.Form_Load."));
+    ErrorScope scope(m_context.errors, QStringLiteral("frmoptions.FormLoad."));
     m_loggingPage->load(settings, scope);
     m_outputPage->load(settings);
     m_otherPage->load(settings);

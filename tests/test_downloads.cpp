@@ -631,10 +631,10 @@ private slots:
         QCOMPARE(rows.size(), 3);
         QVERIFY(rows[0].endsWith(",\"777\"") && rows[1].endsWith(",4321") && rows[2].endsWith(",\"abc\""));
         // A Content-Length that is no number: the body is saved, and the two
-        // size steps are reported under "WorkQue.".
+        // size steps are reported under "WorkQueue.".
         QCOMPARE(readAll(d.out + "/x.bin?size=100&value=abc"), patternBytes(100));
-        QCOMPARE(d.errorLines(), (QStringList{"Error #13(&HD) Type mismatch: abc in WorkQue.",
-                                               "Error #13(&HD) Type mismatch: abc in WorkQue."}));
+        QCOMPARE(d.errorLines(), (QStringList{"Error #13(&HD) Type mismatch: abc in WorkQueue.",
+                                               "Error #13(&HD) Type mismatch: abc in WorkQueue."}));
         QCOMPARE(d.figures().sessionTotal, QStringLiteral("4.98 KB"));  // 777 + 4321 bytes
     }
 

@@ -163,7 +163,7 @@ private slots:
         const QStringList lines = crlfLines(readAll(t.path("run.log")));
         QCOMPARE(lines.size(), reports);
         for (const QString& line : lines)
-            QVERIFY(line.endsWith(" in frmoptions.Form_Load."));
+            QVERIFY(line.endsWith(" in frmoptions.FormLoad."));
     }
 
     void controlsThatDriveOthers()
