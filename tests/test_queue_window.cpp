@@ -138,13 +138,13 @@ private slots:
         clock.start();
         paints = 0;
         int changes = 0;
-        while (clock.elapsed() < 450) {
-            model.removeRow(0);
-            ++changes;
+        // Changing the first row never runs out, however fast the machine.
+        while (clock.elapsed() < 600) {
+            model.setData(model.index(0), QString::number(++changes));
             QCoreApplication::processEvents();
         }
         QVERIFY2(changes > 50, qPrintable(QString::number(changes)));
-        QVERIFY2(paints >= 2 && paints <= 7, qPrintable(QString::number(paints)));
+        QVERIFY2(paints >= 2 && paints <= 9, qPrintable(QString::number(paints)));
         // Once the changes stop, the view takes updates again.
         QTRY_VERIFY(!throttle->holding());
         QVERIFY(view.updatesEnabled());
