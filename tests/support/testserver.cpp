@@ -22,22 +22,18 @@ QByteArray patternBytes(qint64 size)
 namespace {
 constexpr qint64 kChunk = 256 * 1024;
 
+// The program shows the server's reason phrase in its failure reports.
 QByteArray reasonPhrase(int status)
 {
-    switch (status) {
-    case 200: return "OK";
-    case 301: return "Moved Permanently";
-    case 302: return "Found";
-    case 400: return "Bad Request";
-    case 403: return "Forbidden";
-    case 206: return "Partial Content";
-    case 404: return "Not Found";
-    case 416: return "Range Not Satisfiable";
-    case 429: return "Too Many Requests";
-    case 500: return "Internal Server Error";
-    case 503: return "Service Unavailable";
-    default: return "Status";
-    }
+    static const QHash<int, QByteArray> phrases = {
+        {200, "OK"}, {206, "Partial Content"}, {302, "Found"}, {404, "Not Found"}, {416, "Range Not Satisfiable"},
+        {429, "Too Many Requests"}, {500, "Internal Server Error"}, {503, "Service Unavailable"}};
+    return phrases.value(status, "Status");
+}
+
+int countStartingWith(const QStringList& list, const QString& prefix)
+{
+    return int(std::count_if(list.begin(), list.end(), [&](const QString& s) { return s.startsWith(prefix); }));
 }
 }  // namespace
 
@@ -61,15 +57,15 @@ private:
         QByteArray contentType = "application/octet-stream";
         QByteArray body;            // a fixed body, or
         qint64 generated = -1;      // a generated one of this many bytes
-        QByteArray lengthHeader;    // Content-Length text; empty: none
+        qint64 offset = 0;          // where a generated body starts in the pattern
+        QByteArray lengthHeader;    // Content-Length text; empty: the body's size
+        bool sendLength = true;
         qint64 sendLimit = -1;      // hang up after this many body bytes
-        QByteArray location;
         bool closeAfter = false;
         qint64 dripChunk = 0;
         int dripMs = 0;
-        qint64 offset = 0;          // where a generated body starts in the pattern
         QByteArray extraHeaders;    // complete header lines
-        int delayMs = 0;            // before the response starts
+        int delayMs = 0;
         bool hangUp = false;        // no response: the connection is closed
     };
 
@@ -103,13 +99,27 @@ private:
             start(response);
     }
 
+    static void html(Response& r, int status, const QByteArray& text)
+    {
+        r.status = status;
+        r.contentType = "text/html";
+        r.body = "<html><body>" + text + "</body></html>";
+        r.generated = -1;
+    }
+
+    static void redirect(Response& r, const QByteArray& location)
+    {
+        r.status = 302;
+        r.extraHeaders = "Location: " + location + "\r\n";
+        r.generated = -1;
+    }
+
     // Ranges, validators and dropped connections for /range; see the header.
     void rangeRoute(Response& r, const QUrlQuery& query, qint64 size, int attempt)
     {
         const bool changed = attempt > 1 && query.hasQueryItem(QStringLiteral("etag2"));
         const QByteArray etag =
             '"' + query.queryItemValue(changed ? QStringLiteral("etag2") : QStringLiteral("etag")).toLatin1() + '"';
-        r.generated = size;
         r.extraHeaders = "ETag: " + etag + "\r\nAccept-Ranges: bytes\r\n";
         if (attempt <= query.queryItemValue(QStringLiteral("fails")).toInt()) {
             r.sendLimit = query.queryItemValue(QStringLiteral("after")).toLongLong();
@@ -121,26 +131,24 @@ private:
             m_server->m_ranges.append(QString::fromLatin1(range));
         }
         const QByteArray ifRange = m_requestHeaders.value("if-range");
-        const bool honoured = query.queryItemValue(QStringLiteral("ranges")) != QLatin1String("0")
-            && range.startsWith("bytes=") && (ifRange.isEmpty() || ifRange == etag);
-        if (honoured) {
-            const qint64 from = range.mid(6, range.indexOf('-') - 6).toLongLong();
-            bool bounded = false;
-            const qint64 to = std::min(range.mid(range.indexOf('-') + 1).toLongLong(&bounded), size - 1);
-            if (from >= size) {
-                r.status = 416;
-                r.generated = 0;
-                r.extraHeaders += "Content-Range: bytes */" + QByteArray::number(size) + "\r\n";
-            } else {
-                const qint64 last = bounded ? to : size - 1;
-                r.status = 206;
-                r.offset = from;
-                r.generated = last - from + 1;
-                r.extraHeaders += "Content-Range: bytes " + QByteArray::number(from) + '-' + QByteArray::number(last)
-                    + '/' + QByteArray::number(size) + "\r\n";
-            }
+        if (query.queryItemValue(QStringLiteral("ranges")) == QLatin1String("0") || !range.startsWith("bytes=")
+            || !(ifRange.isEmpty() || ifRange == etag))
+            return;
+        const qint64 from = range.mid(6, range.indexOf('-') - 6).toLongLong();
+        bool bounded = false;
+        const qint64 to = range.mid(range.indexOf('-') + 1).toLongLong(&bounded);
+        const qint64 last = bounded ? std::min(to, size - 1) : size - 1;
+        if (from >= size) {
+            r.status = 416;
+            r.generated = 0;
+            r.extraHeaders += "Content-Range: bytes */" + QByteArray::number(size) + "\r\n";
+        } else {
+            r.status = 206;
+            r.offset = from;
+            r.generated = last - from + 1;
+            r.extraHeaders += "Content-Range: bytes " + QByteArray::number(from) + '-' + QByteArray::number(last) + '/'
+                + QByteArray::number(size) + "\r\n";
         }
-        r.lengthHeader = QByteArray::number(r.generated);
     }
 
     Response route(const QString& target)
@@ -150,98 +158,62 @@ private:
             QMutexLocker lock(&m_server->m_mutex);
             m_server->m_requests.append(target);
             attempt = ++m_server->m_attempts[target];
+            if (m_headOnly)
+                m_server->m_heads.append(target);
         }
         const QUrl url(target);
-        const QString path = url.path();
         const QUrlQuery query(url);
-        const qint64 size = query.queryItemValue(QStringLiteral("size")).toLongLong();
+        auto item = [&](const char* name) { return query.queryItemValue(QLatin1String(name), QUrl::FullyDecoded); };
         Response r;
-        r.delayMs = query.queryItemValue(QStringLiteral("delay")).toInt();
-        if (const QString head = query.queryItemValue(QStringLiteral("head")); m_headOnly && !head.isEmpty()) {
-            QMutexLocker lock(&m_server->m_mutex);
-            m_server->m_heads.append(target);
+        r.delayMs = item("delay").toInt();
+        if (const QString head = item("head"); m_headOnly && !head.isEmpty()) {
             r.hangUp = head == QLatin1String("drop");
             r.status = head.toInt();
-            r.lengthHeader = "0";
             return r;
         }
-        if (m_headOnly) {
-            QMutexLocker lock(&m_server->m_mutex);
-            m_server->m_heads.append(target);
-        }
-
         {
             QMutexLocker lock(&m_server->m_mutex);
-            const auto page = m_server->m_pages.constFind(path);
-            if (page != m_server->m_pages.constEnd()) {
+            if (const auto page = m_server->m_pages.constFind(url.path()); page != m_server->m_pages.constEnd()) {
                 r.contentType = page->first;
                 r.body = page->second;
-                r.lengthHeader = QByteArray::number(r.body.size());
                 return r;
             }
         }
-        const QStringList parts = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+        const QStringList parts = url.path().split(QLatin1Char('/'), Qt::SkipEmptyParts);
         const QString kind = parts.value(0);
+        const qint64 size = item("size").toLongLong();
+        r.generated = size;
+        r.closeAfter = QStringList{"drop", "short", "length", "nolength"}.contains(kind);
         if (kind == QLatin1String("file")) {
-            r.generated = size;
-            r.offset = query.queryItemValue(QStringLiteral("seed")).toLongLong();
-            r.lengthHeader = QByteArray::number(size);
+            r.offset = item("seed").toLongLong();
         } else if (kind == QLatin1String("drip")) {
-            r.generated = size;
-            r.lengthHeader = QByteArray::number(size);
-            r.dripChunk = std::max<qint64>(1, query.queryItemValue(QStringLiteral("chunk")).toLongLong());
-            r.dripMs = query.queryItemValue(QStringLiteral("ms")).toInt();
+            r.dripChunk = std::max<qint64>(1, item("chunk").toLongLong());
+            r.dripMs = item("ms").toInt();
         } else if (kind == QLatin1String("drop")) {
-            r.generated = size;
-            r.lengthHeader = QByteArray::number(size);
-            r.sendLimit = query.queryItemValue(QStringLiteral("after")).toLongLong();
-            r.closeAfter = true;
-        } else if (kind == QLatin1String("short")) {
-            r.generated = size;
-            r.lengthHeader = query.queryItemValue(QStringLiteral("claim")).toLatin1();
-            r.closeAfter = true;
-        } else if (kind == QLatin1String("length")) {
-            r.generated = size;
-            r.lengthHeader = query.queryItemValue(QStringLiteral("value")).toLatin1();
-            r.closeAfter = true;
+            r.sendLimit = item("after").toLongLong();
+        } else if (kind == QLatin1String("short") || kind == QLatin1String("length")) {
+            r.lengthHeader = item(kind == QLatin1String("short") ? "claim" : "value").toLatin1();
         } else if (kind == QLatin1String("nolength")) {
-            r.generated = size;
-            r.closeAfter = true;
+            r.sendLength = false;
         } else if (kind == QLatin1String("range")) {
             rangeRoute(r, query, size, attempt);
         } else if (kind == QLatin1String("flaky")) {
-            if (attempt <= query.queryItemValue(QStringLiteral("fails")).toInt()) {
-                r.status = query.queryItemValue(QStringLiteral("status")).toInt();
-                r.body = "<html><body>Try again</body></html>";
-                r.lengthHeader = QByteArray::number(r.body.size());
-                const QString after = query.queryItemValue(QStringLiteral("retryafter"));
-                if (!after.isEmpty())
+            if (attempt <= item("fails").toInt()) {
+                html(r, item("status").toInt(), "Try again");
+                if (const QString after = item("retryafter"); !after.isEmpty())
                     r.extraHeaders = "Retry-After: " + after.toLatin1() + "\r\n";
-            } else {
-                r.generated = size;
-                r.lengthHeader = QByteArray::number(size);
             }
         } else if (kind == QLatin1String("status")) {
-            r.status = parts.value(1).toInt();
-            r.contentType = "text/html";
-            r.body = "<html><body>Status " + parts.value(1).toLatin1() + "</body></html>";
-            r.lengthHeader = QByteArray::number(r.body.size());
+            html(r, parts.value(1).toInt(), "Status " + parts.value(1).toLatin1());
         } else if (kind == QLatin1String("redirect")) {
             const int left = parts.value(1).toInt();
-            const QString to = query.queryItemValue(QStringLiteral("to"), QUrl::FullyDecoded);
-            r.status = 302;
-            r.location = left > 1 ? QStringLiteral("/redirect/%1?to=%2").arg(left - 1).arg(QString::fromLatin1(QUrl::toPercentEncoding(to))).toLatin1()
-                                  : to.toLatin1();
-            r.lengthHeader = "0";
+            const QString to = item("to");
+            redirect(r, left > 1 ? "/redirect/" + QByteArray::number(left - 1) + "?to=" + QUrl::toPercentEncoding(to)
+                                 : to.toLatin1());
         } else if (kind == QLatin1String("loop")) {
-            r.status = 302;
-            r.location = "/loop";
-            r.lengthHeader = "0";
+            redirect(r, "/loop");
         } else {
-            r.status = 404;
-            r.contentType = "text/html";
-            r.body = "<html><body>Not found</body></html>";
-            r.lengthHeader = QByteArray::number(r.body.size());
+            html(r, 404, "Not found");
         }
         return r;
     }
@@ -258,32 +230,27 @@ private:
         m_dripDue = true;
         QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + reasonPhrase(response.status) + "\r\n";
         head += "Content-Type: " + response.contentType + "\r\n";
-        if (!response.lengthHeader.isEmpty())
-            head += "Content-Length: " + response.lengthHeader + "\r\n";
-        if (!response.location.isEmpty())
-            head += "Location: " + response.location + "\r\n";
+        if (response.sendLength) {
+            const qint64 size = response.generated >= 0 ? response.generated : response.body.size();
+            head += "Content-Length: " + (response.lengthHeader.isEmpty() ? QByteArray::number(size) : response.lengthHeader)
+                + "\r\n";
+        }
         head += response.extraHeaders;
-        head += response.closeAfter ? "Connection: close\r\n" : "Connection: keep-alive\r\n";
-        head += "\r\n";
+        head += response.closeAfter ? "Connection: close\r\n\r\n" : "Connection: keep-alive\r\n\r\n";
         if (m_headOnly) {
             m_response.generated = -1;
             m_response.body.clear();
         }
-        // Header and first part of the body in one write.
         m_socket->write(head + nextBodyPart());
         if (bodyLeft() == 0 && m_socket->bytesToWrite() == 0)
             finish();
     }
 
-    qint64 bodySize() const
+    qint64 bodyLeft() const
     {
-        qint64 total = m_response.generated >= 0 ? m_response.generated : m_response.body.size();
-        if (m_response.sendLimit >= 0)
-            total = std::min(total, m_response.sendLimit);
-        return total;
+        const qint64 total = m_response.generated >= 0 ? m_response.generated : m_response.body.size();
+        return (m_response.sendLimit >= 0 ? std::min(total, m_response.sendLimit) : total) - m_sent;
     }
-
-    qint64 bodyLeft() const { return bodySize() - m_sent; }
 
     QByteArray nextBodyPart()
     {
@@ -315,15 +282,11 @@ private:
         if (!m_busy)
             return;
         if (bodyLeft() > 0) {
-            if (m_socket->bytesToWrite() < kChunk) {
-                const QByteArray part = nextBodyPart();
-                if (!part.isEmpty())
-                    m_socket->write(part);
-            }
-            return;
-        }
-        if (m_socket->bytesToWrite() == 0)
+            if (m_socket->bytesToWrite() < kChunk)
+                m_socket->write(nextBodyPart());
+        } else if (m_socket->bytesToWrite() == 0) {
             finish();
+        }
     }
 
     void setBusy(bool busy)
@@ -336,11 +299,9 @@ private:
     void finish()
     {
         setBusy(false);
-        if (m_response.closeAfter) {
+        if (m_response.closeAfter)
             m_socket->disconnectFromHost();
-            return;
-        }
-        if (!m_buffer.isEmpty())
+        else if (!m_buffer.isEmpty())
             QMetaObject::invokeMethod(this, [this] { onReadyRead(); }, Qt::QueuedConnection);
     }
 
@@ -358,7 +319,10 @@ private:
 
 TestServer::TestServer(QObject* parent) : QObject(parent), m_server(new QTcpServer(this))
 {
-    connect(m_server, &QTcpServer::newConnection, this, &TestServer::onNewConnection);
+    connect(m_server, &QTcpServer::newConnection, this, [this] {
+        while (QTcpSocket* socket = m_server->nextPendingConnection())
+            new Connection(this, socket);
+    });
 }
 
 TestServer::~TestServer()
@@ -407,8 +371,7 @@ void TestServer::addPage(const QString& path, const QByteArray& body, const QByt
 
 void TestServer::addTestPages()
 {
-    const QDir pages(QStringLiteral(PULLMARK_TEST_PAGES));
-    for (const QFileInfo& file : pages.entryInfoList(QDir::Files)) {
+    for (const QFileInfo& file : QDir(QStringLiteral(PULLMARK_TEST_PAGES)).entryInfoList(QDir::Files)) {
         QFile content(file.filePath());
         content.open(QIODevice::ReadOnly);
         addPage(QLatin1Char('/') + file.fileName(), content.readAll(),
@@ -416,22 +379,22 @@ void TestServer::addTestPages()
     }
 }
 
-QStringList TestServer::requests() const
+int TestServer::requestCount(const QString& pathPrefix) const
 {
     QMutexLocker lock(&m_mutex);
-    return m_requests;
+    return countStartingWith(m_requests, pathPrefix);
+}
+
+int TestServer::headCount(const QString& pathPrefix) const
+{
+    QMutexLocker lock(&m_mutex);
+    return countStartingWith(m_heads, pathPrefix);
 }
 
 QStringList TestServer::rangesAskedFor() const
 {
     QMutexLocker lock(&m_mutex);
     return m_ranges;
-}
-
-int TestServer::headCount(const QString& pathPrefix) const
-{
-    QMutexLocker lock(&m_mutex);
-    return int(std::count_if(m_heads.begin(), m_heads.end(), [&](const QString& r) { return r.startsWith(pathPrefix); }));
 }
 
 namespace {
@@ -466,21 +429,6 @@ void TestServer::resetMostAtOnce()
 {
     QMutexLocker all(&s_answeringLock);
     s_mostAnswering = s_answering;
-}
-
-int TestServer::requestCount(const QString& pathPrefix) const
-{
-    QMutexLocker lock(&m_mutex);
-    int count = 0;
-    for (const QString& request : m_requests)
-        count += request.startsWith(pathPrefix) ? 1 : 0;
-    return count;
-}
-
-void TestServer::onNewConnection()
-{
-    while (QTcpSocket* socket = m_server->nextPendingConnection())
-        new Connection(this, socket);
 }
 
 }  // namespace pm::test

@@ -70,13 +70,11 @@ public:
     // Serves every file of the tests' pages folder at "/<file name>".
     void addTestPages();
 
-    // Paths (with query) in the order they were requested.
-    QStringList requests() const;
+    // Requests (and HEAD requests) whose path starts with `pathPrefix`.
     int requestCount(const QString& pathPrefix) const;
+    int headCount(const QString& pathPrefix) const;
     // The Range headers of /range requests, in order.
     QStringList rangesAskedFor() const;
-    // HEAD requests whose path starts with `pathPrefix`.
-    int headCount(const QString& pathPrefix) const;
     // The most requests this server was answering at once, and all servers
     // together since resetMostAtOnce().
     int mostAtOnce() const;
@@ -84,7 +82,6 @@ public:
     static void resetMostAtOnce();
 
 private:
-    void onNewConnection();
     void answering(int change);
 
     QTcpServer* m_server = nullptr;
@@ -92,10 +89,10 @@ private:
     quint16 m_port = 0;
     mutable QMutex m_mutex;
     QHash<QString, QPair<QByteArray, QByteArray>> m_pages;  // path -> (type, body)
-    QStringList m_requests;
+    QStringList m_requests;          // targets (path and query), in order
     QHash<QString, int> m_attempts;  // target -> times asked for; a benchmark's server answers hundreds of thousands
-    QStringList m_ranges;
     QStringList m_heads;
+    QStringList m_ranges;
     int m_answering = 0;
     int m_mostAnswering = 0;
 
