@@ -1,5 +1,6 @@
 #include "tests/support/testcontext.h"
 
+#include "core/configfile.h"
 #include "core/csvlog.h"
 
 #include <QFile>
@@ -78,6 +79,14 @@ QStringList crlfLines(const QByteArray& bytes)
 QStringList folderFiles(const QString& folder)
 {
     return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+QStringList storedQueue(const QString& configurationFile)
+{
+    TestContext scratch;
+    ConfigurationLists lists;
+    loadConfiguration(configurationFile, scratch.settings, lists, scratch.app.errors, scratch.app.log);
+    return lists.queue;
 }
 
 }  // namespace pm::test

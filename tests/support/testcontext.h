@@ -56,5 +56,7 @@ void writeFile(const QString& fileName, const QByteArray& bytes);
 QStringList crlfLines(const QByteArray& bytes);
 // Every file in `folder`, hidden ones included, sorted.
 QStringList folderFiles(const QString& folder);
+// The queue a configuration file holds.
+QStringList storedQueue(const QString& configurationFile);
 
 }  // namespace pm::test
