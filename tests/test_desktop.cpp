@@ -1,7 +1,5 @@
-// Pullmark as a desktop application: its command line and where the real
-// program keeps its files, its icon, and that every window can be worked
-// with the keyboard and a screen reader.
-#include "app/desktop.h"
+// Pullmark as a desktop application: the real program's command line, files
+// and SIGTERM, and every window worked with the keyboard and a screen reader.
 #include "archive/sqlitearchive.h"
 #include "gui/aboutdialog.h"
 #include "gui/historydialog.h"
@@ -20,6 +18,8 @@
 #include <QTabWidget>
 #include <QtTest>
 
+#include <csignal>
+#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace pm;
@@ -44,8 +44,10 @@ struct ProgramCopy {
         return found;
     }
     // Runs the program without a display, or with the tests' headless one for
-    // `runMs` before SIGTERM ends it. The exit status; -1 for a crash.
-    int run(const QStringList& arguments, const QString& workingFolder, int runMs, QString* output = nullptr)
+    // `runMs` before SIGTERM ends it, under a file-size limit (ulimit -f) if
+    // given. The exit status; -1 for a crash, -2 if it ended before SIGTERM.
+    int run(const QStringList& arguments, const QString& workingFolder, int runMs, QString* output = nullptr,
+            int sizeLimit = 0)
     {
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -57,9 +59,17 @@ struct ProgramCopy {
                 env.remove(name);
         process.setProcessEnvironment(env);
         process.setWorkingDirectory(workingFolder);
+        process.setChildProcessModifier([sizeLimit] {
+            std::signal(SIGXFSZ, SIG_DFL);  // as a shell starts it: the program must see to it itself
+            const rlimit limit{rlim_t(sizeLimit), rlim_t(sizeLimit)};
+            if (sizeLimit > 0)
+                setrlimit(RLIMIT_FSIZE, &limit);
+        });
         process.start(program, arguments);
         if (runMs > 0 && process.waitForStarted()) {
             QTest::qWait(runMs);
+            if (process.state() != QProcess::Running)
+                return -2;
             process.terminate();
         }
         process.waitForFinished(20000);
@@ -176,16 +186,20 @@ private slots:
         QTest::addColumn<QStringList>("arguments");  // "@" the root folder, "$" the test server
         QTest::addColumn<QString>("configuration");
         QTest::addColumn<QString>("firstPage");
-        const QString user = "home/config/Pullmark/Pullmark.ini";
+        const QString user = "home/config/Pullmark/Pullmark.ini", portable = "bin/Pullmark.ini";
+        QTest::newRow("portable") << "" << QStringList{} << portable << "";
+        QTest::newRow("portable, the legal notice declined: nothing saved") << "declined" << QStringList{} << portable << "";
+        QTest::newRow("portable, a file-size limit: the save fails") << "limit" << QStringList{} << portable << "";
         QTest::newRow("read-only program folder, a web address") << "read-only" << QStringList{"$/a.html"} << user
                                                                  << "$/a.html";
         QTest::newRow("installed under a prefix") << "installed" << QStringList{} << user << "";
         QTest::newRow("--config and a local file") << "" << QStringList{"--config", "@/other.ini", "a.html"}
                                                    << "other.ini" << "file://" PULLMARK_TEST_PAGES "/a.html";
     }
-    // The real program saves where it should and nowhere else: installed or
-    // in a read-only folder, its configuration, output folder and log are in
-    // the user's folders; portable, beside it.
+    // The real program, ended by SIGTERM, saves where it should and nowhere
+    // else: installed or in a read-only folder, its configuration, output
+    // folder and log are in the user's folders; portable, beside it. During
+    // the legal notice it saves nothing, and a failed save is no crash.
     void whereFilesGo()
     {
         QFETCH(QString, layout);
@@ -197,7 +211,9 @@ private slots:
         firstPage.replace("$", m_server.baseUrl());
         const QString ini = p.path(configuration);
         QVERIFY(QDir().mkpath(QFileInfo(ini).path()) && QDir().mkpath(p.path("share/applications")));
-        writeFile(ini, "\"bG_Disclaimer\",#TRUE#\r\n\"strG_StartURL\",\"none\"\r\n");
+        const QByteArray content = "\"bG_Disclaimer\",#TRUE#\r\n\"strG_StartURL\",\"none\"\r\n";
+        if (layout != "declined")
+            writeFile(ini, content);
         if (layout == "installed")
             writeFile(p.path("share/applications/pullmark.desktop"), "[Desktop Entry]\n");
         const QStringList before = p.files();
@@ -212,7 +228,12 @@ private slots:
                 QProcess::execute("chattr", {"-i", bin});
             QFile::setPermissions(bin, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         });
-        QCOMPARE(p.run(arguments, PULLMARK_TEST_PAGES, 5000), 0);
+        QCOMPARE(p.run(arguments, PULLMARK_TEST_PAGES, 5000, nullptr, layout == "limit" ? 256 : 0), 0);
+        if (layout == "declined" || layout == "limit") {
+            QCOMPARE(QFileInfo::exists(ini), layout == "limit");
+            QCOMPARE(readAll(ini), layout == "limit" ? content : QByteArray());
+            return;
+        }
 
         const bool perUser = configuration.startsWith("home/");
         const QString output = perUser ? "home/Downloads/Pullmark" : "bin";
@@ -226,12 +247,6 @@ private slots:
         for (const QString& file : before)
             added.removeOne(file);
         QCOMPARE(added, QStringList{QString(log).replace(".log", ".csv")});
-    }
-
-    void iconInEverySize()
-    {
-        for (int size : {16, 32, 48, 64, 128, 256})
-            QCOMPARE(applicationIcon().pixmap(size).size(), QSize(size, size));
     }
 
     void keyboardAndScreenReader()

