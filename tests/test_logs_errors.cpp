@@ -1,5 +1,4 @@
-// The activity log, the CSV log, the error reporter's modes and the error
-// scope that runs a routine's steps.
+// The activity and CSV logs, the error reporter's modes and the error scope.
 #include "core/activitylog.h"
 #include "core/csvlog.h"
 #include "core/errorscope.h"
@@ -51,24 +50,12 @@ private slots:
         QVERIFY(later.size() == 2 && later[0].endsWith("\twaits") && later[1].endsWith("\tnamed"));
     }
 
-    void csvNames_data()
-    {
-        QTest::addColumn<QString>("log");
-        QTest::addColumn<QString>("csv");
-        QTest::newRow("x.log") << "/d/x.log" << "/d/x.csv";
-        QTest::newRow("two dots") << "/d/x.y.log" << "/d/x.y.csv";
-        QTest::newRow("dot in folder only") << "/d.d/x" << "/d.csv";
-        QTest::newRow("no dot at all") << "/d/x" << "csv";
-    }
-    void csvNames()
-    {
-        QFETCH(QString, log);
-        QFETCH(QString, csv);
-        QCOMPARE(csvFileNameFor(log), csv);
-    }
-
     void csvRows()
     {
+        // Named after the activity log: what follows its last dot becomes "csv".
+        for (const auto& [log, csv] : QList<std::pair<QString, QString>>{
+                 {"/d/x.log", "/d/x.csv"}, {"/d/x.y.log", "/d/x.y.csv"}, {"/d.d/x", "/d.csv"}, {"/d/x", "csv"}})
+            QCOMPARE(csvFileNameFor(log), csv);
         TestContext t;
         t.settings.outputFolder = QStringLiteral("/out");
         const QDateTime start(QDate(2026, 3, 4), QTime(5, 6, 7));

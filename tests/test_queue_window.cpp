@@ -1,6 +1,5 @@
-// The Work Queue window: Move, Remove Select (and the Delete key) and Clear
-// Queue through its controls, the status line, failed entries, and closing it
-// or ending the program during a session.
+// The Work Queue window: editing the queue through its controls, a session
+// in it, and closing it or ending the program during a session.
 #include "core/appcontext.h"
 #include "gui/paintthrottle.h"
 #include "gui/workqueuewindow.h"
@@ -61,7 +60,9 @@ private slots:
 
         // Move: one entry and a number; the position is clamped to the list.
         t.select({1});
-        t.child<QLineEdit>("txtPos")->setText("99");
+        t.child<QLineEdit>("txtPos")->setText("abc");
+        QVERIFY(!t.child("cmdMove")->isEnabled());
+        t.child<QLineEdit>("txtPos")->setText(" 99 ");
         QVERIFY(t.child("cmdMove")->isEnabled());
         t.child("cmdMove")->click();
         QCOMPARE(t.child<QLineEdit>("txtPos")->text(), QStringLiteral("5"));
@@ -102,6 +103,7 @@ private slots:
         t.child("cmdDelSel")->click();
         t.child("cmdDelAll")->click();
         QCOMPARE(t.app.queue.urls(), (QStringList{slow}));
+        QVERIFY(!t.child("cmdDelAll")->isEnabled() && !t.child("cmdStart")->isEnabled());  // the entry in work alone
         t.app.queue.append({missing});
         QVERIFY(t.waitForSessionEnd());
         QCOMPARE(t.status(), QStringLiteral("1 failed"));

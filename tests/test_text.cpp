@@ -1,6 +1,4 @@
-// Text routines and the Work Queue window's rules: parts of addresses and
-// paths, clock, date and number texts, the busy dots, the button table, Move
-// and the session total's units.
+// Text routines: addresses and paths, clock, date and number texts, units.
 #include "core/queuerules.h"
 #include "core/sessionstatistics.h"
 #include "core/textutil.h"
@@ -14,51 +12,29 @@ class TestText : public QObject {
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
-    void addressParts_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("extension");
-        QTest::addColumn<QString>("fileName");
-        QTest::newRow("plain") << "http://h/d/a.JPG" << "JPG" << "a.JPG";
-        QTest::newRow("query kept") << "http://h/pic.jpg?s=1" << "jpg?s=1" << "pic.jpg?s=1";
-        QTest::newRow("no dot, no slash") << "abc" << "abc" << "abc";
-        QTest::newRow("ends in dot") << "http://h/a." << "" << "a.";
-        QTest::newRow("dot in host only") << "http://www.h.com/" << "com/" << "";
-        QTest::newRow("backslash last") << "http://h/d\\x.jpg" << "jpg" << "x.jpg";
-        QTest::newRow("slash last") << "c:\\d/y.jpg" << "jpg" << "y.jpg";
-    }
     void addressParts()
     {
-        QFETCH(QString, text);
-        QFETCH(QString, extension);
-        QFETCH(QString, fileName);
-        QCOMPARE(fileExtension(text), extension);
-        QCOMPARE(fileNameOf(text), fileName);
-        QCOMPARE(splitPath("/var/logs/" + fileName).folder, QStringLiteral("/var/logs"));
-        QCOMPARE(splitPath(fileName).fileName, fileName);
+        // text, its extension, its file name
+        const QList<std::array<QString, 3>> cases = {
+            {"http://h/d/a.JPG", "JPG", "a.JPG"},  {"http://h/pic.jpg?s=1", "jpg?s=1", "pic.jpg?s=1"},
+            {"abc", "abc", "abc"},                 {"http://h/a.", "", "a."},
+            {"http://www.h.com/", "com/", ""},     {"http://h/d\\x.jpg", "jpg", "x.jpg"},
+            {"c:\\d/y.jpg", "jpg", "y.jpg"}};
+        for (const auto& [text, extension, fileName] : cases) {
+            QCOMPARE(std::pair(fileExtension(text), fileNameOf(text)), std::pair(extension, fileName));
+            QCOMPARE(splitPath("/var/logs/" + fileName).folder, QStringLiteral("/var/logs"));
+            QCOMPARE(splitPath(fileName).fileName, fileName);
+        }
     }
 
-    void elapsedClock_data()
+    void clockDateAndNumberTexts()
     {
-        QTest::addColumn<qint64>("seconds");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("0") << qint64(0) << "00:00:00";
-        QTest::newRow("65") << qint64(65) << "00:01:05";
-        QTest::newRow("3661") << qint64(3661) << "01:01:01";
-        QTest::newRow("32767") << qint64(32767) << "09:06:07";
-        QTest::newRow("past 16 bits") << qint64(40000) << "11:06:40";
-        QTest::newRow("100 hours widen") << qint64(100 * 3600 + 1) << "100:00:01";
-        QTest::newRow("negative") << qint64(-5) << "00:00:-5";
-    }
-    void elapsedClock()
-    {
-        QFETCH(qint64, seconds);
-        QFETCH(QString, text);
-        QCOMPARE(formatElapsed(seconds), text);
-    }
-
-    void dateAndNumberTexts()
-    {
+        // Past 16 bits, hours widen past 99, negative seconds as they come.
+        const QList<std::pair<qint64, QString>> clock = {{0, "00:00:00"},     {65, "00:01:05"},       {3661, "01:01:01"},
+                                                         {32767, "09:06:07"}, {40000, "11:06:40"},    {360001, "100:00:01"},
+                                                         {-5, "00:00:-5"}};
+        for (const auto& [seconds, text] : clock)
+            QCOMPARE(formatElapsed(seconds), text);
         QCOMPARE(generalDateText(QDateTime(QDate(2026, 12, 6), QTime(13, 3, 29))), QStringLiteral("12/6/26 1:03:29 PM"));
         QCOMPARE(generalDateText(QDateTime(QDate(2026, 12, 6), QTime(0, 0))), QStringLiteral("12/6/26"));
         QCOMPARE(standardNumberText(1234.5), QStringLiteral("1,234.50"));
@@ -80,54 +56,17 @@ private slots:
         QCOMPARE(nextBusyText(QStringLiteral("Working..."), QStringLiteral("Stopping"), 10), QStringLiteral("Stopping"));
     }
 
-    void queueButtons_data()
-    {
-        QTest::addColumn<int>("entries");
-        QTest::addColumn<bool>("running");
-        QTest::addColumn<bool>("start");
-        QTest::addColumn<bool>("clear");
-        QTest::newRow("empty, idle") << 0 << false << false << false;
-        QTest::newRow("empty, running") << 0 << true << false << false;
-        QTest::newRow("one, idle") << 1 << false << true << true;
-        QTest::newRow("only the entry in work") << 1 << true << false << false;
-        QTest::newRow("two, idle") << 2 << false << true << true;
-        QTest::newRow("many, running") << 40000 << true << false << true;
-    }
-    void queueButtons()
-    {
-        QFETCH(int, entries);
-        QFETCH(bool, running);
-        QFETCH(bool, start);
-        QFETCH(bool, clear);
-        const QueueButtons b = queueButtonStates(entries, running, 0, QString());
-        QCOMPARE(b.start, start);
-        QCOMPARE(b.clear, clear);
-        QVERIFY(!b.removeSel && !b.move);
-        QVERIFY(queueButtonStates(entries, running, 1, QStringLiteral(" 2 ")).move);
-        QVERIFY(!queueButtonStates(entries, running, 2, QStringLiteral("2")).move);
-        QVERIFY(!queueButtonStates(entries, running, 1, QStringLiteral("abc")).move);
-    }
-
-    void moveTargets_data()
-    {
-        QTest::addColumn<QString>("position");
-        QTest::addColumn<QString>("shown");
-        QTest::addColumn<int>("row");
-        QTest::newRow("zero goes first") << "0" << "1" << 0;
-        QTest::newRow("negative goes first") << "-3" << "1" << 0;
-        QTest::newRow("past the end goes last") << "99" << "5" << 4;
-        QTest::newRow("middle") << "3" << "3" << 2;
-        QTest::newRow("row 1.5 rounds to even") << "2.5" << "2.5" << 2;
-        QTest::newRow("row 2.5 rounds to even") << "3.5" << "3.5" << 2;
-    }
+    // Where Move puts an entry of five: clamped to the list, halves rounded
+    // to even.
     void moveTargets()
     {
-        QFETCH(QString, position);
-        QFETCH(QString, shown);
-        QFETCH(int, row);
-        const MoveTarget target = moveTarget(position, 5);
-        QCOMPARE(target.posText, shown);
-        QCOMPARE(target.row, row);
+        // position typed, position shown, row
+        const QList<std::tuple<QString, QString, int>> cases = {
+            {"0", "1", 0}, {"-3", "1", 0}, {"99", "5", 4}, {"3", "3", 2}, {"2.5", "2.5", 2}, {"3.5", "3.5", 2}};
+        for (const auto& [position, shown, row] : cases) {
+            const MoveTarget target = moveTarget(position, 5);
+            QCOMPARE(std::pair(target.posText, target.row), std::pair(shown, row));
+        }
     }
 
     void sessionTotalUnits()
