@@ -1,6 +1,5 @@
-// The download archive's database when things go wrong: a writer killed at
-// random moments, damaged files, a database another program holds locked;
-// and the content digest it stores.
+// The download archive's database when things go wrong, and the content
+// digest it stores.
 #include "archive/sqlitearchive.h"
 #include "core/contenthash.h"
 #include "tests/support/testcontext.h"

@@ -1,6 +1,4 @@
-// The Options dialog: what it shows for every mode, Apply and OK with their
-// path check, the interlocks between controls, the log file name forms, the
-// New Folder and Browse buttons and the folder lists.
+// The Options dialog: modes, Apply and OK, interlocks, the folder controls.
 #include "gui/folderchooser.h"
 #include "gui/optionsdialog.h"
 #include "gui/optionspages.h"
@@ -219,7 +217,7 @@ private slots:
         QVERIFY(!t.dialog.isVisible());
     }
 
-    void newFolderButtons_data()
+    void folderButtons_data()
     {
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("answer");  // "@" the temporary folder; "" cancels
@@ -230,8 +228,12 @@ private slots:
         QTest::newRow("output: existing folder reported, then selected")
             << "cmdNewFolder" << "@/made" << true << "@/made" << "cmdNewFolderClick.";
         QTest::newRow("log: cancelled") << "cmdNewLogPath" << "" << false << "" << "cmdnewlogpathclick.";
+        QTest::newRow("log: browse") << "cmdBrowseLog" << "@/sub" << true << "@/sub" << "";
+        QTest::newRow("output: browse cancelled") << "cmdBrowsePath" << "" << false << "@/missing/deeper" << "";
     }
-    void newFolderButtons()
+    // New Folder asks for a path; Browse... opens the system's folder dialog
+    // at the nearest existing folder of the box.
+    void folderButtons()
     {
         QFETCH(QString, button);
         QFETCH(QString, answer);
@@ -243,37 +245,22 @@ private slots:
         boxAfter.replace('@', t.dir.path());
         if (exists)
             QVERIFY(QDir().mkdir(answer));
-        t.ui.promptAnswers << (answer.isEmpty() ? std::nullopt : std::optional<QString>(answer));
-        const bool log = button == "cmdNewLogPath";
+        const bool browse = button.startsWith("cmdBrowse");
+        (browse ? t.ui.fileAnswers : t.ui.promptAnswers) << (answer.isEmpty() ? std::nullopt : std::optional<QString>(answer));
+        const bool log = button.contains("Log");
         auto* box = t.child<QLineEdit>(log ? "txtLogPath" : "txtPath");
         auto* list = t.child<FolderList>(log ? "DirLog" : "DirPath");
         const QString listBefore = list->path();
+        if (browse)
+            box->setText(t.path("missing/deeper"));
         t.child<QPushButton>(qPrintable(button))->click();
-        QCOMPARE(t.ui.asked.first().text, QStringLiteral("Please type complete path name"));
+        QCOMPARE(t.ui.asked.first().kind, browse ? QStringLiteral("folder") : QStringLiteral("prompt"));
+        QCOMPARE(t.ui.asked.first().text, browse ? t.dir.path() : QStringLiteral("Please type complete path name"));
         QCOMPARE(box->text(), boxAfter);
-        QCOMPARE(list->path(), boxAfter.isEmpty() ? listBefore : boxAfter);
+        QCOMPARE(list->path(), answer.isEmpty() ? listBefore : boxAfter);
         QCOMPARE(t.errorLines().size(), routine.isEmpty() ? 0 : 1);
         if (!routine.isEmpty())
             QVERIFY(t.errorLines().first().endsWith(" in " + routine));
-    }
-
-    // Browse... opens the system's folder dialog at the nearest existing
-    // folder of the box; a cancel changes nothing.
-    void browseButtons()
-    {
-        OptionsTest t;
-        const QString sub = t.path("sub");
-        QVERIFY(QDir().mkdir(sub));
-        auto* box = t.child<QLineEdit>("txtLogPath");
-        box->setText(t.path("missing/deeper"));
-        t.ui.fileAnswers << sub << std::nullopt;
-        t.click("cmdBrowseLog");
-        QCOMPARE(t.ui.asked.value(0).kind, QStringLiteral("folder"));
-        QCOMPARE(t.ui.asked.value(0).text, t.dir.path());
-        QCOMPARE(box->text(), sub);
-        QCOMPARE(t.child<FolderList>("DirLog")->path(), sub);
-        t.click("cmdBrowsePath");
-        QCOMPARE(t.child<QLineEdit>("txtPath")->text(), t.dir.path());
     }
 
     // The folder list feeds the path box; leaving the box runs the path check.

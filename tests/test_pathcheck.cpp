@@ -1,5 +1,4 @@
-// The path check: creating the log and output folders, with or without a
-// question, the CSV header, and the failures it reports.
+// The path check: the log and output folders, the CSV header, failures.
 #include "core/csvlog.h"
 #include "core/pathcheck.h"
 #include "tests/support/testcontext.h"

@@ -1,6 +1,5 @@
-// Knowing before downloading: the prober against the loopback server (HEAD,
-// its ranged-GET fallback, redirects, failures, the limits, the cache and
-// cancelling), and the outcome the found list predicts for every rule.
+// Knowing before downloading: the prober against the loopback server, and
+// the outcome the found list predicts for every rule.
 #include "archive/sqlitearchive.h"
 #include "core/predictedoutcome.h"
 #include "core/urlprober.h"
