@@ -48,7 +48,7 @@ public:
         connect(m_socket, &QTcpSocket::disconnected, m_socket, &QObject::deleteLater);
         connect(m_socket, &QTcpSocket::disconnected, this, [this] { setBusy(false); });
         m_drip.setSingleShot(true);
-        connect(&m_drip, &QTimer::timeout, this, [this] { m_dripDue = true; pump(); });
+        connect(&m_drip, &QTimer::timeout, this, [this] { pump(); });
     }
 
 private:
@@ -227,7 +227,7 @@ private:
         }
         m_response = response;
         m_sent = 0;
-        m_dripDue = true;
+        m_drip.stop();
         QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + reasonPhrase(response.status) + "\r\n";
         head += "Content-Type: " + response.contentType + "\r\n";
         if (response.sendLength) {
@@ -237,56 +237,39 @@ private:
         }
         head += response.extraHeaders;
         head += response.closeAfter ? "Connection: close\r\n\r\n" : "Connection: keep-alive\r\n\r\n";
-        if (m_headOnly) {
-            m_response.generated = -1;
-            m_response.body.clear();
-        }
-        m_socket->write(head + nextBodyPart());
-        if (bodyLeft() == 0 && m_socket->bytesToWrite() == 0)
-            finish();
+        if (m_headOnly)
+            m_response.sendLimit = 0;
+        m_socket->write(head);
+        pump();
     }
 
-    qint64 bodyLeft() const
-    {
-        const qint64 total = m_response.generated >= 0 ? m_response.generated : m_response.body.size();
-        return (m_response.sendLimit >= 0 ? std::min(total, m_response.sendLimit) : total) - m_sent;
-    }
-
-    QByteArray nextBodyPart()
-    {
-        qint64 count = std::min(kChunk, bodyLeft());
-        if (m_response.dripChunk > 0) {
-            if (!m_dripDue)
-                return {};
-            count = std::min(count, m_response.dripChunk);
-            m_dripDue = false;
-            if (bodyLeft() - count > 0)
-                m_drip.start(m_response.dripMs);
-        }
-        if (count <= 0)
-            return {};
-        QByteArray part;
-        if (m_response.generated >= 0) {
-            part.resize(count);
-            for (qint64 i = 0; i < count; ++i)
-                part[i] = patternByte(m_response.offset + m_sent + i);
-        } else {
-            part = m_response.body.mid(m_sent, count);
-        }
-        m_sent += count;
-        return part;
-    }
-
+    // Writes the body while the socket takes it, a drip one chunk a tick.
     void pump()
     {
         if (!m_busy)
             return;
-        if (bodyLeft() > 0) {
-            if (m_socket->bytesToWrite() < kChunk)
-                m_socket->write(nextBodyPart());
-        } else if (m_socket->bytesToWrite() == 0) {
-            finish();
+        const qint64 total = m_response.generated >= 0 ? m_response.generated : m_response.body.size();
+        const qint64 left = (m_response.sendLimit >= 0 ? std::min(total, m_response.sendLimit) : total) - m_sent;
+        if (left <= 0) {
+            if (m_socket->bytesToWrite() == 0)
+                finish();
+            return;
         }
+        if (m_socket->bytesToWrite() >= kChunk || (m_response.dripChunk > 0 && m_drip.isActive()))
+            return;
+        qint64 count = std::min(kChunk, left);
+        if (m_response.dripChunk > 0) {
+            count = std::min(count, m_response.dripChunk);
+            m_drip.start(m_response.dripMs);
+        }
+        QByteArray part = m_response.body.mid(m_sent, count);
+        if (m_response.generated >= 0) {
+            part.resize(count);
+            for (qint64 i = 0; i < count; ++i)
+                part[i] = patternByte(m_response.offset + m_sent + i);
+        }
+        m_sent += count;
+        m_socket->write(part);
     }
 
     void setBusy(bool busy)
@@ -313,7 +296,6 @@ private:
     qint64 m_sent = 0;
     bool m_busy = false;
     bool m_headOnly = false;
-    bool m_dripDue = true;
     QTimer m_drip;
 };
 
