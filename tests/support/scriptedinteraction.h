@@ -31,16 +31,48 @@ public:
     // Runs while a question is open, before it is answered.
     std::function<void()> onQuestion;
 
-    int count(const QString& kind) const;
+    int count(const QString& kind) const
+    {
+        return int(std::count_if(asked.begin(), asked.end(), [&](const AskedQuestion& q) { return q.kind == kind; }));
+    }
 
-    bool askYesNo(const QString& title, const QString& text, MessageIcon icon) override;
-    void inform(const QString& title, const QString& text, MessageIcon icon) override;
-    std::optional<QString> openFileName(const FileDialogRequest& request) override;
-    std::optional<QString> saveFileName(const FileDialogRequest& request) override;
-    std::optional<QString> existingFolder(const FolderDialogRequest& request) override;
-    std::optional<QString> promptText(const QString& title, const QString& prompt, const QString& initial) override;
+    bool askYesNo(const QString& title, const QString& text, MessageIcon icon) override
+    {
+        asked.append({QStringLiteral("yesno"), title, text, icon});
+        if (onQuestion)
+            onQuestion();
+        return !yesNoAnswers.isEmpty() && yesNoAnswers.dequeue();
+    }
+    void inform(const QString& title, const QString& text, MessageIcon icon) override
+    {
+        asked.append({QStringLiteral("inform"), title, text, icon});
+    }
+    std::optional<QString> openFileName(const FileDialogRequest& request) override
+    {
+        return answer(fileAnswers, "open", request.caption, request.initialName);
+    }
+    std::optional<QString> saveFileName(const FileDialogRequest& request) override
+    {
+        return answer(fileAnswers, "save", request.caption, request.initialName);
+    }
+    std::optional<QString> existingFolder(const FolderDialogRequest& request) override
+    {
+        return answer(fileAnswers, "folder", request.caption, request.initialFolder);
+    }
+    std::optional<QString> promptText(const QString& title, const QString& prompt, const QString&) override
+    {
+        return answer(promptAnswers, "prompt", title, prompt);
+    }
     QString clipboardText() override { return clipboard; }
     void setClipboardText(const QString& text) override { clipboard = text; }
+
+private:
+    std::optional<QString> answer(QQueue<std::optional<QString>>& answers, const char* kind, const QString& title,
+                                  const QString& text)
+    {
+        asked.append({QLatin1String(kind), title, text});
+        return answers.isEmpty() ? std::nullopt : answers.dequeue();
+    }
 };
 
 }  // namespace pm::test

@@ -30,16 +30,6 @@ QStringList LoopbackOnlyInterceptor::blocked() const
     return m_blocked;
 }
 
-TestProfile::TestProfile() : m_profile(new QWebEngineProfile)
-{
-    m_profile->setUrlRequestInterceptor(&m_interceptor);
-}
-
-TestProfile::~TestProfile()
-{
-    delete m_profile;
-}
-
 TestWindow::TestWindow(QWebEngineProfile* profile) : window(app, profile)
 {
     settings.scanLinks = true;

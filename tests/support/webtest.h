@@ -29,14 +29,14 @@ private:
 
 class TestProfile {
 public:
-    TestProfile();
-    ~TestProfile();
+    TestProfile() { m_profile->setUrlRequestInterceptor(&m_interceptor); }
+    ~TestProfile() { delete m_profile; }
     QWebEngineProfile* profile() const { return m_profile; }
     const LoopbackOnlyInterceptor& interceptor() const { return m_interceptor; }
 
 private:
     LoopbackOnlyInterceptor m_interceptor;
-    QWebEngineProfile* m_profile;
+    QWebEngineProfile* m_profile = new QWebEngineProfile;
 };
 
 struct TestWindow : TestContext {
