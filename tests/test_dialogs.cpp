@@ -1,6 +1,5 @@
 // The History and About windows.
 #include "archive/sqlitearchive.h"
-#include "core/addresshistory.h"
 #include "gui/aboutdialog.h"
 #include "gui/archivelistmodel.h"
 #include "gui/historydialog.h"
@@ -20,11 +19,14 @@ using namespace pm::test;
 class TestDialogs : public QObject {
     Q_OBJECT
 private slots:
-    void historyDeletesFromTheHistory()
+    // The addresses' page deletes from the history. The archive's page:
+    // newest first, a search that takes its text literally and ignores letter
+    // case; Remove selected and Clear change the archive.
+    void history()
     {
-        AddressHistory history;
-        history.setEntries({"http://a/", "http://B/", "http://c/", "http://d/"});
-        HistoryDialog dialog(history);
+        TestContext t;
+        t.app.history.setEntries({"http://a/", "http://B/", "http://c/", "http://d/"});
+        HistoryDialog dialog(t.app.history);
         auto* list = dialog.findChild<QListWidget*>("lstUrl");
         auto* deleteSelected = dialog.findChild<QPushButton*>("cmdDelSel");
         QCOMPARE(list->count(), 4);
@@ -33,22 +35,14 @@ private slots:
         list->item(3)->setSelected(true);
         QVERIFY(deleteSelected->isEnabled());
         deleteSelected->click();
-        QCOMPARE(history.entries(), (QStringList{"http://a/", "http://c/"}));
+        QCOMPARE(t.app.history.entries(), (QStringList{"http://a/", "http://c/"}));
         dialog.findChild<QPushButton*>("cmdDelAll")->click();
-        QCOMPARE(history.count(), 0);
+        QCOMPARE(t.app.history.count(), 0);
         QCOMPARE(list->count(), 0);
-    }
 
-    // The archive's page: newest first, a search that takes its text
-    // literally and ignores letter case; Remove selected and Clear change
-    // the archive.
-    void historyListsTheArchive()
-    {
-        TestContext t;
         SqliteDownloadArchive archive(t.path("a.sqlite"), t.app.errors);
         for (const QString name : {"a_1.jpg", "b%2.jpg", "c3.jpg"})
             archive.add({0, "http://h/" + name, {}, "/out/" + name, 10, {}, {}});
-        HistoryDialog dialog(t.app.history);
         QCOMPARE(dialog.findChild<QTabWidget*>("tbsHistory")->count(), 1);
         dialog.setArchive(&archive);
         QCOMPARE(dialog.findChild<QTabWidget*>("tbsHistory")->count(), 2);

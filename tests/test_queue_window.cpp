@@ -51,7 +51,7 @@ private:
 private slots:
     void initTestCase() { QVERIFY(m_server.listen()); }
 
-    void editingTheQueue()
+    void editingTheQueueAndASession()
     {
         QueueWindowTest t;
         t.app.queue.append({"u1", "u2", "u3", "u4", "u5"});
@@ -82,17 +82,12 @@ private slots:
         QVERIFY(t.app.queue.isEmpty());
         QVERIFY(!t.child("cmdStart")->isEnabled() && !t.child("cmdDelAll")->isEnabled()
                 && !t.child("cmdDelSel")->isEnabled());
-    }
 
-    // During a session the entry in work cannot be selected, removed or
-    // cleared; the status line counts dots; failed entries stay, marked.
-    void aSessionInTheWindow()
-    {
-        QueueWindowTest t;
+        // During a session the entry in work cannot be selected, removed or
+        // cleared; failed entries stay, marked.
         const QString slow = m_server.url("/drip/slow.bin?size=60000&chunk=2000&ms=20");
         const QString missing = m_server.url("/status/404");
         t.app.queue.append({slow, missing, "http://127.0.0.1:1/other.bin"});
-        t.window.show();
         QSignalSpy progress(&t.app.worker, &QueueWorker::itemProgress);
         t.child("cmdStart")->click();
         QVERIFY(progress.wait(5000));
