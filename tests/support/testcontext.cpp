@@ -4,9 +4,7 @@
 #include "core/csvlog.h"
 
 #include <QFile>
-#include <QHostAddress>
 #include <QNetworkProxyFactory>
-#include <QRegularExpression>
 
 namespace pm::test {
 
@@ -45,11 +43,6 @@ QStringList TestContext::logMessages() const
     return messages;
 }
 
-QStringList TestContext::errorLines() const
-{
-    return logMessages().filter(QRegularExpression(QStringLiteral("^Error #")));
-}
-
 QStringList TestContext::csvRows() const
 {
     return crlfLines(readAll(csvFileNameFor(settings.activityLogFile)));
@@ -74,11 +67,6 @@ QStringList crlfLines(const QByteArray& bytes)
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
     return lines;
-}
-
-QStringList folderFiles(const QString& folder)
-{
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
 }
 
 QStringList storedQueue(const QString& configurationFile)

@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -25,8 +26,7 @@ public:
     QString path(const QString& name) const { return dir.path() + QDir::separator() + name; }
     // The text after the tab of each line of the activity log.
     QStringList logMessages() const;
-    // Lines of the activity log that report an error.
-    QStringList errorLines() const;
+    QStringList errorLines() const { return logMessages().filter(QRegularExpression(QStringLiteral("^Error #"))); }
     // The rows of the CSV log beside the activity log.
     QStringList csvRows() const;
 
@@ -55,7 +55,10 @@ void writeFile(const QString& fileName, const QByteArray& bytes);
 // The lines of a CR LF text (without the line ends; no empty last entry).
 QStringList crlfLines(const QByteArray& bytes);
 // Every file in `folder`, hidden ones included, sorted.
-QStringList folderFiles(const QString& folder);
+inline QStringList folderFiles(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+}
 // The queue a configuration file holds.
 QStringList storedQueue(const QString& configurationFile);
 

@@ -29,8 +29,6 @@
 
 #include <QByteArray>
 #include <QHash>
-#include <QHostAddress>
-#include <QList>
 #include <QMutex>
 #include <QObject>
 #include <QPair>

@@ -3,10 +3,8 @@
 #include "gui/browserview.h"
 
 #include <QComboBox>
-#include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QStringListModel>
 #include <QUrl>
 
 namespace pm::test {
@@ -66,16 +64,6 @@ bool TestWindow::go(const QString& address)
             return true;
     }
     return false;
-}
-
-QStringList TestWindow::found() const
-{
-    return window.foundModel()->stringList();
-}
-
-QString TestWindow::status() const
-{
-    return child<QLabel>("lblStatus")->text();
 }
 
 }  // namespace pm::test

@@ -8,6 +8,7 @@
 #include "tests/support/testcontext.h"
 
 #include <QDialog>
+#include <QLabel>
 #include <QMutex>
 #include <QStringList>
 #include <QWebEngineProfile>
@@ -46,8 +47,8 @@ struct TestWindow : TestContext {
     bool go(const QString& address);
     // Waits for the next scan and gives its result (false: it changed nothing).
     bool nextScan(bool* applied = nullptr, int timeoutMs = 15000);
-    QStringList found() const;
-    QString status() const;
+    QStringList found() const { return window.foundModel()->stringList(); }
+    QString status() const { return child<QLabel>("lblStatus")->text(); }
     template <typename T>
     T* child(const char* name) const
     {
