@@ -16,13 +16,11 @@
 #include <QTreeView>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStringListModel>
 #include <QWebEnginePage>
 #include <QtTest>
 
 using namespace pm;
 using namespace pm::test;
-
 
 class TestBrowsing : public QObject {
     Q_OBJECT
@@ -109,12 +107,22 @@ private slots:
         QVERIFY(AddressHistory::entersHistory("http:///a.html"));
     }
 
-    void navigationButtons()
+    void navigationAndSelection()
     {
         TestWindow t(m_web->profile());
         t.window.browser()->setHomeUrl(QUrl(url("/c.html")));
         QVERIFY(t.go(url("/five.html")));
-        QCOMPARE(t.found().size(), 3);
+        auto* list = t.child<QTreeView>("lstUrl");
+        list->selectionModel()->select(t.window.foundModel()->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        list->selectionModel()->select(t.window.foundModel()->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QCOMPARE(t.status(), QStringLiteral("Found 3 URL's. You've selected 2 items."));
+        QCOMPARE(t.window.selectedFoundUrls(), urls({"/a.JPG", "/e.gif"}));  // in list order
+        QVERIFY(t.child<QPushButton>("cmdAdd")->isEnabled());
+        t.window.addSelectionToQueue();
+        QCOMPARE(t.app.queue.urls(), urls({"/a.JPG", "/e.gif"}));
+        click(t, "cmdSelNone");
+        QVERIFY(!t.child<QPushButton>("cmdAdd")->isEnabled());
+
         QVERIFY(t.go(url("/a.html")));
         // Back keeps the list until the scan rebuilds it; Home and Refresh clear it.
         t.window.foundModel()->setStringList({"http://h/x.jpg"});
@@ -137,52 +145,69 @@ private slots:
         click(t, "cmdStop");
         QCOMPARE(t.window.windowTitle(), QStringLiteral("Page C"));
         QVERIFY(t.ui.asked.isEmpty());
+
+        // Select All on a large list reports once.
+        QStringList many;
+        for (int i = 0; i < 50000; ++i)
+            many << QStringLiteral("http://h/%1.jpg").arg(i);
+        t.window.foundModel()->setStringList(many);
+        int reports = 0;
+        connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [&] { ++reports; });
+        click(t, "cmdSelAll");
+        QCOMPARE(t.status(), QStringLiteral("Found 50000 URL's. You've selected 50000 items."));
+        QCOMPARE(reports, 1);
+
+        // Copy and Paste act on the whole address, only while the box has the focus.
+        t.window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&t.window));
+        auto* box = t.child<QComboBox>("cmbURL");
+        box->setFocus();
+        QTRY_VERIFY(t.child<QAction>("mnuCopy")->isEnabled());
+        box->setEditText("http://typed/");
+        box->lineEdit()->setSelection(0, 4);
+        t.child<QAction>("mnuCopy")->trigger();
+        QCOMPARE(t.ui.clipboard, QStringLiteral("http://typed/"));
+        t.ui.clipboard = "http://pasted/";
+        t.child<QAction>("mnuPaste")->trigger();
+        QCOMPARE(box->currentText(), QStringLiteral("http://pasted/"));
+        list->setFocus();
+        QTRY_VERIFY(!t.child<QAction>("mnuPaste")->isEnabled());
     }
 
-    void foundList_data()
-    {
-        QTest::addColumn<QString>("page");
-        QTest::addColumn<bool>("links");
-        QTest::addColumn<bool>("images");
-        QTest::addColumn<QString>("extensions");
-        QTest::addColumn<QStringList>("found");
-        const QString def = QString::fromLatin1(kDefaultExtensions);
-        QTest::newRow("extensions, queries, images") << "/five.html" << true << true << def
-                                                     << QStringList{"/a.JPG", "/c.mpeg", "/e.gif"};
-        QTest::newRow("first met, case ignored") << "/dups.html" << true << true << def
-                                                 << QStringList{"/v/one.wmv", "/pics/Shared.GIF", "/p/X.JPG"};
-        QTest::newRow("images only") << "/dups.html?images" << false << true << def << QStringList{"/pics/shared.gif"};
-        QTest::newRow("nothing scanned") << "/five.html?none" << false << false << def << QStringList{};
-        QTest::newRow("frameset: its frames in order") << "/frameset.html" << true << true << def
-                                                       << QStringList{"/l1.jpg", "/shared.mpg", "/sub/r1.mpg", "/r2.gif"};
-        QTest::newRow("inline frame: only the frame") << "/iframe.html" << true << true << def
-                                                      << QStringList{"/l1.jpg", "/shared.mpg"};
-        QTest::newRow("empty extension") << "/dot.html" << true << true << "mpg"
-                                         << QStringList{"/files/movie.", "/files/clip.mpg"};
-        QTest::newRow("changed after it was parsed") << "/changed.html" << true << true << def
-                                                     << QStringList{"/a.jpg", "/c.jpg", "/d.mpg"};
-        QTest::newRow("page scripts change nothing")
-            << "/model.html" << true << true << def
-            << QStringList{"/base/dir/rel.jpg", "/base/up.mpg", "/base/dir/area.wmv", "/base/dir/map.gif"};
-    }
+    // The found list of real pages: the extensions and kinds scanned, the
+    // first of equal addresses, frames, and pages whose scripts interfere.
     void foundList()
     {
-        QFETCH(QString, page);
-        QFETCH(bool, links);
-        QFETCH(bool, images);
-        QFETCH(QString, extensions);
-        QFETCH(QStringList, found);
-        TestWindow t(m_web->profile());
-        t.settings.scanLinks = links;
-        t.settings.scanImages = images;
-        t.settings.extensions = extensions;
-        t.child<QPushButton>("cmdAdd")->setEnabled(true);
-        QVERIFY(t.go(url(page)));
-        QCOMPARE(t.found(), urls(found));
-        QCOMPARE(t.status(), QStringLiteral("Found %1 URL's.").arg(found.size()));
-        QCOMPARE(t.child<QComboBox>("cmbURL")->currentText(), url(page));
-        QVERIFY(!t.child<QPushButton>("cmdAdd")->isEnabled());
-        QVERIFY(t.ui.asked.isEmpty());
+        const QString all = QString::fromLatin1(kDefaultExtensions);
+        struct Case {
+            QString page;
+            bool links, images;
+            QString extensions;
+            QStringList found;
+        };
+        const Case cases[] = {
+            {"/five.html", true, true, all, {"/a.JPG", "/c.mpeg", "/e.gif"}},
+            {"/dups.html", true, true, all, {"/v/one.wmv", "/pics/Shared.GIF", "/p/X.JPG"}},  // first met, case ignored
+            {"/dups.html?images", false, true, all, {"/pics/shared.gif"}},
+            {"/five.html?none", false, false, all, {}},
+            {"/frameset.html", true, true, all, {"/l1.jpg", "/shared.mpg", "/sub/r1.mpg", "/r2.gif"}},  // frames in order
+            {"/iframe.html", true, true, all, {"/l1.jpg", "/shared.mpg"}},                               // only the frame
+            {"/dot.html", true, true, "mpg", {"/files/movie.", "/files/clip.mpg"}},                      // empty extension
+            {"/changed.html", true, true, all, {"/a.jpg", "/c.jpg", "/d.mpg"}},  // changed after it was parsed
+            {"/model.html", true, true, all, {"/base/dir/rel.jpg", "/base/up.mpg", "/base/dir/area.wmv", "/base/dir/map.gif"}}};
+        for (const Case& c : cases) {
+            TestWindow t(m_web->profile());
+            t.settings.scanLinks = c.links;
+            t.settings.scanImages = c.images;
+            t.settings.extensions = c.extensions;
+            t.child<QPushButton>("cmdAdd")->setEnabled(true);
+            QVERIFY(t.go(url(c.page)));
+            QCOMPARE(t.found(), urls(c.found));
+            QCOMPARE(t.status(), QStringLiteral("Found %1 URL's.").arg(c.found.size()));
+            QCOMPARE(t.child<QComboBox>("cmbURL")->currentText(), url(c.page));
+            QVERIFY(!t.child<QPushButton>("cmdAdd")->isEnabled());
+            QVERIFY(t.ui.asked.isEmpty());
+        }
     }
 
     void framesThatCannotBeRead()
@@ -238,53 +263,38 @@ private slots:
     }
 
     // A rescan merged into the shown list, with a view's selection on it.
-    void foundListMerge_data()
-    {
-        QTest::addColumn<QStringList>("shown");
-        QTest::addColumn<QStringList>("selected");
-        QTest::addColumn<QStringList>("fresh");
-        QTest::addColumn<QStringList>("merged");
-        QTest::addColumn<QStringList>("stillSelected");
-        QTest::newRow("unchanged") << QStringList{"a", "b"} << QStringList{"b"} << QStringList{"a", "b"}
-                                   << QStringList{"a", "b"} << QStringList{"b"};
-        QTest::newRow("new ones in document order, unselected")
-            << QStringList{"b", "d"} << QStringList{"b", "d"} << QStringList{"a", "b", "c", "d", "e"}
-            << QStringList{"a", "b", "c", "d", "e"} << QStringList{"b", "d"};
-        QTest::newRow("gone ones leave") << QStringList{"a", "b", "c"} << QStringList{"a", "c"}
-                                         << QStringList{"c", "x"} << QStringList{"c", "x"} << QStringList{"c"};
-        QTest::newRow("shown order kept") << QStringList{"c", "a"} << QStringList{"a"} << QStringList{"a", "b", "c", "d"}
-                                          << QStringList{"c", "d", "a", "b"} << QStringList{"a"};
-        QTest::newRow("letter case follows the page, repeats leave")
-            << QStringList{"X.JPG", "x.jpg", "y"} << QStringList{"X.JPG"} << QStringList{"x.jpg", "y"}
-            << QStringList{"x.jpg", "y"} << QStringList{"x.jpg"};
-        QStringList shown, interleaved;  // too many separate insertions: replaced in one go
-        for (int i = 0; i < 100; ++i) {
-            shown << QString::number(i);
-            interleaved << QString::number(i) << QStringLiteral("new %1").arg(i);
-        }
-        QTest::newRow("new one after each") << shown << QStringList{"3", "4", "50"} << interleaved << interleaved
-                                            << QStringList{"3", "4", "50"};
-    }
     void foundListMerge()
     {
-        QFETCH(QStringList, shown);
-        QFETCH(QStringList, selected);
-        QFETCH(QStringList, fresh);
-        QFETCH(QStringList, merged);
-        QFETCH(QStringList, stillSelected);
-        FoundListModel model;
-        model.setStringList(shown);
-        QItemSelectionModel selection(&model);
-        for (const QString& entry : selected)
-            selection.select(model.index(int(shown.indexOf(entry)), 0),
-                             QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        model.merge(fresh, &selection);
-        QCOMPARE(model.stringList(), merged);
-        QStringList selectedNow;
-        for (int row = 0; row < model.rowCount(); ++row)
-            if (selection.isRowSelected(row))
-                selectedNow << model.stringList().at(row);
-        QCOMPARE(selectedNow, stillSelected);
+        QStringList hundred, interleaved;  // too many separate insertions: replaced in one go
+        for (int i = 0; i < 100; ++i) {
+            hundred << QString::number(i);
+            interleaved << QString::number(i) << QStringLiteral("new %1").arg(i);
+        }
+        struct Case {
+            QStringList shown, selected, fresh, merged, stillSelected;
+        };
+        const Case cases[] = {
+            {{"a", "b"}, {"b"}, {"a", "b"}, {"a", "b"}, {"b"}},  // unchanged
+            {{"b", "d"}, {"b", "d"}, {"a", "b", "c", "d", "e"}, {"a", "b", "c", "d", "e"}, {"b", "d"}},  // new ones unselected
+            {{"a", "b", "c"}, {"a", "c"}, {"c", "x"}, {"c", "x"}, {"c"}},  // gone ones leave
+            {{"c", "a"}, {"a"}, {"a", "b", "c", "d"}, {"c", "d", "a", "b"}, {"a"}},  // shown order kept
+            {{"X.JPG", "x.jpg", "y"}, {"X.JPG"}, {"x.jpg", "y"}, {"x.jpg", "y"}, {"x.jpg"}},  // the page's case, no repeats
+            {hundred, {"3", "4", "50"}, interleaved, interleaved, {"3", "4", "50"}}};
+        for (const Case& c : cases) {
+            FoundListModel model;
+            model.setStringList(c.shown);
+            QItemSelectionModel selection(&model);
+            for (const QString& entry : c.selected)
+                selection.select(model.index(int(c.shown.indexOf(entry)), 0),
+                                 QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            model.merge(c.fresh, &selection);
+            QCOMPARE(model.stringList(), c.merged);
+            QStringList selectedNow;
+            for (int row = 0; row < model.rowCount(); ++row)
+                if (selection.isRowSelected(row))
+                    selectedNow << model.stringList().at(row);
+            QCOMPARE(selectedNow, c.stillSelected);
+        }
     }
 
     void scansThatChangeNothing()
@@ -339,60 +349,52 @@ private slots:
         QCOMPARE(t.found(), QStringList());
     }
 
-    void filter_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<bool>("newOnly");
-        QTest::addColumn<QStringList>("shown");
-        QTest::newRow("text, any case") << "CAT" << int(FileKind::Any) << false << QStringList{"cat.jpg", "Cats/b.mp3"};
-        QTest::newRow("expression") << "re:/\\d+\\.jpg$" << int(FileKind::Any) << false << QStringList{"12.jpg"};
-        QTest::newRow("images, by type or extension") << "" << int(FileKind::Image) << false
-                                                      << QStringList{"cat.jpg", "12.jpg", "x.bin"};
-        QTest::newRow("audio") << "" << int(FileKind::Audio) << false << QStringList{"Cats/b.mp3"};
-        QTest::newRow("other") << "" << int(FileKind::Other) << false << QStringList{"v.php?id=3"};
-        QTest::newRow("new only, with text") << "jpg" << int(FileKind::Any) << true << QStringList{"12.jpg"};
-    }
     // The filter hides entries without dropping them; hidden entries leave
     // the selection, so that Add to Queue never takes what is not shown.
     void filter()
     {
-        QFETCH(QString, text);
-        QFETCH(int, kind);
-        QFETCH(bool, newOnly);
-        QFETCH(QStringList, shown);
-        TestWindow t(m_web->profile());
         const QStringList names = {"cat.jpg", "Cats/b.mp3", "12.jpg", "x.bin", "v.php?id=3"};
         QStringList all;
         for (const QString& name : names)
             all << "http://h/" + name;
-        FoundListModel& model = *t.window.foundModel();
-        model.setStringList(all);
-        model.setDetails("http://h/x.bin", {"image/png", 10, {}, false, false});
-        model.setDetails("http://h/12.jpg", {{}, -1, {}, false, true});
-        click(t, "cmdSelAll");
-        t.child<QLineEdit>("txtFilter")->setText(text);
-        t.child<QComboBox>("cmbKind")->setCurrentIndex(kind);
-        t.child<QComboBox>("cmbOutcome")->setCurrentIndex(newOnly ? 1 : 0);
-        auto* list = t.child<QTreeView>("lstUrl");
-        QStringList visible;
-        for (int row = 0; row < model.rowCount(); ++row)
-            if (!list->isRowHidden(row, {}))
-                visible << names.at(row);
-        QCOMPARE(visible, shown);
-        QCOMPARE(t.status(), QStringLiteral("Found 5 URL's. You've selected %1 items. %2 hidden by the filter.")
-                                 .arg(shown.size()).arg(5 - shown.size()));
-        click(t, "cmdSelNone");
-        click(t, "cmdSelAll");
-        QCOMPARE(t.window.selectedFoundUrls().size(), shown.size());
-        // Clearing the filter shows every entry again; an expression being
-        // typed that is not valid yet leaves the list as it was.
-        t.child<QComboBox>("cmbKind")->setCurrentIndex(0);
-        t.child<QComboBox>("cmbOutcome")->setCurrentIndex(0);
-        t.child<QLineEdit>("txtFilter")->setText("re:(");
-        QCOMPARE(t.status().contains("hidden"), !text.isEmpty());
-        t.child<QLineEdit>("txtFilter")->clear();
-        QCOMPARE(t.status(), QStringLiteral("Found 5 URL's. You've selected %1 items.").arg(shown.size()));
+        // text, kind, new only; the entries shown
+        const QList<std::tuple<QString, FileKind, bool, QStringList>> cases = {
+            {"CAT", FileKind::Any, false, {"cat.jpg", "Cats/b.mp3"}},       // any case
+            {"re:/\\d+\\.jpg$", FileKind::Any, false, {"12.jpg"}},
+            {"", FileKind::Image, false, {"cat.jpg", "12.jpg", "x.bin"}},  // by type or extension
+            {"", FileKind::Audio, false, {"Cats/b.mp3"}},
+            {"", FileKind::Other, false, {"v.php?id=3"}},
+            {"jpg", FileKind::Any, true, {"12.jpg"}}};
+        for (const auto& [text, kind, newOnly, shown] : cases) {
+            TestWindow t(m_web->profile());
+            FoundListModel& model = *t.window.foundModel();
+            model.setStringList(all);
+            model.setDetails("http://h/x.bin", {"image/png", 10, {}, false, false});
+            model.setDetails("http://h/12.jpg", {{}, -1, {}, false, true});
+            click(t, "cmdSelAll");
+            t.child<QLineEdit>("txtFilter")->setText(text);
+            t.child<QComboBox>("cmbKind")->setCurrentIndex(int(kind));
+            t.child<QComboBox>("cmbOutcome")->setCurrentIndex(newOnly ? 1 : 0);
+            auto* list = t.child<QTreeView>("lstUrl");
+            QStringList visible;
+            for (int row = 0; row < model.rowCount(); ++row)
+                if (!list->isRowHidden(row, {}))
+                    visible << names.at(row);
+            QCOMPARE(std::tuple(text, int(kind), visible), std::tuple(text, int(kind), shown));
+            QCOMPARE(t.status(), QStringLiteral("Found 5 URL's. You've selected %1 items. %2 hidden by the filter.")
+                                     .arg(shown.size()).arg(5 - shown.size()));
+            click(t, "cmdSelNone");
+            click(t, "cmdSelAll");
+            QCOMPARE(t.window.selectedFoundUrls().size(), shown.size());
+            // Clearing the filter shows every entry again; an expression being
+            // typed that is not valid yet leaves the list as it was.
+            t.child<QComboBox>("cmbKind")->setCurrentIndex(0);
+            t.child<QComboBox>("cmbOutcome")->setCurrentIndex(0);
+            t.child<QLineEdit>("txtFilter")->setText("re:(");
+            QCOMPARE(t.status().contains("hidden"), !text.isEmpty());
+            t.child<QLineEdit>("txtFilter")->clear();
+            QCOMPARE(t.status(), QStringLiteral("Found 5 URL's. You've selected %1 items.").arg(shown.size()));
+        }
     }
 
     // Before anything is downloaded, each found entry shows what the server
@@ -444,49 +446,6 @@ private slots:
         t.app.archive()->add({0, url("/media/new.jpg"), url("/media/new.jpg"), t.path("new.jpg"), 3000, {}, {}});
         QTRY_COMPARE(outcomes().value(0), QStringLiteral("already downloaded"));
         QTRY_COMPARE(t.status(), QStringLiteral("Found 5 URL's. You've selected 0 items. 3 hidden by the filter."));
-    }
-
-    void selectionAndClipboard()
-    {
-        TestWindow t(m_web->profile());
-        QVERIFY(t.go(url("/five.html")));
-        auto* list = t.child<QTreeView>("lstUrl");
-        list->selectionModel()->select(t.window.foundModel()->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        list->selectionModel()->select(t.window.foundModel()->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        QCOMPARE(t.status(), QStringLiteral("Found 3 URL's. You've selected 2 items."));
-        QCOMPARE(t.window.selectedFoundUrls(), urls({"/a.JPG", "/e.gif"}));  // in list order
-        QVERIFY(t.child<QPushButton>("cmdAdd")->isEnabled());
-        t.window.addSelectionToQueue();
-        QCOMPARE(t.app.queue.urls(), urls({"/a.JPG", "/e.gif"}));
-        click(t, "cmdSelNone");
-        QVERIFY(!t.child<QPushButton>("cmdAdd")->isEnabled());
-
-        // Select All on a large list reports once.
-        QStringList many;
-        for (int i = 0; i < 50000; ++i)
-            many << QStringLiteral("http://h/%1.jpg").arg(i);
-        t.window.foundModel()->setStringList(many);
-        int reports = 0;
-        connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [&] { ++reports; });
-        click(t, "cmdSelAll");
-        QCOMPARE(t.status(), QStringLiteral("Found 50000 URL's. You've selected 50000 items."));
-        QCOMPARE(reports, 1);
-
-        // Copy and Paste act on the whole address, only while the box has the focus.
-        t.window.show();
-        QVERIFY(QTest::qWaitForWindowActive(&t.window));
-        auto* box = t.child<QComboBox>("cmbURL");
-        box->setFocus();
-        QTRY_VERIFY(t.child<QAction>("mnuCopy")->isEnabled());
-        box->setEditText("http://typed/");
-        box->lineEdit()->setSelection(0, 4);
-        t.child<QAction>("mnuCopy")->trigger();
-        QCOMPARE(t.ui.clipboard, QStringLiteral("http://typed/"));
-        t.ui.clipboard = "http://pasted/";
-        t.child<QAction>("mnuPaste")->trigger();
-        QCOMPARE(box->currentText(), QStringLiteral("http://pasted/"));
-        list->setFocus();
-        QTRY_VERIFY(!t.child<QAction>("mnuPaste")->isEnabled());
     }
 };
 
