@@ -128,82 +128,71 @@ private slots:
         QVERIFY(!prober.result(slow.first()));
     }
 
-    void outcomes_data()
-    {
-        QTest::addColumn<QString>("rule");          // the duplicate rule
-        QTest::addColumn<QString>("options");       // a: skip archived, k: keep the existing file, s: size rule 1 KB
-        QTest::addColumn<QStringList>("files");     // in the output folder: NAME or NAME=SIZE
-        QTest::addColumn<QStringList>("archived");  // URL|FILE|SIZE
-        QTest::addColumn<QString>("probe");         // "", "x" (no answer), STATUS[:SIZE[:FINAL URL]]
-        QTest::addColumn<QString>("url");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("greyed");
-        const QString a = "http://h/p/a.jpg";
-        const QStringList none;
-        QTest::newRow("new") << "Overwrite" << "" << none << none << "" << a << "new" << false;
-        QTest::newRow("overwrite") << "" << "" << QStringList{"a.jpg"} << none << "200:5" << a << "will overwrite a.jpg" << false;
-        QTest::newRow("rename") << "Rename" << "" << QStringList{"a.jpg", "a0.jpg"} << none << "" << a << "will save as a1.jpg"
-                                << false;
-        QTest::newRow("skip") << "Skip" << "" << QStringList{"a.jpg"} << none << "404" << a << "will skip: a.jpg exists" << true;
-        QTest::newRow("no name") << "" << "" << none << none << "" << "http://h/p/" << "no usable file name" << true;
-        QTest::newRow("404") << "" << "" << none << none << "404" << a << "not found (404)" << true;
-        QTest::newRow("503 may pass") << "" << "" << none << none << "503" << a << "server answered 503" << false;
-        QTest::newRow("403") << "" << "" << none << none << "403" << a << "server answered 403" << true;
-        QTest::newRow("no answer") << "" << "" << none << none << "x" << a << "not reachable" << true;
-        QTest::newRow("too small") << "" << "s" << none << none << "200:1023" << a << "too small (size rule)" << true;
-        QTest::newRow("at the limit") << "" << "s" << none << none << "206:1024" << a << "new" << false;
-        QTest::newRow("size rule without a size") << "" << "s" << none << none << "" << a << "new" << false;
-        QTest::newRow("archived, skipped") << "" << "a" << none << QStringList{a + "|a.jpg|5"} << "404" << a
-                                           << "already downloaded" << true;
-        QTest::newRow("archived, fetched again") << "" << "" << QStringList{"a.jpg"} << QStringList{a + "|a.jpg|5"} << ""
-                                                 << a << "already downloaded" << false;
-        QTest::newRow("archived as the final address") << "" << "a" << none << QStringList{"http://cdn/a.jpg|x.jpg|5"}
-                                                       << "200:5:http://cdn/a.jpg" << a << "already downloaded" << false;
-        QTest::newRow("copy kept") << "" << "k" << QStringList{"b.jpg=2000"} << QStringList{"http://o/a.jpg|b.jpg|2000"}
-                                   << "200:2000" << a << "identical file exists: b.jpg" << true;
-        QTest::newRow("copy, both kept") << "" << "" << QStringList{"b.jpg=2000"} << QStringList{"http://o/a.jpg|b.jpg|2000"}
-                                         << "200:2000" << a << "identical file exists: b.jpg" << false;
-        QTest::newRow("same size, other name") << "" << "k" << QStringList{"b.jpg=2000"}
-                                               << QStringList{"http://o/c.jpg|b.jpg|2000"} << "200:2000" << a << "new" << false;
-        QTest::newRow("copy changed on disk") << "" << "k" << QStringList{"b.jpg=1999"}
-                                              << QStringList{"http://o/a.jpg|b.jpg|2000"} << "200:2000" << a << "new" << false;
-    }
+    // What a download would do, from the rules, the output folder, the
+    // archive and the probe's answer.
     void outcomes()
     {
-        QFETCH(QString, rule);
-        QFETCH(QString, options);
-        QFETCH(QStringList, files);
-        QFETCH(QStringList, archived);
-        QFETCH(QString, probe);
-        QFETCH(QString, url);
-        QFETCH(QString, text);
-        QFETCH(bool, greyed);
-        TestContext t;
-        t.settings.outputFolder = t.path("out");
-        QDir().mkpath(t.settings.outputFolder);
-        t.settings.duplicateRuleText = rule;
-        t.settings.skipArchived = options.contains('a');
-        t.settings.sameContent = options.contains('k') ? 1 : 0;
-        t.settings.skipSmallFiles = options.contains('s');
-        t.settings.minimumSizeKB = 1;
-        for (const QString& file : files)
-            writeFile(t.settings.outputFolder + '/' + file.section('=', 0, 0),
-                      QByteArray(file.contains('=') ? file.section('=', 1).toInt() : 10, 'x'));
-        SqliteDownloadArchive archive(t.path("archive.sqlite"), t.app.errors);
-        for (const QString& record : archived) {
-            const QStringList f = record.split('|');
-            archive.add({0, f[0], f[0], t.settings.outputFolder + '/' + f[1], f[2].toLongLong(), "sha", QDateTime()});
+        struct Case {
+            const char* name;
+            QString rule;          // the duplicate rule
+            QString options;       // a: skip archived, k: keep the existing file, s: size rule 1 KB
+            QStringList files;     // in the output folder: NAME or NAME=SIZE
+            QStringList archived;  // URL|FILE|SIZE
+            QString probe;         // "", "x" (no answer), STATUS[:SIZE[:FINAL URL]]
+            QString text;
+            bool greyed;
+            QString url = QStringLiteral("http://h/p/a.jpg");
+        };
+        const QString a = "http://h/p/a.jpg";
+        const Case cases[] = {
+            {"new", "Overwrite", "", {}, {}, "", "new", false},
+            {"overwrite", "", "", {"a.jpg"}, {}, "200:5", "will overwrite a.jpg", false},
+            {"rename", "Rename", "", {"a.jpg", "a0.jpg"}, {}, "", "will save as a1.jpg", false},
+            {"skip", "Skip", "", {"a.jpg"}, {}, "404", "will skip: a.jpg exists", true},
+            {"no name", "", "", {}, {}, "", "no usable file name", true, "http://h/p/"},
+            {"404", "", "", {}, {}, "404", "not found (404)", true},
+            {"503 may pass", "", "", {}, {}, "503", "server answered 503", false},
+            {"403", "", "", {}, {}, "403", "server answered 403", true},
+            {"no answer", "", "", {}, {}, "x", "not reachable", true},
+            {"too small", "", "s", {}, {}, "200:1023", "too small (size rule)", true},
+            {"at the limit", "", "s", {}, {}, "206:1024", "new", false},
+            {"size rule without a size", "", "s", {}, {}, "", "new", false},
+            {"archived, skipped", "", "a", {}, {a + "|a.jpg|5"}, "404", "already downloaded", true},
+            {"archived, fetched again", "", "", {"a.jpg"}, {a + "|a.jpg|5"}, "", "already downloaded", false},
+            {"archived as the final address", "", "a", {}, {"http://cdn/a.jpg|x.jpg|5"}, "200:5:http://cdn/a.jpg",
+             "already downloaded", false},
+            {"copy kept", "", "k", {"b.jpg=2000"}, {"http://o/a.jpg|b.jpg|2000"}, "200:2000", "identical file exists: b.jpg", true},
+            {"copy, both kept", "", "", {"b.jpg=2000"}, {"http://o/a.jpg|b.jpg|2000"}, "200:2000", "identical file exists: b.jpg",
+             false},
+            {"same size, other name", "", "k", {"b.jpg=2000"}, {"http://o/c.jpg|b.jpg|2000"}, "200:2000", "new", false},
+            {"copy changed on disk", "", "k", {"b.jpg=1999"}, {"http://o/a.jpg|b.jpg|2000"}, "200:2000", "new", false}};
+        for (const Case& c : cases) {
+            TestContext t;
+            t.settings.outputFolder = t.path("out");
+            QDir().mkpath(t.settings.outputFolder);
+            t.settings.duplicateRuleText = c.rule;
+            t.settings.skipArchived = c.options.contains('a');
+            t.settings.sameContent = c.options.contains('k') ? 1 : 0;
+            t.settings.skipSmallFiles = c.options.contains('s');
+            t.settings.minimumSizeKB = 1;
+            for (const QString& file : c.files)
+                writeFile(t.settings.outputFolder + '/' + file.section('=', 0, 0),
+                          QByteArray(file.contains('=') ? file.section('=', 1).toInt() : 10, 'x'));
+            SqliteDownloadArchive archive(t.path("archive.sqlite"), t.app.errors);
+            for (const QString& record : c.archived) {
+                const QStringList f = record.split('|');
+                archive.add({0, f[0], f[0], t.settings.outputFolder + '/' + f[1], f[2].toLongLong(), "sha", QDateTime()});
+            }
+            std::optional<ProbeResult> answer;
+            if (!c.probe.isEmpty()) {
+                const QStringList f = c.probe.split(':');
+                answer = ProbeResult{f[0].toInt(), {}, f.size() > 1 ? f[1].toLongLong() : -1,
+                                     f.size() > 3 ? f[2] + ':' + f[3] : c.url, c.probe == "x" ? "connection refused" : "", false};
+            }
+            const PredictedOutcome outcome = predictOutcome(c.url, answer, t.settings, &archive);
+            QCOMPARE(std::tuple(QString(c.name), outcome.text, outcome.greyed, outcome.archivedAs.isEmpty()),
+                     std::tuple(QString(c.name), c.text, c.greyed, !c.text.startsWith("already")));
         }
-        std::optional<ProbeResult> answer;
-        if (!probe.isEmpty()) {
-            const QStringList f = probe.split(':');
-            answer = ProbeResult{f[0].toInt(), {}, f.size() > 1 ? f[1].toLongLong() : -1, f.size() > 3 ? f[2] + ':' + f[3] : url,
-                                 probe == "x" ? "connection refused" : "", false};
-        }
-        const PredictedOutcome outcome = predictOutcome(url, answer, t.settings, &archive);
-        QCOMPARE(outcome.text, text);
-        QCOMPARE(outcome.greyed, greyed);
-        QCOMPARE(outcome.archivedAs.isEmpty(), !text.startsWith("already"));
     }
 };
 
