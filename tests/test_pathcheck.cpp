@@ -11,64 +11,46 @@ using namespace pm::test;
 class TestPathCheck : public QObject {
     Q_OBJECT
 private slots:
-    void folders_data()
-    {
-        QTest::addColumn<bool>("logExists");
-        QTest::addColumn<bool>("outExists");
-        QTest::addColumn<bool>("ask");
-        QTest::addColumn<QList<bool>>("answers");
-        QTest::addColumn<QStringList>("questions");  // titles, in order
-        QTest::addColumn<bool>("logAfter");
-        QTest::addColumn<bool>("outAfter");
-        QTest::addColumn<int>("declined");  // PathDecline
-        const QString log = QStringLiteral("Invalid Log File path");
-        const QString out = QStringLiteral("Invalid Output path");
-        const int none = int(PathDecline::None);
-        QTest::newRow("both exist") << true << true << true << QList<bool>{} << QStringList{} << true << true << none;
-        QTest::newRow("both missing, asking off")
-            << false << false << false << QList<bool>{} << QStringList{} << true << true << none;
-        QTest::newRow("log Yes, output Yes")
-            << false << false << true << QList<bool>{true, true} << QStringList{log, out} << true << true << none;
-        QTest::newRow("log No stops the check")
-            << false << false << true << QList<bool>{false} << QStringList{log} << false << false
-            << int(PathDecline::LogFolder);
-        QTest::newRow("output No") << true << false << true << QList<bool>{false} << QStringList{out} << true << false
-                                   << int(PathDecline::OutputFolder);
-    }
+    // Missing folders are created, after a question when asking is on; a No
+    // stops the check there. The CSV log starts with its header once the
+    // folders are there.
     void folders()
     {
-        QFETCH(bool, logExists);
-        QFETCH(bool, outExists);
-        QFETCH(bool, ask);
-        QFETCH(QList<bool>, answers);
-        QFETCH(QStringList, questions);
-        QFETCH(bool, logAfter);
-        QFETCH(bool, outAfter);
-        QFETCH(int, declined);
-        TestContext t;
-        const QString logFolder = t.path("logs"), outFolder = t.path("out");
-        if (logExists)
-            QVERIFY(QDir().mkdir(logFolder));
-        if (outExists)
-            QVERIFY(QDir().mkdir(outFolder));
-        t.ui.yesNoAnswers.append(answers);
-
-        const PathCheckInput input{outFolder, logFolder, "run.log", ask, true};
-        QCOMPARE(int(checkPaths(input, t.app.errors, t.ui)), declined);
-        QStringList asked;
-        for (const AskedQuestion& q : t.ui.asked) {
-            asked << q.title;
-            const QString folder = q.title == QLatin1String("Invalid Log File path") ? logFolder : outFolder;
-            QCOMPARE(q.text, folder + " does not exist. Create?");
+        const QString log = QStringLiteral("Invalid Log File path"), out = QStringLiteral("Invalid Output path");
+        struct Case {
+            const char* name;
+            bool logExists, outExists, ask;
+            QList<bool> answers;
+            QStringList questions;  // titles, in order
+            bool logAfter, outAfter;
+            PathDecline declined;
+        };
+        const Case cases[] = {
+            {"both exist", true, true, true, {}, {}, true, true, PathDecline::None},
+            {"both missing, asking off", false, false, false, {}, {}, true, true, PathDecline::None},
+            {"log Yes, output Yes", false, false, true, {true, true}, {log, out}, true, true, PathDecline::None},
+            {"log No stops the check", false, false, true, {false}, {log}, false, false, PathDecline::LogFolder},
+            {"output No", true, false, true, {false}, {out}, true, false, PathDecline::OutputFolder}};
+        for (const Case& c : cases) {
+            TestContext t;
+            const QString logFolder = t.path("logs"), outFolder = t.path("out");
+            QVERIFY(!c.logExists || QDir().mkdir(logFolder));
+            QVERIFY(!c.outExists || QDir().mkdir(outFolder));
+            t.ui.yesNoAnswers.append(c.answers);
+            const PathDecline declined = checkPaths({outFolder, logFolder, "run.log", c.ask, true}, t.app.errors, t.ui);
+            QStringList asked;
+            for (const AskedQuestion& q : t.ui.asked) {
+                asked << q.title;
+                QCOMPARE(q.text, (q.title == log ? logFolder : outFolder) + " does not exist. Create?");
+            }
+            QCOMPARE(std::tuple(QString(c.name), int(declined), asked, QFileInfo(logFolder).isDir(), QFileInfo(outFolder).isDir(),
+                                QFileInfo::exists(logFolder + "/run.csv")),
+                     std::tuple(QString(c.name), int(c.declined), c.questions, c.logAfter, c.outAfter,
+                                c.declined == PathDecline::None));
         }
-        QCOMPARE(asked, questions);
-        QCOMPARE(QFileInfo(logFolder).isDir(), logAfter);
-        QCOMPARE(QFileInfo(outFolder).isDir(), outAfter);
-        // The CSV log starts with its header once the folders are there.
-        QCOMPARE(QFileInfo::exists(logFolder + "/run.csv"), declined == int(PathDecline::None));
     }
 
-    void csvHeaderIsWrittenOnce()
+    void csvHeaderAndFailures()
     {
         TestContext t;
         const PathCheckInput input{t.dir.path(), t.dir.path(), "run.log.old", false, true};
@@ -81,13 +63,9 @@ private slots:
         // Off: nothing is started.
         checkPaths({t.dir.path(), t.dir.path(), "other.log", false, false}, t.app.errors, t.ui);
         QVERIFY(!QFileInfo::exists(t.path("other.csv")));
-    }
 
-    // Empty paths and a folder whose parent is missing (one level only) are
-    // reported, and the check goes on with the next folder.
-    void failuresAreReportedAndTheCheckGoesOn()
-    {
-        TestContext t;
+        // Empty paths and a folder whose parent is missing (one level only) are
+        // reported, and the check goes on with the next folder.
         checkPaths({QString(), QString(), "x.log", false, false}, t.app.errors, t.ui);
         QCOMPARE(t.errorLines().size(), 2);
         checkPaths({t.path("out"), t.path("a/b"), "x.log", false, false}, t.app.errors, t.ui);
