@@ -229,37 +229,32 @@ private slots:
     }
 
     // History lines go in the order of their indexes, into the list {a, b};
-    // the value of the n-th line of a row is "v<n>". None is dropped or
+    // the value of the n-th line of a file is "v<n>". None is dropped or
     // overwritten by another, and none is an error.
-    void historyIndexes_data()
-    {
-        QTest::addColumn<QStringList>("keys");
-        QTest::addColumn<QStringList>("history");
-        QTest::newRow("URL alone is 0") << QStringList{"URL"} << QStringList{"v0", "b"};
-        QTest::newRow("append at count") << QStringList{"URL2"} << QStringList{"a", "b", "v0"};
-        QTest::newRow("text after digits") << QStringList{"URL1x"} << QStringList{"a", "v0"};
-        QTest::newRow("rounds to nearest") << QStringList{"URL0.6"} << QStringList{"a", "v0"};
-        QTest::newRow("beyond the end") << QStringList{"URL5"} << QStringList{"a", "b", "v0"};
-        QTest::newRow("a gap") << QStringList{"URL0", "URL7"} << QStringList{"v0", "b", "v1"};
-        QTest::newRow("out of order") << QStringList{"URL2", "URL0", "URL1"} << QStringList{"v1", "v2", "v0"};
-        QTest::newRow("duplicates") << QStringList{"URL1", "URL1", "URL0"} << QStringList{"v2", "v0", "v1"};
-        QTest::newRow("odd indexes") << QStringList{"URLx", "URL-1", "URL99999999999"} << QStringList{"v1", "v0", "v2"};
-    }
     void historyIndexes()
     {
-        QFETCH(QStringList, keys);
-        QFETCH(QStringList, history);
-        TestContext t;
-        QStringList content;
-        for (qsizetype i = 0; i < keys.size(); ++i)
-            content << QStringLiteral("\"%1\",\"v%2\"").arg(keys[i]).arg(i);
-        const QString file = t.path("u.ini");
-        writeFile(file, lines(content));
-        ConfigurationLists lists{{"a", "b"}, {}};
-        bool keepCopy = true;
-        QVERIFY(loadConfiguration(file, t.settings, lists, t.app.errors, t.app.log, &keepCopy));
-        QCOMPARE(lists.history, history);
-        QVERIFY(t.errorLines().isEmpty() && !keepCopy);
+        const QList<std::pair<QStringList, QStringList>> cases = {
+            {{"URL"}, {"v0", "b"}},                                    // alone is 0
+            {{"URL2"}, {"a", "b", "v0"}},                              // the count appends
+            {{"URL1x"}, {"a", "v0"}},                                  // text after digits
+            {{"URL0.6"}, {"a", "v0"}},                                 // rounds to nearest
+            {{"URL5"}, {"a", "b", "v0"}},                              // beyond the end
+            {{"URL0", "URL7"}, {"v0", "b", "v1"}},                     // a gap
+            {{"URL2", "URL0", "URL1"}, {"v1", "v2", "v0"}},            // out of order
+            {{"URL1", "URL1", "URL0"}, {"v2", "v0", "v1"}},            // duplicates
+            {{"URLx", "URL-1", "URL99999999999"}, {"v1", "v0", "v2"}}};  // odd indexes
+        for (const auto& [keys, history] : cases) {
+            TestContext t;
+            QStringList content;
+            for (qsizetype i = 0; i < keys.size(); ++i)
+                content << QStringLiteral("\"%1\",\"v%2\"").arg(keys[i]).arg(i);
+            writeFile(t.path("u.ini"), lines(content));
+            ConfigurationLists lists{{"a", "b"}, {}};
+            bool keepCopy = true;
+            QVERIFY(loadConfiguration(t.path("u.ini"), t.settings, lists, t.app.errors, t.app.log, &keepCopy));
+            QCOMPARE(std::pair(keys, lists.history), std::pair(keys, history));
+            QVERIFY(t.errorLines().isEmpty() && !keepCopy);
+        }
     }
 
     // Very long lines and very many, and what is no file at all: never a

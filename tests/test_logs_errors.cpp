@@ -83,40 +83,30 @@ private slots:
         QCOMPARE(failed.size(), 1);  // once per file
     }
 
-    void reportModes_data()
-    {
-        QTest::addColumn<QString>("mode");
-        QTest::addColumn<bool>("answer");
-        QTest::addColumn<bool>("abort");
-        QTest::addColumn<int>("questions");
-        QTest::newRow("Resume") << "Resume" << false << false << 0;
-        QTest::newRow("empty carries on") << "" << false << false << 0;
-        QTest::newRow("lower-case prompt carries on") << "prompt" << false << false << 0;
-        QTest::newRow("lower-case abort carries on") << "abort" << false << false << 0;
-        QTest::newRow("Abort") << "Abort" << false << true << 0;
-        QTest::newRow("Prompt, Yes") << "Prompt" << true << true << 1;
-        QTest::newRow("Prompt, No") << "Prompt" << false << false << 1;
-    }
+    // Only the words Abort and Prompt as written stop a session; Prompt asks,
+    // and Yes aborts.
     void reportModes()
     {
-        QFETCH(QString, mode);
-        QFETCH(bool, answer);
-        QFETCH(bool, abort);
-        QFETCH(int, questions);
-        TestContext t;
-        t.ui.yesNoAnswers << answer;
-        RecordingAbortTarget target;
-        t.app.errors.setAbortTarget(&target);
-        t.settings.errorModeText = mode;
-        QCOMPARE(t.app.errors.report(RuntimeError::of(53, "D"), QStringLiteral("SaveToFile.")), abort);
-        t.app.errors.setAbortTarget(&t.app.worker);
-        QCOMPARE(t.logMessages(), QStringList{"Error #53(&H35) File not found: D in SaveToFile."});
-        QCOMPARE(t.ui.count("yesno"), questions);
-        if (questions) {
-            QCOMPARE(t.ui.asked.first().title, QStringLiteral("Sorry, an error occurred"));
-            QCOMPARE(t.ui.asked.first().text, QStringLiteral("SaveToFile. Error #53 File not found: D. Abort?"));
+        // mode, the user's answer, whether it aborts, questions asked
+        const QList<std::tuple<QString, bool, bool, int>> cases = {
+            {"Resume", false, false, 0}, {"", false, false, 0},     {"prompt", false, false, 0}, {"abort", false, false, 0},
+            {"Abort", false, true, 0},   {"Prompt", true, true, 1}, {"Prompt", false, false, 1}};
+        for (const auto& [mode, answer, abort, questions] : cases) {
+            TestContext t;
+            t.ui.yesNoAnswers << answer;
+            RecordingAbortTarget target;
+            t.app.errors.setAbortTarget(&target);
+            t.settings.errorModeText = mode;
+            const bool aborted = t.app.errors.report(RuntimeError::of(53, "D"), QStringLiteral("SaveToFile."));
+            t.app.errors.setAbortTarget(&t.app.worker);
+            QCOMPARE(std::tuple(mode, answer, aborted, target.aborts, t.ui.count("yesno")),
+                     std::tuple(mode, answer, abort, abort ? 1 : 0, questions));
+            QCOMPARE(t.logMessages(), QStringList{"Error #53(&H35) File not found: D in SaveToFile."});
+            if (questions) {
+                QCOMPARE(t.ui.asked.first().title, QStringLiteral("Sorry, an error occurred"));
+                QCOMPARE(t.ui.asked.first().text, QStringLiteral("SaveToFile. Error #53 File not found: D. Abort?"));
+            }
         }
-        QCOMPARE(target.aborts, abort ? 1 : 0);
         QCOMPARE(ErrorReporter::logText(int(0x80000000), "D", "R."), QStringLiteral("Error #-2147483648(&H80000000) D in R."));
     }
 
