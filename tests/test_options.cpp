@@ -8,7 +8,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTabWidget>
 #include <QtTest>
 
 using namespace pm;
@@ -45,47 +44,34 @@ struct OptionsTest : TestContext {
 class TestOptions : public QObject {
     Q_OBJECT
 private slots:
-    void modes_data()
-    {
-        QTest::addColumn<QString>("errorMode");
-        QTest::addColumn<QString>("rule");
-        QTest::addColumn<QString>("start");
-        QTest::addColumn<bool>("historyOff");
-        QTest::addColumn<QString>("shown");    // error option, rule option, start option
-        QTest::addColumn<QString>("applied");  // the three texts Apply writes
-        QTest::newRow("first start") << "" << "" << "home" << false << ",optOverWrite,optHome" << ",Overwrite,Home";
-        QTest::newRow("words as written") << "Prompt" << "Rename" << "Last" << false << "OptPrompt,optRename,optLast"
-                                          << "Prompt,Rename,Last";
-        QTest::newRow("unknown words") << "resume" << "skip" << "LAST" << false << ",optOverWrite,optLast"
-                                       << "resume,Overwrite,Last";
-        QTest::newRow("no history: no last page") << "Abort" << "Skip" << "Last" << true << "OptAbort,optSkip,optHome"
-                                                  << "Abort,Skip,Home";
-    }
     // The dialog shows the rule the downloads apply (an empty one is
-    // Overwrite); an error mode it does not know selects none and is kept.
+    // Overwrite); an error mode it does not know selects none and is kept;
+    // without a history there is no last page.
     void modes()
     {
-        QFETCH(QString, errorMode);
-        QFETCH(QString, rule);
-        QFETCH(QString, start);
-        QFETCH(bool, historyOff);
-        QFETCH(QString, shown);
-        QFETCH(QString, applied);
-        OptionsTest t;
-        t.settings.errorModeText = errorMode;
-        t.settings.duplicateRuleText = rule;
-        t.settings.startPageText = start;
-        t.settings.historyEnabled = !historyOff;
-        t.dialog.loadFromSettings();
-        QCOMPARE(QStringList({t.checked({"OptAbort", "OptResume", "OptPrompt"}),
-                              t.checked({"optOverWrite", "optRename", "optSkip"}), t.checked({"optLast", "optHome"})})
-                     .join(','),
-                 shown);
-        QCOMPARE(t.child("optLast")->isEnabled(), !historyOff);
-        QVERIFY(t.dialog.apply());
-        QCOMPARE(QStringList({t.settings.errorModeText, t.settings.duplicateRuleText, t.settings.startPageText}).join(','),
-                 applied);
-        QVERIFY(t.ui.asked.isEmpty());
+        // error mode, duplicate rule, start page, history on; the options shown; the texts Apply writes
+        const QList<std::tuple<QString, QString, QString, bool, QString, QString>> cases = {
+            {"", "", "home", true, ",optOverWrite,optHome", ",Overwrite,Home"},
+            {"Prompt", "Rename", "Last", true, "OptPrompt,optRename,optLast", "Prompt,Rename,Last"},
+            {"resume", "skip", "LAST", true, ",optOverWrite,optLast", "resume,Overwrite,Last"},
+            {"Abort", "Skip", "Last", false, "OptAbort,optSkip,optHome", "Abort,Skip,Home"}};
+        for (const auto& [errorMode, rule, start, history, shown, applied] : cases) {
+            OptionsTest t;
+            t.settings.errorModeText = errorMode;
+            t.settings.duplicateRuleText = rule;
+            t.settings.startPageText = start;
+            t.settings.historyEnabled = history;
+            t.dialog.loadFromSettings();
+            QCOMPARE(QStringList({t.checked({"OptAbort", "OptResume", "OptPrompt"}),
+                                  t.checked({"optOverWrite", "optRename", "optSkip"}), t.checked({"optLast", "optHome"})})
+                         .join(','),
+                     shown);
+            QCOMPARE(t.child("optLast")->isEnabled(), history);
+            QVERIFY(t.dialog.apply());
+            QCOMPARE(QStringList({t.settings.errorModeText, t.settings.duplicateRuleText, t.settings.startPageText}).join(','),
+                     applied);
+            QVERIFY(t.ui.asked.isEmpty());
+        }
     }
 
     void fieldsRoundTrip()
@@ -133,35 +119,26 @@ private slots:
         QCOMPARE(minimumSizeText(1000000.0f), QStringLiteral("1000000"));  // no grouping: it converts back
     }
 
-    void logFileNameForms_data()
-    {
-        QTest::addColumn<QString>("logName");  // "@" stands for the temporary folder
-        QTest::addColumn<QString>("shownFolder");
-        QTest::addColumn<QString>("shownFile");
-        QTest::addColumn<int>("reports");
-        QTest::newRow("folder and file") << "@/run.log" << "@" << "run.log" << 0;
-        QTest::newRow("empty") << "" << "" << "Pullmark.log" << 0;
-        QTest::newRow("no folder") << "run.log" << "" << "run.log" << 2;
-    }
     void logFileNameForms()
     {
-        QFETCH(QString, logName);
-        QFETCH(QString, shownFolder);
-        QFETCH(QString, shownFile);
-        QFETCH(int, reports);
-        OptionsTest t;
-        const QString root = t.dir.path();
-        const QString workingFolder = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(root));  // a name without a folder logs into the working folder
-        t.settings.activityLogFile = logName.replace('@', root);
-        t.dialog.loadFromSettings();
-        QVERIFY(QDir::setCurrent(workingFolder));
-        QCOMPARE(t.child<QLineEdit>("txtLogPath")->text(), shownFolder.replace('@', root));
-        QCOMPARE(t.child<QLineEdit>("txtLogFileName")->text(), shownFile);
-        const QStringList lines = crlfLines(readAll(t.path("run.log")));
-        QCOMPARE(lines.size(), reports);
-        for (const QString& line : lines)
-            QVERIFY(line.endsWith(" in frmoptions.FormLoad."));
+        // the log file ("@": the temporary folder); the folder and the name shown; reports
+        const QList<std::tuple<QString, QString, QString, int>> cases = {
+            {"@/run.log", "@", "run.log", 0}, {"", "", "Pullmark.log", 0}, {"run.log", "", "run.log", 2}};
+        for (auto [logName, shownFolder, shownFile, reports] : cases) {
+            OptionsTest t;
+            const QString root = t.dir.path();
+            const QString workingFolder = QDir::currentPath();
+            QVERIFY(QDir::setCurrent(root));  // a name without a folder logs into the working folder
+            t.settings.activityLogFile = logName.replace('@', root);
+            t.dialog.loadFromSettings();
+            QVERIFY(QDir::setCurrent(workingFolder));
+            QCOMPARE(t.child<QLineEdit>("txtLogPath")->text(), shownFolder.replace('@', root));
+            QCOMPARE(t.child<QLineEdit>("txtLogFileName")->text(), shownFile);
+            const QStringList lines = crlfLines(readAll(t.path("run.log")));
+            QCOMPARE(lines.size(), reports);
+            for (const QString& line : lines)
+                QVERIFY(line.endsWith(" in frmoptions.FormLoad."));
+        }
     }
 
     void controlsThatDriveOthers()
@@ -191,30 +168,6 @@ private slots:
             QTest::keyClick(t.child<QLineEdit>("txtPath"), Qt::Key_Tab, Qt::ControlModifier);
             QCOMPARE(int(t.dialog.currentPage()), expected);
         }
-    }
-
-    // OK with a log folder the user declines to create: nothing applied, the
-    // Logging page in front, the dialog still open. A Yes then applies.
-    void okWithADeclinedFolder()
-    {
-        OptionsTest t;
-        t.settings.askBeforeCreatingFolders = true;
-        t.dialog.loadFromSettings();
-        t.ui.yesNoAnswers << false << true;
-        t.dialog.show();
-        const QString missing = t.path("newlogs");
-        t.child<QLineEdit>("txtLogPath")->setText(missing);
-        t.child<QLineEdit>("txtExt")->setText("zip");
-        t.dialog.showPage(OptionsDialog::Other);
-        t.click("cmdOK");
-        QCOMPARE(t.settings.extensions, QStringLiteral("jpg gif"));
-        QCOMPARE(t.dialog.currentPage(), OptionsDialog::Logging);
-        QVERIFY(t.dialog.isVisible());
-        QCOMPARE(t.ui.asked.first().title, QStringLiteral("Invalid Log File path"));
-        t.click("cmdOK");
-        QVERIFY(QFileInfo(missing).isDir());
-        QCOMPARE(t.settings.activityLogFile, missing + "/run.log");
-        QVERIFY(!t.dialog.isVisible());
     }
 
     void folderButtons_data()
@@ -263,8 +216,9 @@ private slots:
             QVERIFY(t.errorLines().first().endsWith(" in " + routine));
     }
 
-    // The folder list feeds the path box; leaving the box runs the path check.
-    void folderListAndPathBox()
+    // The folder list feeds the path box; leaving the box, and OK, run the
+    // path check.
+    void folderListPathBoxAndOk()
     {
         OptionsTest t;
         const QString sub = t.path("sub");
@@ -291,6 +245,23 @@ private slots:
         QVERIFY(QFileInfo(missing).isDir());
         QCOMPARE(list->path(), missing);
         QCOMPARE(t.settings.outputFolder, t.dir.path());  // nothing applied
+
+        // OK with a log folder the user declines to create: nothing applied,
+        // the Logging page in front, the dialog still open. A Yes then applies.
+        t.ui.yesNoAnswers << false << true;
+        const QString logs = t.path("newlogs");
+        t.child<QLineEdit>("txtLogPath")->setText(logs);
+        t.child<QLineEdit>("txtExt")->setText("zip");
+        t.dialog.showPage(OptionsDialog::Other);
+        t.click("cmdOK");
+        QCOMPARE(t.settings.extensions, QStringLiteral("jpg gif"));
+        QCOMPARE(t.dialog.currentPage(), OptionsDialog::Logging);
+        QVERIFY(t.dialog.isVisible());
+        QCOMPARE(t.ui.asked.last().title, QStringLiteral("Invalid Log File path"));
+        t.click("cmdOK");
+        QVERIFY(QFileInfo(logs).isDir());
+        QCOMPARE(t.settings.activityLogFile, logs + "/run.log");
+        QVERIFY(!t.dialog.isVisible());
     }
 };
 
