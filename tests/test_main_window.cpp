@@ -9,7 +9,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QStringListModel>
 #include <QtTest>
 
 using namespace pm;
@@ -30,7 +29,7 @@ private slots:
     }
     void cleanupTestCase() { delete m_web; }
 
-    void legalNoticeAndShutdown()
+    void legalNoticeShutdownAndRestart()
     {
         TestWindow t(m_web->profile());
         t.ui.yesNoAnswers << false;
@@ -46,6 +45,10 @@ private slots:
         QCOMPARE(t.window.browser()->homeUrl(), BrowserView::startPageUrl());
 
         // Closing saves the live queue first, then closes the other windows.
+        // The next start goes to the last page, whatever the case of "Last".
+        const QString page = m_server.url("/a.html");
+        t.settings.startPageText = QStringLiteral("LAST");
+        t.app.history.setEntries({page});
         t.app.queue.addNew({"http://h/live.jpg"});
         t.window.showQueue();
         t.window.optionsDialog()->show();
@@ -61,18 +64,9 @@ private slots:
         QVERIFY(again.window.start());
         QCOMPARE(again.ui.count("yesno"), 0);
         QCOMPARE(again.app.queue.urls(), QStringList{"http://h/live.jpg"});
-    }
-
-    void startPageLastIgnoresCase()
-    {
-        TestWindow t(m_web->profile());
-        const QString page = m_server.url("/a.html");
-        writeFile(t.settings.configurationFile,
-                  ("\"strG_StartURL\",\"LAST\"\r\n\"bG_Disclaimer\",#TRUE#\r\n\"URL0\",\"" + page + "\"\r\n").toUtf8());
-        QVERIFY(t.window.start());
-        QVERIFY(t.nextScan());
-        QCOMPARE(t.window.browser()->url().toString(), page);
-        QTRY_COMPARE_WITH_TIMEOUT(t.window.windowTitle(), QStringLiteral("Page A"), 5000);
+        QVERIFY(again.nextScan());
+        QCOMPARE(again.window.browser()->url().toString(), page);
+        QTRY_COMPARE_WITH_TIMEOUT(again.window.windowTitle(), QStringLiteral("Page A"), 5000);
     }
 
     // File > Open replaces the live queue and the settings that the path
