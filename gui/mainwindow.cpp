@@ -338,14 +338,17 @@ void MainWindow::createMenus()
 bool MainWindow::start()
 {
     Settings& settings = m_context.settings;
-    if (m_context.loadStoredConfiguration())
-        checkPathsAfterLoad();
+    const bool loaded = m_context.loadStoredConfiguration();
 
+    // Nothing is created on disk (folders, the CSV log's header) until the
+    // user has accepted the notice: declining it leaves no trace.
     if (!settings.legalNoticeAccepted) {
         if (!m_context.ui.askYesNo(tr("Legal Notice"), legalNoticeText(), MessageIcon::Critical))
             return false;
         settings.legalNoticeAccepted = true;
     }
+    if (loaded)
+        checkPathsAfterLoad();
 
     m_busyTimer->start();
     if (!m_firstPage.isEmpty()) {
