@@ -62,6 +62,30 @@ if [ "${2:-}" = "--install" ]; then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "./$deb" >/dev/null
   installed=$(/usr/bin/pullmark --version)
   dpkg -L pullmark | grep -q "^/usr/share/applications/pullmark.desktop$"
+  # An ordinary user's first run: the files go under the user's home, and
+  # nothing under /usr changes. The notice is accepted beforehand so that
+  # the program gets past its start-up; SIGTERM then closes it like a
+  # desktop session ending, which saves the configuration.
+  user=pullmark-package-test
+  id "$user" >/dev/null 2>&1 || $SUDO useradd --create-home "$user"
+  home=$(getent passwd "$user" | cut -d: -f6)
+  as_user() { $SUDO runuser -u "$user" -- env HOME="$home" "$@"; }
+  as_user mkdir -p "$home/.config/Pullmark"
+  printf '"bG_Disclaimer",#TRUE#\r\n"strG_StartURL","none"\r\n' | as_user tee "$home/.config/Pullmark/Pullmark.ini" >/dev/null
+  marker=$(mktemp)
+  sleep 1
+  status=0
+  as_user env QT_QPA_PLATFORM=offscreen QTWEBENGINE_DISABLE_SANDBOX=1 timeout -s TERM 8 /usr/bin/pullmark >/dev/null 2>&1 || status=$?
+  saved=$(head -n 1 "$home/.config/Pullmark/Pullmark.ini" | tr -d '\r')
+  outputs=$(ls -d "$home/Downloads/Pullmark" 2>/dev/null || true)
+  written=$(find /usr -newer "$marker" -not -type d 2>/dev/null | head -n 5)
+  rm -f "$marker"
+  $SUDO userdel --remove "$user" 2>/dev/null || true
+  [ "$saved" = "\"strG_SavePath\",\"$home/Downloads/Pullmark\"" ] \
+    || { echo "the user's configuration starts with $saved (exit status $status)"; exit 1; }
+  [ -n "$outputs" ] || { echo "no output folder in the user's downloads"; exit 1; }
+  [ -z "$written" ] || { echo "the program wrote under /usr: $written"; exit 1; }
+  echo "an ordinary user's run kept its files under $home"
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get remove -y -qq pullmark >/dev/null
   [ "$installed" = "Pullmark 1.0.0" ] || { echo "installed program printed: $installed"; exit 1; }
   echo "installed with apt, /usr/bin/pullmark --version: $installed; removed again"
