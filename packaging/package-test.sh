@@ -52,6 +52,7 @@ for f in $files; do
 done
 depends=$(dpkg-deb --field "$deb" Depends)
 echo "$depends" | grep -q "libqt6webenginewidgets6" || { echo "dependencies not computed: $depends"; exit 1; }
+echo "$depends" | grep -q "libqt6sql6-sqlite" || { echo "the archive's database driver is missing: $depends"; exit 1; }
 for field in Maintainer Section Description; do
   [ -n "$(dpkg-deb --field "$deb" "$field")" ] || { echo "no $field"; exit 1; }
 done
