@@ -4,8 +4,6 @@
 #include "core/settings.h"
 #include "core/textutil.h"
 
-#include <QFile>
-
 #include <cerrno>
 
 namespace pm {
@@ -31,12 +29,9 @@ void ActivityLog::writeWaiting()
         return;
     const QByteArray bytes = m_waiting.join(QString()).toUtf8();
     m_waiting.clear();
-    QFile file(fileName);
-    errno = 0;
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+    if (!m_file.openFor(fileName))
         return noteWriteFailure(fileName, fileOpenError(errno, fileName, true));
-    errno = 0;
-    if (file.write(bytes) != bytes.size() || !file.flush())
+    if (!m_file.write(bytes))
         noteWriteFailure(fileName, fileWriteError(errno, fileName));
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The activity log: one time-stamped line per event, appended to the file the
-// settings name. The file is opened and closed for every line, so another
-// program can read or rotate it at any time.
+// settings name.
+
+#include "core/appendfile.h"
 
 #include <QObject>
 #include <QSet>
@@ -36,6 +37,7 @@ signals:
 
 private:
     const Settings& m_settings;
+    AppendFile m_file;
     QStringList m_waiting;
     QSet<QString> m_failedFiles;
 };

@@ -1,6 +1,7 @@
 #include "core/csvlog.h"
 
 #include "core/activitylog.h"
+#include "core/appendfile.h"
 #include "core/errorreporter.h"
 #include "core/errors.h"
 #include "core/errorscope.h"
@@ -55,12 +56,11 @@ QString csvHeaderRecord()
                       QStringLiteral("File Size Bytes")});
 }
 
-void appendCsvRow(const Settings& settings, ErrorReporter& errors, const CsvRow& row)
+void appendCsvRow(const Settings& settings, ErrorReporter& errors, AppendFile& file, const CsvRow& row)
 {
     ErrorScope scope(errors, QStringLiteral("WriteCSV."));
     const QString csvName = csvFileNameFor(settings.activityLogFile);
     const QString fileName = fileNameOf(row.url);
-    QFile file(csvName);
     // A failure is noted with the activity log too, so that the user hears of it.
     auto noted = [&](const RuntimeError& error) {
         errors.activityLog().noteWriteFailure(csvName, error);
@@ -68,8 +68,7 @@ void appendCsvRow(const Settings& settings, ErrorReporter& errors, const CsvRow&
     };
 
     if (!scope.step([&] {
-            errno = 0;
-            if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+            if (!file.openFor(csvName))
                 throw noted(fileOpenError(errno, csvName, true));
         }))
         return;
@@ -78,8 +77,7 @@ void appendCsvRow(const Settings& settings, ErrorReporter& errors, const CsvRow&
             throw RuntimeError::of(ErrBadFileName, csvName);
         const QString record = csvRecord({fileName, settings.outputFolder + QDir::separator() + fileName, row.url,
                                           row.start, row.complete, row.downloadTime, row.size});
-        errno = 0;
-        if (file.write(record.toUtf8()) < 0 || !file.flush())
+        if (!file.write(record.toUtf8()))
             throw noted(fileWriteError(errno, csvName));
     });
 }

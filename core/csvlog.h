@@ -8,6 +8,7 @@
 
 namespace pm {
 
+class AppendFile;
 class ErrorReporter;
 class Settings;
 
@@ -34,8 +35,9 @@ struct CsvRow {
     QVariant size;
 };
 
-// Appends the row to the CSV log named after the settings' activity log.
-// Failures are reported under "WriteCSV.".
-void appendCsvRow(const Settings& settings, ErrorReporter& errors, const CsvRow& row);
+// Appends the row to the CSV log named after the settings' activity log,
+// through `file`, which stays open for the next row. Failures are reported
+// under "WriteCSV.".
+void appendCsvRow(const Settings& settings, ErrorReporter& errors, AppendFile& file, const CsvRow& row);
 
 }  // namespace pm

@@ -283,7 +283,7 @@ void QueueWorker::countFinished(Slot& slot, const DownloadOutcome& outcome)
     const QDateTime completion = QDateTime::currentDateTime();
     m_figures.lastDownloadTime = formatElapsed(slot.start.secsTo(completion));
     if (m_settings.logCsv)
-        appendCsvRow(m_settings, m_errors, {slot.url, slot.start, completion, m_figures.lastDownloadTime, outcome.size});
+        appendCsvRow(m_settings, m_errors, m_csvFile, {slot.url, slot.start, completion, m_figures.lastDownloadTime, outcome.size});
     if (m_settings.logDownloads)
         m_log.write(QStringLiteral("Downloaded %1 in %2").arg(m_figures.lastFileSize, m_figures.lastDownloadTime)
                     + whichFile(slot.url));

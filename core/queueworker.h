@@ -8,6 +8,7 @@
 // remove or add entries meanwhile. A failed entry stays in the queue, marked
 // failed, and the session goes on with the next entry it has not tried.
 
+#include "core/appendfile.h"
 #include "core/downloadqueue.h"
 #include "core/downloadtask.h"
 #include "core/errorreporter.h"
@@ -119,6 +120,7 @@ private:
     const Settings& m_settings;
     ActivityLog& m_log;
     ErrorReporter& m_errors;
+    AppendFile m_csvFile;
     DownloadQueue& m_queue;
     QNetworkAccessManager* m_network;
     DownloadArchive* m_archive = nullptr;

@@ -1,5 +1,6 @@
 // The activity and CSV logs, the error reporter's modes and the error scope.
 #include "core/activitylog.h"
+#include "core/appendfile.h"
 #include "core/csvlog.h"
 #include "core/errorscope.h"
 #include "tests/support/testcontext.h"
@@ -50,6 +51,30 @@ private slots:
         QVERIFY(later.size() == 2 && later[0].endsWith("\twaits") && later[1].endsWith("\tnamed"));
     }
 
+    // The log stays open between lines, yet every line goes to the file
+    // that has the log's name at that moment: rotated, deleted or replaced.
+    void logFollowsItsNameWhileKeptOpen()
+    {
+        TestContext t;
+        const QString log = t.settings.activityLogFile;
+        auto texts = [](const QString& file) {
+            QStringList out;
+            for (const QString& line : crlfLines(readAll(file)))
+                out << line.section(QLatin1Char('\t'), -1);
+            return out;
+        };
+        t.app.log.write(QStringLiteral("one"));
+        QVERIFY(QFile::rename(log, log + ".1"));
+        t.app.log.write(QStringLiteral("two"));
+        QVERIFY(QFile::remove(log));
+        t.app.log.write(QStringLiteral("three"));
+        writeFile(log + ".new", "kept\r\n");
+        QVERIFY(QFile::remove(log) && QFile::rename(log + ".new", log));
+        t.app.log.write(QStringLiteral("four"));
+        QCOMPARE(texts(log + ".1"), QStringList{"one"});
+        QCOMPARE(texts(log), (QStringList{"kept", "four"}));
+    }
+
     void csvRows()
     {
         // Named after the activity log: what follows its last dot becomes "csv".
@@ -59,8 +84,9 @@ private slots:
         TestContext t;
         t.settings.outputFolder = QStringLiteral("/out");
         const QDateTime start(QDate(2026, 3, 4), QTime(5, 6, 7));
-        appendCsvRow(t.settings, t.app.errors, {"http://h/d/a.jpg", start, start.addSecs(61), "00:01:01", "1234"});
-        appendCsvRow(t.settings, t.app.errors,
+        AppendFile csv;
+        appendCsvRow(t.settings, t.app.errors, csv, {"http://h/d/a.jpg", start, start.addSecs(61), "00:01:01", "1234"});
+        appendCsvRow(t.settings, t.app.errors, csv,
                      {"http://h/b.jpg", start, QDateTime(QDate(2026, 3, 5), QTime(0, 0)), "00:00:00", qint64(42)});
         QCOMPARE(t.csvRows(), (QStringList{
             "\"a.jpg\",\"/out/a.jpg\",\"http://h/d/a.jpg\",#2026-03-04 05:06:07#,#2026-03-04 05:07:08#,\"00:01:01\",\"1234\"",
@@ -72,13 +98,13 @@ private slots:
         // (carry on), the open alone (abort).
         QVERIFY(QFile::remove(t.path("test.csv")) && QDir().mkdir(t.path("test.csv")));
         QSignalSpy failed(&t.app.log, &ActivityLog::writeFailed);
-        appendCsvRow(t.settings, t.app.errors, {"http://h/c.jpg", start, start, "", QVariant()});
+        appendCsvRow(t.settings, t.app.errors, csv, {"http://h/c.jpg", start, start, "", QVariant()});
         QCOMPARE(failed.value(0).value(0).toString(), t.path("test.csv"));
         QCOMPARE(t.errorLines().size(), 2);
         QVERIFY(t.errorLines().at(0).endsWith(" in WriteCSV."));
         QVERIFY(t.errorLines().at(1).startsWith("Error #52(&H34)"));
         t.settings.errorModeText = QStringLiteral("Abort");
-        appendCsvRow(t.settings, t.app.errors, {"http://h/c.jpg", start, start, "", QVariant()});
+        appendCsvRow(t.settings, t.app.errors, csv, {"http://h/c.jpg", start, start, "", QVariant()});
         QCOMPARE(t.errorLines().size(), 3);
         QCOMPARE(failed.size(), 1);  // once per file
     }
