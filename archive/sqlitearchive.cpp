@@ -67,12 +67,18 @@ SqliteDownloadArchive::SqliteDownloadArchive(const QString& fileName, ErrorRepor
     m_retry.setSingleShot(true);
     m_retry.setInterval(5000);
     connect(&m_retry, &QTimer::timeout, this, &SqliteDownloadArchive::writeWaiting);
+    m_batch.setSingleShot(true);
+    connect(&m_batch, &QTimer::timeout, this, [this] {
+        if (!m_retry.isActive())
+            writeWaiting();
+    });
 }
 
 SqliteDownloadArchive::~SqliteDownloadArchive()
 {
     m_retry.stop();
-    writeWaiting();  // a last try for records that waited for a lock
+    m_batch.stop();
+    writeWaiting();  // a last try for records that waited
     if (QSqlDatabase::contains(m_connection)) {
         close();
         QSqlDatabase::removeDatabase(m_connection);
@@ -212,20 +218,38 @@ bool SqliteDownloadArchive::open(bool create) const
 void SqliteDownloadArchive::add(const ArchiveRecord& record)
 {
     m_waiting.append(record);
-    if (!m_retry.isActive())
+    if (m_retry.isActive())
+        return;  // waiting for a lock
+    // The first record after a quiet time goes in at once; those that
+    // follow it quickly wait for the batch, so that a queue of small files
+    // costs one transaction per batch.
+    const bool quiet = !m_sinceWrite.isValid() || m_sinceWrite.elapsed() >= kBatchMs;
+    if (quiet || m_waiting.size() >= kBatchRecords)
         writeWaiting();
+    else if (!m_batch.isActive())
+        m_batch.start(int(kBatchMs - m_sinceWrite.elapsed()));
+}
+
+void SqliteDownloadArchive::writeWaitingBeforeReading() const
+{
+    // Writing the waiting records changes nothing a reader could tell from
+    // the records it asked for; they are the archive's already.
+    if (!m_waiting.isEmpty() && !m_retry.isActive())
+        const_cast<SqliteDownloadArchive*>(this)->writeWaiting();
 }
 
 void SqliteDownloadArchive::writeWaiting()
 {
+    m_batch.stop();
     if (m_waiting.isEmpty())
         return;
+    m_sinceWrite.start();
     if (open(true)) {
         QSqlDatabase db = database();
         QSqlQuery& insert = prepared(QStringLiteral("INSERT INTO downloads (url, final_url, path, size, sha256, "
                                                     "saved_at) VALUES (?, ?, ?, ?, ?, ?)"));
-        // One record is one statement, a transaction of its own; records that
-        // waited for a lock go in together.
+        // A single record is one statement, a transaction of its own; a
+        // batch, or records that waited for a lock, go in together.
         const bool several = m_waiting.size() > 1;
         bool written = !several || db.transaction();
         for (qsizetype i = 0; written && i < m_waiting.size(); ++i) {
@@ -277,6 +301,7 @@ void SqliteDownloadArchive::close() const
 QList<ArchiveRecord> SqliteDownloadArchive::select(const QString& where, const QVariantMap& values) const
 {
     QList<ArchiveRecord> found;
+    writeWaitingBeforeReading();
     if (!open(false))
         return found;
     QSqlQuery& query = prepared(kColumns + where);
@@ -311,6 +336,7 @@ QHash<QString, QString> SqliteDownloadArchive::savedFiles(const QStringList& url
             .arg(places.join(QLatin1Char(',')));
     }();
     QHash<QString, QString> files;
+    writeWaitingBeforeReading();
     if (urls.isEmpty() || !open(false))
         return files;
     QSqlQuery& query = prepared(statement);
@@ -352,6 +378,7 @@ QList<ArchiveRecord> SqliteDownloadArchive::records(const QString& search, int o
 
 bool SqliteDownloadArchive::change(const QString& statement)
 {
+    writeWaitingBeforeReading();
     if (!open(false))
         return false;
     QSqlQuery query(database());

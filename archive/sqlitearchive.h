@@ -14,6 +14,7 @@
 
 #include "core/downloadarchive.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QSqlQuery>
@@ -42,13 +43,19 @@ public:
     void remove(const QList<qint64>& ids) override;
     void clear() override;
 
-    // Records waiting for a locked database.
+    // Records not yet in the database: waiting for a locked database, or
+    // for the next batch.
     int waitingCount() const { return int(m_waiting.size()); }
     // How long records wait after the database was found locked.
     void setRetryInterval(int ms) { m_retry.setInterval(ms); }
 
     // A locked database is waited for this long, at most, per statement.
     static constexpr int kBusyTimeoutMs = 250;
+    // Records that follow a write within this time go in together after it
+    // (or sooner, when this many wait or someone looks records up): one
+    // transaction per batch instead of one per download.
+    static constexpr int kBatchMs = 100;
+    static constexpr int kBatchRecords = 100;
 
 private:
     enum class State { Closed, Open, Unusable };
@@ -71,6 +78,8 @@ private:
     // The records a statement after "SELECT ... FROM downloads" finds.
     QList<ArchiveRecord> select(const QString& where, const QVariantMap& values) const;
     void writeWaiting();
+    // Lookups and changes see every record added so far.
+    void writeWaitingBeforeReading() const;
     bool change(const QString& statement);
 
     QString m_fileName;
@@ -78,6 +87,8 @@ private:
     ErrorReporter& m_errors;
     QList<ArchiveRecord> m_waiting;
     QTimer m_retry;
+    QTimer m_batch;
+    QElapsedTimer m_sinceWrite;
     mutable QHash<QString, QSqlQuery> m_prepared;
     mutable State m_state = State::Closed;
     mutable bool m_reported = false;

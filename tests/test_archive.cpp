@@ -116,6 +116,28 @@ private slots:
         QVERIFY(t.errorLines().first().contains("Download archive damaged"));
     }
 
+    // Records that follow each other quickly go in as one batch, yet every
+    // lookup sees them at once, and without any lookup they are in the file
+    // a moment later.
+    void quickRecordsGoInTogether()
+    {
+        TestContext t;
+        const QString file = t.path("archive.sqlite");
+        SqliteDownloadArchive archive(file, t.app.errors);
+        QSignalSpy added(&archive, &DownloadArchive::recordAdded);
+        for (int n = 0; n < 10; ++n)
+            archive.add(numbered(n));
+        QVERIFY(archive.waitingCount() > 0);
+        QCOMPARE(archive.findByUrl(numbered(9).url)->savedPath, numbered(9).savedPath);
+        QCOMPARE(added.size(), 10);
+        for (int n = 10; n < 20; ++n)
+            archive.add(numbered(n));
+        QTRY_COMPARE(archive.waitingCount(), 0);
+        QCOMPARE(added.size(), 20);
+        SqliteDownloadArchive reader(file, t.app.errors);
+        QCOMPARE(reader.records({}, 0, 100).size(), 20);
+    }
+
     // While another program holds the write lock, records wait in memory
     // and lookups go on; the lock is told once; the records follow later.
     void lockedDatabase()
