@@ -46,9 +46,9 @@ reference() {
   t0=$(now); wget -q -i "$1" -P "$WORK/ref"; since "$t0"
 }
 
-echo "== Queue length: ms per item at 4,000 entries and at 500, 1 at a time (3 rounds)"
+echo "== Queue length: ms per item at 4,000 entries and at 500, 1 at a time (5 rounds)"
 : > "$WORK/length.rounds"
-for round in 1 2 3; do
+for round in 1 2 3 4 5; do
   make_list "$WORK/l500" 500 4096 0 "a$round"
   make_list "$WORK/l4000" 4000 4096 0 "b$round"
   s500=$(pullmark "$WORK/l500" 1); s4000=$(pullmark "$WORK/l4000" 1)
@@ -58,7 +58,7 @@ echo "rounds (ms per item at 500, at 4,000): $(tr '\n' ';' < "$WORK/length.round
 echo "ms per item: $(column_median 1 "$WORK/length.rounds") at 500, $(column_median 2 "$WORK/length.rounds") at 4,000"
 echo "ratio 4,000 / 500, median of the rounds: $(ratio_median 2 1 "$WORK/length.rounds") (target <= 1.2)"
 
-echo "== 2,000 files of 4 KiB (3 rounds)"
+echo "== 2,000 files of 4 KiB (5 rounds)"
 # The floor is what Qt Network alone costs for the list: a bare
 # QNetworkAccessManager fetching one by one, with none of Pullmark's work.
 floor() {
@@ -67,7 +67,7 @@ floor() {
   field seconds "$WORK/floor.txt"
 }
 : > "$WORK/small.rounds"
-for round in 1 2 3; do
+for round in 1 2 3 4 5; do
   make_list "$WORK/list" 2000 4096 0 "c$round"
   echo "$(reference "$WORK/list") $(pullmark "$WORK/list" 1) $(pullmark "$WORK/list" 4) $(floor "$WORK/list")" >> "$WORK/small.rounds"
 done
