@@ -8,6 +8,7 @@
 // images are both scanned, so the complete list has 80 entries. Both times run
 // from the navigation; every round uses addresses of its own, so nothing comes
 // from the browser's cache.
+#include "bench/median.h"
 #include "gui/browserview.h"
 #include "gui/mainwindow.h"
 #include "tests/support/testserver.h"
@@ -20,10 +21,10 @@
 #include <QTextStream>
 #include <QTimer>
 
-#include <algorithm>
-
 using namespace pm;
 using namespace pm::test;
+
+using pm::bench::median;
 
 namespace {
 
@@ -42,12 +43,6 @@ QByteArray galleryPage(int round)
             + QByteArray::number(kImageDelayMs) + "&name=.jpg'>\n";  // the extension is what follows the last "."
     html += "</body></html>\n";
     return html;
-}
-
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 }  // namespace

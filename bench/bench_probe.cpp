@@ -8,6 +8,7 @@
 // The window has a download archive, as the program does, so every outcome
 // looks the archive up.
 #include "archive/sqlitearchive.h"
+#include "bench/median.h"
 #include "gui/mainwindow.h"
 #include "tests/support/testserver.h"
 #include "tests/support/webtest.h"
@@ -24,6 +25,8 @@
 using namespace pm;
 using namespace pm::test;
 
+using pm::bench::median;
+
 namespace {
 
 constexpr int kEntries = 25000;
@@ -39,12 +42,6 @@ QByteArray page(const QString& tag)
             + QByteArray::number(kServerDelayMs) + "&name=.jpg'>f</a>\n";  // the extension follows the last "."
     html += "</body></html>\n";
     return html;
-}
-
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 // The page: 100,000 links; every second one matches the default extension
 // list; the 50,000 matches name 25,000 distinct files, the repeats in other
 // letter case.
+#include "bench/median.h"
 #include "gui/browserview.h"
 #include "gui/mainwindow.h"
 #include "tests/support/testserver.h"
@@ -27,10 +28,10 @@
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 
-#include <algorithm>
-
 using namespace pm;
 using namespace pm::test;
+
+using pm::bench::median;
 
 namespace {
 
@@ -74,12 +75,6 @@ bool waitFor(Sender* sender, Signal signal)
     QObject::connect(sender, signal, &loop, [&] { loop.exit(0); });
     timeout.start(60000);
     return loop.exec() == 0;
-}
-
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 }  // namespace
