@@ -3,6 +3,7 @@
 #include "core/addresshistory.h"
 #include "core/downloadarchive.h"
 #include "gui/archivelistmodel.h"
+#include "gui/namedbutton.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -16,16 +17,6 @@
 #include <QVBoxLayout>
 
 namespace pm {
-
-namespace {
-QPushButton* button(const char* name, const QString& text, QWidget* parent)
-{
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(false);
-    return b;
-}
-}  // namespace
 
 HistoryDialog::HistoryDialog(AddressHistory& history, QWidget* parent)
     : QDialog(parent), m_history(history), m_pages(new QTabWidget(this)), m_list(new QListWidget(this)),
@@ -113,9 +104,9 @@ QWidget* HistoryDialog::createArchivePage()
     m_recordView->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_recordView->header()->setSectionResizeMode(ArchiveListModel::AddressColumn, QHeaderView::Stretch);
     m_recordView->header()->setStretchLastSection(false);
-    m_removeRecords = button("cmdArchiveRemove", tr("&Remove selected"), page);
+    m_removeRecords = namedButton("cmdArchiveRemove", tr("&Remove selected"), page);
     m_removeRecords->setToolTip(tr("Removes the entries from the archive; the files stay"));
-    auto* clear = button("cmdArchiveClear", tr("C&lear"), page);
+    auto* clear = namedButton("cmdArchiveClear", tr("C&lear"), page);
     clear->setToolTip(tr("Empties the archive; the files stay"));
 
     auto* searchRow = new QHBoxLayout;
@@ -199,5 +190,4 @@ void HistoryDialog::deleteAll()
     m_list->clear();
     m_deleting = false;
 }
-
 }  // namespace pm

@@ -4,6 +4,7 @@
 #include "core/queuerules.h"
 #include "core/textutil.h"
 #include "core/userinteraction.h"
+#include "gui/namedbutton.h"
 #include "gui/paintthrottle.h"
 
 #include <QAction>
@@ -121,14 +122,6 @@ QLabel* caption(const char* name, const QString& text, QWidget* buddy, QWidget* 
     label->setBuddy(buddy);
     return label;
 }
-
-QPushButton* button(const char* name, const QString& text, QWidget* parent)
-{
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(false);
-    return b;
-}
 }  // namespace
 
 WorkQueueWindow::WorkQueueWindow(AppContext& context, QWidget* parent) : QWidget(parent, Qt::Window), m_context(context)
@@ -170,13 +163,13 @@ void WorkQueueWindow::createControls()
     m_list->addAction(removeKey);
     connect(removeKey, &QAction::triggered, this, &WorkQueueWindow::removeSelected);
 
-    m_removeButton = button("cmdDelSel", tr("&Remove Select"), this);
-    m_clearButton = button("cmdDelAll", tr("C&lear Queue"), this);
+    m_removeButton = namedButton("cmdDelSel", tr("&Remove Select"), this);
+    m_clearButton = namedButton("cmdDelAll", tr("C&lear Queue"), this);
     m_positionBox = new QLineEdit(this);
     m_positionBox->setObjectName(QStringLiteral("txtPos"));
     m_positionBox->setAccessibleName(tr("Move the selected entry to position"));
     auto* positionCaption = caption("lblPosition", tr("Move Select to &position#"), m_positionBox, this);
-    m_moveButton = button("cmdMove", tr("&Move"), this);
+    m_moveButton = namedButton("cmdMove", tr("&Move"), this);
     m_moveButton->setEnabled(false);
 
     auto* info = new QGroupBox(this);
@@ -261,9 +254,9 @@ void WorkQueueWindow::createControls()
     m_rate = new QLabel(this);
     m_rate->setObjectName(QStringLiteral("lblRate"));
 
-    m_closeButton = button("cmdClose", tr("&Close"), this);
-    m_startButton = button("cmdStart", tr("&Start Download"), this);
-    m_stopButton = button("cmdCancel", tr("S&top Download"), this);
+    m_closeButton = namedButton("cmdClose", tr("&Close"), this);
+    m_startButton = namedButton("cmdStart", tr("&Start Download"), this);
+    m_stopButton = namedButton("cmdCancel", tr("S&top Download"), this);
     m_stopButton->setEnabled(false);
 
     auto* side = new QVBoxLayout;
@@ -499,5 +492,4 @@ void WorkQueueWindow::changeEvent(QEvent* event)
     if (event->type() == QEvent::ActivationChange && isActiveWindow())
         updateQueueButtons();
 }
-
 }  // namespace pm
