@@ -242,7 +242,8 @@ bool DownloadTask::retryLater()
 {
     if (!m_transfer->transientFailure() || m_attempt > m_settings.retries)
         return false;
-    // 1 s, 2 s, 4 s, ... unless the server says how long to wait.
+    // The pause doubles with each attempt, starting at one second, unless
+    // the server's Retry-After says how long to wait.
     const int backoff = 1 << std::min(m_attempt - 1, 8);
     const int retryAfter = m_transfer->retryAfterSeconds();
     const int seconds = std::min(retryAfter >= 0 ? retryAfter : backoff, kLongestPauseSeconds);

@@ -92,7 +92,7 @@ signals:
 private:
     struct Slot {
         DownloadTask* task = nullptr;
-        DownloadQueue::EntryId id = 0;  // 0: free
+        DownloadQueue::EntryId id = 0;  // no entry: the slot is free
         QString url;
         QString target;
         QDateTime start;        // whole seconds

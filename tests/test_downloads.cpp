@@ -615,7 +615,8 @@ private slots:
         QCOMPARE(readAll(d.out + "/x.bin?size=100&value=abc"), patternBytes(100));
         QCOMPARE(d.errorLines(), (QStringList{"Error #13(&HD) Type mismatch: abc in WorkQueue.",
                                                "Error #13(&HD) Type mismatch: abc in WorkQueue."}));
-        QCOMPARE(d.figures().sessionTotal, QStringLiteral("4.98 KB"));  // 777 + 4321 bytes
+        // The two sizes that were numbers, 777 and 4321 bytes, make the total.
+        QCOMPARE(d.figures().sessionTotal, QStringLiteral("4.98 KB"));
     }
 
     void filesThatCannotBeWritten()
