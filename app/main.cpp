@@ -3,7 +3,7 @@
 #include "app/terminationwatcher.h"
 #include "archive/sqlitearchive.h"
 #include "core/appcontext.h"
-#include "core/filelocations.h"
+#include "core/config/filelocations.h"
 #include "gui/mainwindow.h"
 #include "gui/qtinteraction.h"
 

@@ -1,8 +1,8 @@
 #include "archive/sqlitearchive.h"
 
-#include "core/activitylog.h"
-#include "core/errorreporter.h"
-#include "core/errors.h"
+#include "core/diagnostics/activitylog.h"
+#include "core/diagnostics/errorreporter.h"
+#include "core/diagnostics/errors.h"
 
 #include <QDir>
 #include <QFile>

@@ -12,7 +12,7 @@
 // notice, which the main window shows. Neither ever stops a download: an
 // archive that cannot be read answers as if it held nothing.
 
-#include "core/downloadarchive.h"
+#include "core/download/downloadarchive.h"
 
 #include <QElapsedTimer>
 #include <QHash>

@@ -1,8 +1,8 @@
 // Loading and saving a configuration with 100,000 queue entries and 1,000
 // history entries, against a plain line-by-line read and write of the same
 // file measured in the same run.
-#include "core/configfile.h"
-#include "core/settings.h"
+#include "core/config/configfile.h"
+#include "core/config/settings.h"
 #include "tests/support/testcontext.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #include "core/appcontext.h"
 
-#include "core/configfile.h"
+#include "core/config/configfile.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -6,16 +6,16 @@
 // The program creates one at start-up and passes it to its windows; tests
 // create their own.
 
-#include "core/activitylog.h"
-#include "core/addresshistory.h"
-#include "core/downloadarchive.h"
-#include "core/downloadqueue.h"
-#include "core/errorreporter.h"
-#include "core/filelocations.h"
-#include "core/progressjournal.h"
-#include "core/queueworker.h"
-#include "core/settings.h"
-#include "core/urlprober.h"
+#include "core/diagnostics/activitylog.h"
+#include "core/config/addresshistory.h"
+#include "core/download/downloadarchive.h"
+#include "core/download/downloadqueue.h"
+#include "core/diagnostics/errorreporter.h"
+#include "core/config/filelocations.h"
+#include "core/config/progressjournal.h"
+#include "core/download/queueworker.h"
+#include "core/config/settings.h"
+#include "core/found/urlprober.h"
 
 #include <QSet>
 #include <QString>

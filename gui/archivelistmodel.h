@@ -3,7 +3,7 @@
 // narrowed by a search text, read a page at a time as the view scrolls, so
 // an archive of any size opens at once.
 
-#include "core/downloadarchive.h"
+#include "core/download/downloadarchive.h"
 
 #include <QAbstractTableModel>
 

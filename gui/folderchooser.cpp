@@ -1,7 +1,7 @@
 #include "gui/folderchooser.h"
 
-#include "core/errorscope.h"
-#include "core/pathcheck.h"
+#include "core/diagnostics/errorscope.h"
+#include "core/config/pathcheck.h"
 #include "core/userinteraction.h"
 
 #include <QDir>

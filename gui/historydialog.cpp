@@ -1,7 +1,7 @@
 #include "gui/historydialog.h"
 
-#include "core/addresshistory.h"
-#include "core/downloadarchive.h"
+#include "core/config/addresshistory.h"
+#include "core/download/downloadarchive.h"
 #include "gui/archivelistmodel.h"
 #include "gui/namedbutton.h"
 

@@ -1,9 +1,9 @@
 #include "gui/mainwindow.h"
 
 #include "core/appcontext.h"
-#include "core/errorscope.h"
-#include "core/pathcheck.h"
-#include "core/scraper.h"
+#include "core/diagnostics/errorscope.h"
+#include "core/config/pathcheck.h"
+#include "core/found/scraper.h"
 #include "core/textutil.h"
 #include "core/userinteraction.h"
 #include "gui/aboutdialog.h"

@@ -4,10 +4,10 @@
 // program (the queue, the configuration file, the Options, History and About
 // windows).
 
-#include "core/foundannotator.h"
-#include "core/foundfilter.h"
-#include "core/foundlistmodel.h"
-#include "core/scraper.h"
+#include "core/found/foundannotator.h"
+#include "core/found/foundfilter.h"
+#include "core/found/foundlistmodel.h"
+#include "core/found/scraper.h"
 
 #include <QMainWindow>
 #include <QPointer>

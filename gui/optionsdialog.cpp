@@ -1,7 +1,7 @@
 #include "gui/optionsdialog.h"
 
 #include "core/appcontext.h"
-#include "core/errorscope.h"
+#include "core/diagnostics/errorscope.h"
 #include "gui/folderchooser.h"
 #include "gui/optionspages.h"
 

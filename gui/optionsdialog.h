@@ -3,7 +3,7 @@
 // pages, applied to the settings only by Apply or OK. Each opening fills it
 // from the settings anew.
 
-#include "core/pathcheck.h"
+#include "core/config/pathcheck.h"
 
 #include <QDialog>
 

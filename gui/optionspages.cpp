@@ -1,8 +1,8 @@
 #include "gui/optionspages.h"
 
-#include "core/errors.h"
-#include "core/errorscope.h"
-#include "core/settings.h"
+#include "core/diagnostics/errors.h"
+#include "core/diagnostics/errorscope.h"
+#include "core/config/settings.h"
 #include "core/textutil.h"
 #include "gui/folderchooser.h"
 

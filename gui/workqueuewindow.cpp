@@ -1,7 +1,7 @@
 #include "gui/workqueuewindow.h"
 
 #include "core/appcontext.h"
-#include "core/queuerules.h"
+#include "core/download/queuerules.h"
 #include "core/textutil.h"
 #include "core/userinteraction.h"
 #include "gui/namedbutton.h"

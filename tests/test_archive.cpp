@@ -1,7 +1,7 @@
 // The download archive's database when things go wrong, and the content
 // digest it stores.
 #include "archive/sqlitearchive.h"
-#include "core/contenthash.h"
+#include "core/download/contenthash.h"
 #include "tests/support/testcontext.h"
 
 #include <QCryptographicHash>

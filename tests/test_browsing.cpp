@@ -1,9 +1,9 @@
 // Browsing in the main window: the address history, the navigation buttons,
 // the found list on real pages, its rescans, filter, outcomes and selection.
 #include "archive/sqlitearchive.h"
-#include "core/addresshistory.h"
-#include "core/foundfilter.h"
-#include "core/foundlistmodel.h"
+#include "core/config/addresshistory.h"
+#include "core/found/foundfilter.h"
+#include "core/found/foundlistmodel.h"
 #include "gui/browserview.h"
 #include "gui/optionsdialog.h"
 #include "tests/support/testserver.h"

@@ -1,6 +1,6 @@
 // The configuration file: format, reading rules, merging, bad input, saving.
-#include "core/configfile.h"
-#include "core/configformat.h"
+#include "core/config/configfile.h"
+#include "core/config/configformat.h"
 #include "tests/support/testcontext.h"
 
 #include <QRandomGenerator>

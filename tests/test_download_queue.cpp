@@ -1,5 +1,5 @@
 // The download queue model: duplicates, and editing around entries in work.
-#include "core/downloadqueue.h"
+#include "core/download/downloadqueue.h"
 
 #include <QAbstractItemModelTester>
 #include <QtTest>

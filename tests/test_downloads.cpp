@@ -1,10 +1,10 @@
 // Work sessions against the loopback server: statistics, logs, stops, rules,
 // failures, retries, resumed bodies and the download archive.
 #include "archive/sqlitearchive.h"
-#include "core/downloadtask.h"
-#include "core/progressjournal.h"
+#include "core/download/downloadtask.h"
+#include "core/config/progressjournal.h"
 #include "core/textutil.h"
-#include "core/transfer.h"
+#include "core/download/transfer.h"
 #include "tests/support/testcontext.h"
 #include "tests/support/testserver.h"
 

@@ -1,8 +1,8 @@
 // The activity and CSV logs, the error reporter's modes and the error scope.
-#include "core/activitylog.h"
-#include "core/appendfile.h"
-#include "core/csvlog.h"
-#include "core/errorscope.h"
+#include "core/diagnostics/activitylog.h"
+#include "core/diagnostics/appendfile.h"
+#include "core/diagnostics/csvlog.h"
+#include "core/diagnostics/errorscope.h"
 #include "tests/support/testcontext.h"
 
 #include <QtTest>

@@ -1,6 +1,6 @@
 // The path check: the log and output folders, the CSV header, failures.
-#include "core/csvlog.h"
-#include "core/pathcheck.h"
+#include "core/diagnostics/csvlog.h"
+#include "core/config/pathcheck.h"
 #include "tests/support/testcontext.h"
 
 #include <QtTest>

@@ -1,8 +1,8 @@
 // Knowing before downloading: the prober against the loopback server, and
 // the outcome the found list predicts for every rule.
 #include "archive/sqlitearchive.h"
-#include "core/predictedoutcome.h"
-#include "core/urlprober.h"
+#include "core/found/predictedoutcome.h"
+#include "core/found/urlprober.h"
 #include "tests/support/testcontext.h"
 #include "tests/support/testserver.h"
 

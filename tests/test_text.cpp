@@ -1,6 +1,6 @@
 // Text routines: addresses and paths, clock, date and number texts, units.
-#include "core/queuerules.h"
-#include "core/sessionstatistics.h"
+#include "core/download/queuerules.h"
+#include "core/download/sessionstatistics.h"
 #include "core/textutil.h"
 
 #include <QtTest>

@@ -153,7 +153,7 @@
 <context>
     <name>pm::DownloadQueue</name>
     <message>
-        <location filename="../core/downloadqueue.cpp" line="+32"/>
+        <location filename="../core/download/downloadqueue.cpp" line="+32"/>
         <source>Downloaded before as %1</source>
         <translation type="unfinished"></translation>
     </message>
@@ -161,7 +161,7 @@
 <context>
     <name>pm::ErrorReporter</name>
     <message>
-        <location filename="../core/errorreporter.cpp" line="+35"/>
+        <location filename="../core/diagnostics/errorreporter.cpp" line="+35"/>
         <source>Sorry, an error occurred</source>
         <translation type="unfinished"></translation>
     </message>
@@ -207,7 +207,7 @@
 <context>
     <name>pm::FoundListModel</name>
     <message>
-        <location filename="../core/foundlistmodel.cpp" line="+56"/>
+        <location filename="../core/found/foundlistmodel.cpp" line="+56"/>
         <source>File</source>
         <translation type="unfinished"></translation>
     </message>
@@ -810,7 +810,7 @@
 <context>
     <name>pm::PathCheck</name>
     <message>
-        <location filename="../core/pathcheck.cpp" line="+76"/>
+        <location filename="../core/config/pathcheck.cpp" line="+76"/>
         <source>%1 does not exist. Create?</source>
         <translation type="unfinished"></translation>
     </message>
@@ -828,7 +828,7 @@
 <context>
     <name>pm::PredictedOutcome</name>
     <message>
-        <location filename="../core/predictedoutcome.cpp" line="+43"/>
+        <location filename="../core/found/predictedoutcome.cpp" line="+43"/>
         <source>not reachable</source>
         <translation type="unfinished"></translation>
     </message>
@@ -888,7 +888,7 @@
 <context>
     <name>pm::QueueWorker</name>
     <message>
-        <location filename="../core/queueworker.cpp" line="+305"/>
+        <location filename="../core/download/queueworker.cpp" line="+305"/>
         <source>Queue Empty</source>
         <translation type="unfinished"></translation>
     </message>

@@ -1,7 +1,7 @@
 #include "tests/support/testcontext.h"
 
-#include "core/configfile.h"
-#include "core/csvlog.h"
+#include "core/config/configfile.h"
+#include "core/diagnostics/csvlog.h"
 
 #include <QFile>
 #include <QNetworkProxyFactory>

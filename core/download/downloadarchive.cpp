@@ -1,0 +1,29 @@
+#include "core/download/downloadarchive.h"
+
+#include <QFileInfo>
+
+namespace pm {
+
+QHash<QString, QString> DownloadArchive::savedFiles(const QStringList& urls) const
+{
+    QHash<QString, QString> files;
+    for (const QString& url : urls) {
+        if (const auto record = findByUrl(url))
+            files.insert(url, record->savedPath);
+    }
+    return files;
+}
+
+QString existingFileWithContent(const DownloadArchive& archive, const QByteArray& sha256, qint64 size)
+{
+    if (sha256.isEmpty() || size < 0)
+        return {};
+    for (const ArchiveRecord& record : archive.findBySize(size, sha256)) {
+        const QFileInfo file(record.savedPath);
+        if (file.isFile() && file.size() == size)
+            return record.savedPath;
+    }
+    return {};
+}
+
+}  // namespace pm

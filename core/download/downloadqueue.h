@@ -1,0 +1,127 @@
+#pragma once
+// The work queue: the ordered list of URLs waiting to be downloaded, as a
+// model the Work Queue window views. Each entry has an identity that stays
+// with it while the user moves, removes or adds entries, so the worker always
+// finishes the entry it started. Entries in work are never removed by the
+// user's editing. Adding, and removing near the front where the entries in
+// work are, cost the same whatever the queue's length.
+
+#include "core/download/downloadtask.h"
+
+#include <QAbstractListModel>
+#include <QHash>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+
+namespace pm {
+
+class DownloadArchive;
+struct ArchiveRecord;
+
+enum class EntryState {
+    Waiting,
+    Active,  // being downloaded
+    Failed,  // the last attempt failed; failureReason() tells why
+    Paused,  // stopped part-way; the next attempt goes on from the part kept
+};
+
+class DownloadQueue : public QAbstractListModel {
+    Q_OBJECT
+public:
+    using EntryId = quint64;
+
+    enum Role {
+        UrlRole = Qt::UserRole + 1,
+        StateRole,          // EntryState as int
+        FailureReasonRole,  // the reason of a failed entry
+        FileNameRole,       // the name the file is saved under
+        ReceivedRole,       // bytes of the file so far
+        TotalRole,          // bytes of the whole file, -1 when unknown
+        RateRole,           // bytes per second of the download in work
+        ArchivedRole,       // the file an earlier download of the address was saved as; "" when none
+    };
+
+    explicit DownloadQueue(QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+
+    int count() const { return int(m_entries.size()); }
+    bool isEmpty() const { return m_entries.empty(); }
+    QString url(int row) const { return m_entries.at(row).url; }
+    EntryId idAt(int row) const { return m_entries.at(row).id; }
+    EntryState stateAt(int row) const { return m_entries.at(row).state; }
+    QString failureReasonAt(int row) const { return m_entries.at(row).failureReason; }
+    PartialDownload partialAt(int row) const { return m_entries.at(row).partial; }
+    // The row of an entry, or -1 when it is gone.
+    int rowOf(EntryId id) const;
+    bool isQueued(const QString& url) const;  // letter case ignored
+    QStringList urls() const;
+    // The temporary files of the entries that go on from a kept part.
+    QStringList partialFiles() const;
+    int failedCount() const;
+
+    // Appends the addresses not queued yet (letter case ignored), in order,
+    // each once. Returns how many were added.
+    int addNew(const QStringList& urls);
+    // Appends every address as given, duplicates included (a stored queue).
+    void append(const QStringList& urls);
+    // Replaces every entry that is not in work by `urls`, as given.
+    void replaceWaiting(const QStringList& urls);
+
+    // The user's editing; entries in work stay where they are.
+    void removeRows(const QList<int>& rows);
+    void clearWaiting();
+    // Moves the entry at `from` so that it ends up at row `to`.
+    void moveRow(int from, int to);
+
+    // The download archive that tells which entries were downloaded before
+    // (nullptr: none).
+    void setArchive(const DownloadArchive* archive);
+
+    // The worker's side.
+    void setState(EntryId id, EntryState state, const QString& failureReason = QString());
+    void setPartial(EntryId id, const PartialDownload& partial);
+    void setProgress(EntryId id, qint64 received, qint64 total, double rate);
+    void remove(EntryId id);
+
+signals:
+    // Entries were added or removed: the queue the configuration file keeps
+    // has changed.
+    void entriesAdded(const QStringList& urls);
+    void entriesRemoved(const QStringList& urls);
+
+private:
+    struct Entry {
+        EntryId id = 0;
+        QString url;
+        EntryState state = EntryState::Waiting;
+        QString failureReason;
+        PartialDownload partial;
+        qint64 received = 0;
+        qint64 total = -1;
+        double rate = 0;
+        // What the archive said, while its generation is the queue's.
+        mutable QString archivedAs;
+        mutable quint64 archiveGeneration = 0;
+    };
+
+    Entry* find(EntryId id, int* row = nullptr);
+    void appendEntries(const QStringList& urls);
+    void removeRange(int first, int last);
+    void changed(int row);
+    QString archivedAs(int row) const;
+    void archiveRecordAdded(const ArchiveRecord& record);
+    void archiveChanged();
+
+    std::deque<Entry> m_entries;
+    QHash<QString, int> m_queuedKeys;  // case-folded URL -> how many entries have it
+    EntryId m_nextId = 1;
+    const DownloadArchive* m_archive = nullptr;
+    quint64 m_archiveGeneration = 1;
+};
+
+}  // namespace pm

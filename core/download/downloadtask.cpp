@@ -1,0 +1,388 @@
+#include "core/download/downloadtask.h"
+
+#include "core/diagnostics/activitylog.h"
+#include "core/config/atomicfile.h"
+#include "core/diagnostics/csvlog.h"
+#include "core/download/downloadarchive.h"
+#include "core/diagnostics/errorreporter.h"
+#include "core/config/settings.h"
+#include "core/textutil.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+
+namespace pm {
+
+namespace {
+const QString kRoutine = QStringLiteral("SaveToFile.");
+// The pause before a further attempt never exceeds this, whatever the
+// server asks for.
+constexpr int kLongestPauseSeconds = 300;
+
+// ".pullmark-" and 16 hex digits, then ".part": nothing a user names a file.
+QString newTemporaryName()
+{
+    return QStringLiteral(".pullmark-%1.part").arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
+}
+}  // namespace
+
+bool DownloadTask::isTemporaryFileName(const QString& name)
+{
+    static const QRegularExpression pattern(QStringLiteral("^\\.pullmark-[0-9a-f]{16}\\.part$"));
+    return pattern.match(name).hasMatch();
+}
+
+void DownloadTask::removeLeftoverTemporaries(const QString& folder, const QStringList& keep)
+{
+    QDir dir(folder);
+    const QStringList candidates =
+        dir.entryList({QStringLiteral(".pullmark-*.part")}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : candidates) {
+        if (isTemporaryFileName(name) && !keep.contains(dir.filePath(name)))
+            dir.remove(name);
+    }
+}
+
+QString renamedTarget(const QString& target)
+{
+    if (!QFileInfo::exists(target))
+        return target;
+    const qsizetype nameStart = target.lastIndexOf(QDir::separator()) + 1;
+    qsizetype dot = target.lastIndexOf(QLatin1Char('.'));
+    if (dot < nameStart)
+        dot = target.size();  // no "." in the name: number at the end
+    const QString head = target.left(dot);
+    const QString tail = target.mid(dot);
+    for (qint64 counter = 0; counter <= INT_MAX; ++counter) {
+        const QString candidate = head + QString::number(counter) + tail;
+        if (!QFileInfo::exists(candidate))
+            return candidate;
+    }
+    throw RuntimeError::of(ErrFileExists, target);
+}
+
+bool usableFileName(const QString& name)
+{
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return false;
+    if (name.contains(QLatin1Char('/')) || name.contains(QChar(0)))
+        return false;
+    return QFile::encodeName(name).size() <= NAME_MAX;
+}
+
+namespace {
+// The path of the folder entry `path` names: its folder resolved, links and
+// all, followed by its own name (a link there is not followed).
+QString entryPath(const QString& path)
+{
+    const QFileInfo info(path);
+    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+    return (folder.isEmpty() ? info.absolutePath() : folder) + QLatin1Char('/') + info.fileName();
+}
+}  // namespace
+
+bool isProgramFile(const QString& target, const Settings& settings)
+{
+    QStringList own;
+    if (const QString& ini = settings.configurationFile; !ini.isEmpty())
+        own << ini << ini + QStringLiteral(".bak") << ini + QStringLiteral(".journal");
+    if (const QString& log = settings.activityLogFile; !log.isEmpty())
+        own << log << csvFileNameFor(log);
+    if (const QString& archive = settings.archiveFile; !archive.isEmpty())
+        own << archive << archive + QStringLiteral("-wal") << archive + QStringLiteral("-shm")
+            << archive + QStringLiteral("-journal");
+    // Paths are resolved only for a file of the target's name, the usual
+    // answer costs a few lstat() calls.
+    const QString name = QFileInfo(target).fileName();
+    return std::any_of(own.cbegin(), own.cend(), [&](const QString& file) {
+        const QFileInfo info(file);
+        const QString linked = info.isSymLink() ? info.canonicalFilePath() : QString();
+        return (info.fileName() == name && entryPath(file) == entryPath(target))
+            || (!linked.isEmpty() && QFileInfo(linked).fileName() == name && linked == entryPath(target));
+    });
+}
+
+DownloadTask::DownloadTask(const Settings& settings, ActivityLog& log, ErrorReporter& errors,
+                           QNetworkAccessManager* network, std::function<bool()> stopRequested, QObject* parent)
+    : QObject(parent),
+      m_settings(settings),
+      m_log(log),
+      m_errors(errors),
+      m_transfer(new Transfer(network, this)),
+      m_stopRequested(std::move(stopRequested))
+{
+    m_retryTimer.setSingleShot(true);
+    m_retryTimer.setTimerType(Qt::PreciseTimer);  // a coarse timer may end a pause early
+    connect(&m_retryTimer, &QTimer::timeout, this, &DownloadTask::fetch);
+    connect(m_transfer, &Transfer::finished, this, [this] {
+        if (m_busy)
+            afterFetch();
+    });
+}
+
+DownloadTask::~DownloadTask()
+{
+    discardTemporary();
+}
+
+void DownloadTask::logProgress(const QString& text)
+{
+    if (m_settings.logDownloads)
+        m_log.write(text);
+}
+
+void DownloadTask::start(const QString& url, const PartialDownload& partial)
+{
+    Q_ASSERT(!m_busy);
+    m_busy = true;
+    m_url = url;
+    m_size = QVariant();
+    m_sameAs.clear();
+    m_bytes = -1;
+    m_sha256.clear();
+    m_transfer->contentHash().reset();  // a kept body is hashed anew before it goes on
+    m_attempt = 0;
+    m_restarted = false;
+    m_resume = {};
+    discardTemporary();
+
+    logProgress(QStringLiteral("Starting: ") + url);
+    const QString folder = m_settings.outputFolder;
+    const QString name = fileNameOf(url);
+    m_target = folder + QDir::separator() + name;
+    logProgress(QStringLiteral("Saving downloaded file to ") + m_target);
+
+    if (!usableFileName(name))
+        return failSoon(RuntimeError::of(ErrBadFileName, m_target));
+    if (m_settings.duplicateRule() != DuplicateRule::Rename && isProgramFile(m_target, m_settings))
+        return failSoon(RuntimeError::of(ErrOwnFile, m_target));  // "Rename" looks after the fetch
+    // A kept body goes on where it ended, if it is still whole.
+    if (partial.isValid() && QFileInfo(partial.file).size() == partial.size) {
+        m_temporary = std::make_unique<QFile>(partial.file);
+        if (m_temporary->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+            m_resume = {partial.size, partial.validator};
+        else
+            m_temporary.reset();
+    } else if (partial.isValid()) {
+        QFile::remove(partial.file);
+    }
+    if (!m_temporary) {
+        m_temporary = std::make_unique<QFile>(folder + QDir::separator() + newTemporaryName());
+        errno = 0;
+        if (!m_temporary->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
+            const int savedErrno = errno;
+            m_temporary.reset();
+            return failSoon(fileOpenError(savedErrno, m_target, true));
+        }
+    }
+    fetch();
+}
+
+void DownloadTask::fetch()
+{
+    if (hashKeptPiece())
+        return m_retryTimer.start(0);  // the next piece from the event loop; cancel() ends it like a pause
+    ++m_attempt;
+    m_transfer->fetch(m_url, m_temporary.get(), m_resume);
+}
+
+// The digest must cover the whole file: a body kept from an earlier session
+// is read once, a piece per pass, before the rest is asked for. Returns
+// whether more is left to read.
+bool DownloadTask::hashKeptPiece()
+{
+    ContentHash& hash = m_transfer->contentHash();
+    if (m_resume.offset <= 0 || hash.bytes() >= m_resume.offset || !hash.isValid())
+        return false;
+    QFile kept(m_temporary->fileName());
+    const QByteArray piece = kept.open(QIODevice::ReadOnly) && kept.seek(hash.bytes())
+        ? kept.read(std::min(kHashPiece, m_resume.offset - hash.bytes()))
+        : QByteArray();
+    if (piece.isEmpty()) {
+        hash.invalidate();  // the download goes on without a digest
+        return false;
+    }
+    hash.addData(piece);
+    return hash.bytes() < m_resume.offset;
+}
+
+void DownloadTask::cancel()
+{
+    if (m_retryTimer.isActive()) {
+        m_retryTimer.stop();
+        // finished() never comes from inside cancel().
+        QTimer::singleShot(0, this, [this] { finish(DownloadOutcome::Stopped); });
+        return;
+    }
+    m_transfer->cancel();
+}
+
+void DownloadTask::failSoon(const RuntimeError& error)
+{
+    // finished() never comes from inside start().
+    QTimer::singleShot(0, this, [this, error] { fail(error); });
+}
+
+void DownloadTask::fail(const RuntimeError& error)
+{
+    const bool aborted = m_errors.report(error, kRoutine);
+    if (aborted || m_stopRequested())
+        finish(DownloadOutcome::Stopped);
+    else
+        finish(DownloadOutcome::Failed, error.plainReason());
+}
+
+bool DownloadTask::retryLater()
+{
+    if (!m_transfer->transientFailure() || m_attempt > m_settings.retries)
+        return false;
+    // The pause doubles with each attempt, starting at one second, unless
+    // the server's Retry-After says how long to wait.
+    const int backoff = 1 << std::min(m_attempt - 1, 8);
+    const int retryAfter = m_transfer->retryAfterSeconds();
+    const int seconds = std::min(retryAfter >= 0 ? retryAfter : backoff, kLongestPauseSeconds);
+    const PartialDownload kept = keepPartial();
+    m_resume = {kept.size, kept.validator};
+    if (!kept.isValid())
+        m_temporary->resize(0);
+    m_log.write(QStringLiteral("Retrying: %1 (%2) in %3 s").arg(m_url, m_transfer->error().plainReason()).arg(seconds));
+    m_retryTimer.start(seconds * 1000);
+    return true;
+}
+
+void DownloadTask::afterFetch()
+{
+    if (m_stopRequested())  // a stop is no error, whatever the fetch did
+        return finish(DownloadOutcome::Stopped);
+    if (m_transfer->sinkFailed())
+        return fail(fileWriteError(m_transfer->sinkErrno(), m_target));
+    if (m_transfer->restartNeeded() && !m_restarted) {
+        // The rest could not be had: the whole body once more.
+        m_restarted = true;
+        m_resume = {};
+        m_temporary->resize(0);
+        --m_attempt;
+        return fetch();
+    }
+    if (m_transfer->failed()) {
+        if (retryLater())
+            return;
+        return fail(m_transfer->error());
+    }
+    save();
+}
+
+void DownloadTask::save()
+{
+    const QString length = m_transfer->headerText("content-length");
+    if (m_transfer->bodyStart() > 0)
+        m_size = m_transfer->totalSize();  // the whole file's, not the rest's
+    else if (length.isEmpty())
+        m_size = m_transfer->bytesReceived();
+    else
+        m_size = length;
+
+    if (m_settings.duplicateRule() == DuplicateRule::Rename) {
+        try {
+            m_target = renamedTarget(m_target);
+            if (isProgramFile(m_target, m_settings))
+                throw RuntimeError::of(ErrOwnFile, m_target);
+        } catch (const RuntimeError& error) {
+            return fail(error);
+        }
+    }
+
+    // The size rule: strictly below the limit is not saved. A size that is
+    // no number is reported, and the file is saved.
+    if (m_settings.skipSmallFiles) {
+        bool isNumber = true;
+        const double bytes = m_size.typeId() == QMetaType::QString ? m_size.toString().trimmed().toDouble(&isNumber)
+                                                                    : m_size.toDouble();
+        if (!isNumber) {
+            if (m_errors.report(RuntimeError::of(ErrTypeMismatch, m_size.toString()), kRoutine) || m_stopRequested())
+                return finish(DownloadOutcome::Stopped);
+        } else if (bytes < double(m_settings.minimumSizeKB * 1024.0f)) {
+            logProgress(QStringLiteral("Completed: ") + m_url);
+            logProgress(QStringLiteral("Not saved as it didn't meet size criteria"));
+            return finish(DownloadOutcome::TooSmall);
+        }
+    }
+
+    // A file with the same content on disk already: the user may keep only that one.
+    m_bytes = m_temporary->size();
+    ContentHash& hash = m_transfer->contentHash();
+    m_sha256 = hash.bytes() == m_bytes ? hash.finish() : QByteArray();
+    if (m_archive && m_settings.sameContentRule() == SameContentRule::KeepExisting) {
+        m_sameAs = existingFileWithContent(*m_archive, m_sha256, m_bytes);
+        if (!m_sameAs.isEmpty()) {
+            logProgress(QStringLiteral("Completed: ") + m_url);
+            return finish(DownloadOutcome::Identical);
+        }
+    }
+
+    // The complete body replaces the target in one rename.
+    const QString temporaryName = m_temporary->fileName();
+    errno = 0;
+    m_temporary->close();
+    if (m_temporary->error() != QFileDevice::NoError)
+        return fail(fileWriteError(errno, m_target));
+    emit aboutToCommit(temporaryName);
+    if (!renameOver(temporaryName, m_target))
+        return fail(fileWriteError(errno, m_target));
+    m_temporary.reset();
+    logProgress(QStringLiteral("Completed: ") + m_url);
+    finish(DownloadOutcome::Saved);
+}
+
+PartialDownload DownloadTask::keepPartial()
+{
+    if (!m_temporary)
+        return {};
+    const qint64 held = m_temporary->size();
+    // The last response's validator, or, when it sent no headers at all, the
+    // one of the response the held bytes came from.
+    const QByteArray validator = m_transfer->validator().isEmpty() ? m_resume.validator : m_transfer->validator();
+    if (held < kKeepPartialFrom || validator.isEmpty())
+        return {};
+    return {m_temporary->fileName(), held, validator};
+}
+
+void DownloadTask::discardTemporary()
+{
+    if (m_temporary) {
+        m_temporary->close();
+        m_temporary->remove();
+        m_temporary.reset();
+    }
+}
+
+void DownloadTask::finish(DownloadOutcome::Kind kind, const QString& failureReason)
+{
+    DownloadOutcome outcome;
+    outcome.kind = kind;
+    outcome.size = kind == DownloadOutcome::Stopped ? QVariant() : m_size;
+    outcome.failureReason = failureReason;
+    if (kind == DownloadOutcome::Stopped || kind == DownloadOutcome::Failed)
+        outcome.partial = keepPartial();
+    if (kind == DownloadOutcome::Saved || kind == DownloadOutcome::Identical) {
+        outcome.savedPath = kind == DownloadOutcome::Identical ? m_sameAs : m_target;
+        outcome.finalUrl = m_transfer->finalUrl();
+        outcome.bytes = m_bytes;
+        outcome.sha256 = m_sha256;
+    }
+    if (outcome.partial.isValid()) {
+        m_temporary->close();
+        m_temporary.reset();  // the file stays for the next attempt
+    }
+    discardTemporary();
+    m_busy = false;
+    emit finished(outcome);
+}
+
+}  // namespace pm

@@ -1,0 +1,151 @@
+#pragma once
+// Downloading one queue entry: fetch its URL, work out its size, choose the
+// target in the output folder (the "Rename" numbering, the size rule) and
+// save it. The body streams into a temporary file in the output folder; only
+// a complete, accepted item is renamed over its target, so no partial file
+// ever carries a real name. A failure that may pass (a refused or dropped
+// connection, a busy server) is tried again after a pause; a large partial
+// body is kept so the next attempt asks only for the rest. Errors are
+// reported under "SaveToFile.".
+
+#include "core/diagnostics/errors.h"
+#include "core/download/transfer.h"
+
+#include <QFile>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <QVariant>
+
+#include <functional>
+#include <memory>
+
+class QNetworkAccessManager;
+
+namespace pm {
+
+class ActivityLog;
+class DownloadArchive;
+class ErrorReporter;
+class Settings;
+
+// The target's free name under the "Rename" rule: the target itself if free,
+// else the counter put before the last "." of the target's file name (a.jpg:
+// a0.jpg, a1.jpg, ...); a name without "." takes the counter at its end.
+QString renamedTarget(const QString& target);
+
+// Whether `name` can be a file directly inside a folder: not empty, not "."
+// or "..", no separator, not longer than the file system allows.
+bool usableFileName(const QString& name);
+
+// Whether saving a download as `target` would replace one of the files the
+// program itself writes: the configuration file in use, its backup and
+// journal, the activity log, the CSV log or the download archive's files.
+// Folders are compared as the file system resolves them, and a program file
+// that is a link counts under the name it points to as well.
+bool isProgramFile(const QString& target, const Settings& settings);
+
+// A body that was cut off, kept in its temporary file for the next attempt.
+struct PartialDownload {
+    QString file;          // the temporary file
+    qint64 size = 0;       // bytes it holds
+    QByteArray validator;  // ETag or Last-Modified of the response they came from
+    bool isValid() const { return !file.isEmpty(); }
+};
+
+// How one entry's download ended.
+struct DownloadOutcome {
+    enum Kind {
+        Saved,
+        TooSmall,  // fetched, but not saved under the size rule
+        Identical, // fetched, but a file with the same content is kept instead
+        Stopped,   // the session is stopping; nothing was saved
+        Failed,
+    };
+    Kind kind = Stopped;
+    // The Content-Length text, the received byte count when the response had
+    // none, or invalid when the download ended before the size was known.
+    QVariant size;
+    QString failureReason;    // Failed: what went wrong, in plain words
+    PartialDownload partial;  // Stopped or Failed: what the next attempt can go on from
+    // Saved or Identical: what the download archive records. For Identical
+    // the file is the one kept.
+    QString savedPath;
+    QString finalUrl;         // after redirects
+    qint64 bytes = -1;
+    QByteArray sha256;        // empty when it could not be computed
+};
+
+class DownloadTask : public QObject {
+    Q_OBJECT
+public:
+    // `stopRequested` tells whether the session is stopping.
+    DownloadTask(const Settings& settings, ActivityLog& log, ErrorReporter& errors, QNetworkAccessManager* network,
+                 std::function<bool()> stopRequested, QObject* parent = nullptr);
+    ~DownloadTask() override;
+
+    // Downloads `url`, going on from `partial` when it is valid; finished()
+    // follows from the event loop.
+    void start(const QString& url, const PartialDownload& partial = {});
+    bool busy() const { return m_busy; }
+    // Ends the running fetch, or the pause before the next attempt; finished()
+    // reports it as stopped.
+    void cancel();
+    Transfer* transfer() const { return m_transfer; }
+    // The archive that tells whether the content exists already (nullptr: none).
+    void setArchive(const DownloadArchive* archive) { m_archive = archive; }
+    // The file name the entry is saved under before any renaming.
+    QString target() const { return m_target; }
+
+    // A cut-off body larger than this is kept for the next attempt.
+    static constexpr qint64 kKeepPartialFrom = 1024 * 1024;
+    // A kept body is hashed this much per pass of the event loop.
+    static constexpr qint64 kHashPiece = 8 * 1024 * 1024;
+
+    // Whether `name` is one of the temporary files this class creates.
+    static bool isTemporaryFileName(const QString& name);
+    // Removes the temporary files a killed earlier run left in `folder`,
+    // except those in `keep` (partial bodies the queue still goes on from).
+    static void removeLeftoverTemporaries(const QString& folder, const QStringList& keep = {});
+
+signals:
+    // The complete body in `temporaryFile` is about to be renamed over its
+    // target.
+    void aboutToCommit(const QString& temporaryFile);
+    void finished(const DownloadOutcome& outcome);
+
+private:
+    void fetch();
+    bool hashKeptPiece();
+    void afterFetch();
+    void save();
+    bool retryLater();
+    // Reports `error`; the entry ends as failed, or as stopped after an abort.
+    void fail(const RuntimeError& error);
+    void failSoon(const RuntimeError& error);
+    void finish(DownloadOutcome::Kind kind, const QString& failureReason = QString());
+    PartialDownload keepPartial();
+    void discardTemporary();
+    void logProgress(const QString& text);
+
+    const Settings& m_settings;
+    ActivityLog& m_log;
+    ErrorReporter& m_errors;
+    Transfer* m_transfer;
+    std::function<bool()> m_stopRequested;
+    std::unique_ptr<QFile> m_temporary;
+    ResumePoint m_resume;
+    QTimer m_retryTimer;
+    QString m_url;
+    QString m_target;
+    QVariant m_size;
+    const DownloadArchive* m_archive = nullptr;
+    QString m_sameAs;  // the existing file with this content, when it is kept instead
+    qint64 m_bytes = -1;
+    QByteArray m_sha256;
+    int m_attempt = 0;
+    bool m_restarted = false;
+    bool m_busy = false;
+};
+
+}  // namespace pm

@@ -1,0 +1,321 @@
+#include "core/download/queueworker.h"
+
+#include "core/diagnostics/activitylog.h"
+#include "core/diagnostics/csvlog.h"
+#include "core/download/downloadarchive.h"
+#include "core/config/settings.h"
+#include "core/textutil.h"
+#include "core/download/transfer.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QNetworkAccessManager>
+
+namespace pm {
+
+namespace {
+constexpr int kMostParallel = 8;
+
+QDateTime wholeSecondsNow()
+{
+    QDateTime now = QDateTime::currentDateTime();
+    now.setTime(QTime(now.time().hour(), now.time().minute(), now.time().second()));
+    return now;
+}
+
+// A size as a number: text is converted; an empty size is a type mismatch.
+double sizeNumber(const QVariant& size)
+{
+    if (!size.isValid())
+        throw RuntimeError::of(ErrTypeMismatch);
+    if (size.typeId() == QMetaType::QString) {
+        bool ok = false;
+        const double value = size.toString().trimmed().toDouble(&ok);
+        if (!ok)
+            throw RuntimeError::of(ErrTypeMismatch, size.toString());
+        return value;
+    }
+    return size.toDouble();
+}
+}  // namespace
+
+QueueWorker::QueueWorker(const Settings& settings, ActivityLog& log, ErrorReporter& errors, DownloadQueue& queue,
+                         std::function<void()> saveConfiguration, QObject* parent)
+    : QObject(parent),
+      m_settings(settings),
+      m_log(log),
+      m_errors(errors),
+      m_queue(queue),
+      m_network(new QNetworkAccessManager(this)),
+      m_saveConfiguration(std::move(saveConfiguration))
+{
+    m_slots.resize(kMostParallel);  // never grows: references to slots stay valid
+    // Ten times a second the rows in work show their progress, however
+    // often the data arrives.
+    m_progressTimer.setInterval(100);
+    connect(&m_progressTimer, &QTimer::timeout, this, &QueueWorker::publishProgress);
+    m_errors.setAbortTarget(this);
+}
+
+QueueWorker::~QueueWorker()
+{
+    m_errors.setAbortTarget(nullptr);
+}
+
+void QueueWorker::setArchive(DownloadArchive* archive)
+{
+    m_archive = archive;
+    for (Slot& slot : m_slots) {
+        if (slot.task)
+            slot.task->setArchive(archive);
+    }
+}
+
+void QueueWorker::recordDownload(const QString& url, const DownloadOutcome& outcome)
+{
+    if (m_archive)
+        m_archive->add({0, url, outcome.finalUrl, outcome.savedPath, outcome.bytes, outcome.sha256,
+                        QDateTime::currentDateTimeUtc()});
+}
+
+QueueWorker::Slot* QueueWorker::freeSlot()
+{
+    const int limit = std::clamp(m_settings.parallelDownloads, 1, kMostParallel);
+    for (int i = 0; i < limit; ++i) {
+        Slot& slot = m_slots[i];
+        if (slot.id != 0)
+            continue;
+        if (!slot.task) {
+            slot.task = new DownloadTask(m_settings, m_log, m_errors, m_network, [this] { return m_stopRequested; },
+                                         this);
+            slot.task->setArchive(m_archive);
+            connect(slot.task, &DownloadTask::finished, this,
+                    [this, i](const DownloadOutcome& outcome) { afterDownload(m_slots[i], outcome); });
+            connect(slot.task, &DownloadTask::aboutToCommit, this,
+                    [this, i](const QString& temporaryFile) { emit aboutToSave(temporaryFile, m_slots[i].url); });
+            connect(slot.task->transfer(), &Transfer::progress, this, [this, i](qint64 received, qint64 total) {
+                m_slots[i].received = received;
+                m_slots[i].total = total;
+                emit itemProgress(received, total);
+            });
+        }
+        return &slot;
+    }
+    return nullptr;
+}
+
+int QueueWorker::busySlots() const
+{
+    return int(std::count_if(m_slots.begin(), m_slots.end(), [](const Slot& s) { return s.id != 0; }));
+}
+
+ActiveProgress QueueWorker::activeProgress() const
+{
+    ActiveProgress sum{0, 0, 0};
+    for (const Slot& slot : m_slots) {
+        if (slot.id == 0)
+            continue;
+        sum.received += slot.received;
+        sum.total = (sum.total < 0 || slot.total < 0) ? -1 : sum.total + slot.total;
+        const qint64 ms = slot.clock.elapsed();
+        if (ms > 0)
+            sum.rate += double(slot.received - slot.startOffset) * 1000.0 / double(ms);
+    }
+    if (busySlots() == 0)
+        sum.total = -1;
+    return sum;
+}
+
+void QueueWorker::publishProgress()
+{
+    for (const Slot& slot : m_slots) {
+        if (slot.id == 0)
+            continue;
+        const qint64 ms = slot.clock.elapsed();
+        const double rate = ms > 0 ? double(slot.received - slot.startOffset) * 1000.0 / double(ms) : 0;
+        m_queue.setProgress(slot.id, slot.received, slot.total, rate);
+    }
+}
+
+QString QueueWorker::whichFile(const QString& url) const
+{
+    return m_settings.parallelDownloads > 1 ? QStringLiteral(" (%1)").arg(fileNameOf(url)) : QString();
+}
+
+void QueueWorker::requestStop()
+{
+    m_stopRequested = true;
+    // The downloads end from the event loop, after the caller's handler.
+    for (Slot& slot : m_slots) {
+        if (slot.id != 0)
+            slot.task->cancel();
+    }
+}
+
+void QueueWorker::start()
+{
+    Q_ASSERT(!m_running);
+    m_running = true;
+    m_stopRequested = false;
+    m_tried.clear();
+    m_log.write(QStringLiteral("Starting a work session"));
+    m_scope.emplace(m_errors, QStringLiteral("WorkQueue."));
+    DownloadTask::removeLeftoverTemporaries(m_settings.outputFolder, m_queue.partialFiles());
+    m_saveConfiguration();
+
+    m_total = SessionTotal();
+    m_figures.completed = 0;
+    m_figures.failed = 0;
+    m_figures.sessionEnd = QDateTime();
+    m_figures.endStatus.clear();
+    m_figures.sessionStart = wholeSecondsNow();
+    m_progressTimer.start();
+    emit figuresChanged();
+    fillSlots();
+}
+
+int QueueWorker::nextStartableRow() const
+{
+    for (int row = 0; row < m_queue.count(); ++row) {
+        if (m_queue.stateAt(row) == EntryState::Active || m_tried.contains(m_queue.idAt(row)))
+            continue;
+        // Two downloads never write the same file at once: the second waits.
+        const QString target = m_settings.outputFolder + QDir::separator() + fileNameOf(m_queue.url(row));
+        const bool writing = std::any_of(m_slots.begin(), m_slots.end(),
+                                         [&](const Slot& s) { return s.id != 0 && s.target == target; });
+        if (!writing)
+            return row;
+    }
+    return -1;
+}
+
+void QueueWorker::fillSlots()
+{
+    while (!m_stopRequested && !m_scope->aborted()) {
+        Slot* slot = freeSlot();
+        if (!slot)
+            break;
+        const int row = nextStartableRow();
+        if (row < 0)
+            break;
+        const DownloadQueue::EntryId id = m_queue.idAt(row);
+        const QString url = m_queue.url(row);
+        m_tried.insert(id);
+        m_figures.currentFile = fileNameOf(url);
+        m_figures.itemStart = wholeSecondsNow();
+        ++m_figures.itemSerial;
+        const QString target = m_settings.outputFolder + QDir::separator() + fileNameOf(url);
+
+        // An address downloaded before, when the user skips those: no fetch,
+        // counted and removed like "Skip".
+        if (const auto done = m_settings.skipArchived && m_archive ? m_archive->findByUrl(url) : std::nullopt) {
+            m_log.write(QStringLiteral("Skipped: %1 (already downloaded as %2)").arg(url, done->savedPath));
+            emit figuresChanged();
+            finishEntry(id);
+            continue;
+        }
+        // "Skip": no fetch, no size, no CSV row; counted and removed.
+        if (m_settings.duplicateRule() == DuplicateRule::Skip && QFileInfo::exists(target)) {
+            if (m_settings.logDownloads) {
+                m_log.write(QStringLiteral("Completed: ") + url);
+                m_log.write(QStringLiteral("Not saved as duplicate filename exists"));
+            }
+            emit figuresChanged();
+            finishEntry(id);
+            continue;
+        }
+        const PartialDownload partial = m_queue.partialAt(row);
+        *slot = {slot->task, id, url, target, m_figures.itemStart, {}, partial.size, partial.size, -1};
+        slot->clock.start();
+        m_queue.setState(id, EntryState::Active);
+        m_figures.active = busySlots();
+        emit figuresChanged();
+        slot->task->start(url, partial);  // afterDownload() goes on
+    }
+    endSessionWhenIdle();
+}
+
+void QueueWorker::afterDownload(Slot& slot, const DownloadOutcome& outcome)
+{
+    const DownloadQueue::EntryId id = slot.id;
+    const QString url = slot.url;
+    m_queue.setPartial(id, outcome.partial);
+    switch (outcome.kind) {
+    case DownloadOutcome::Stopped:
+        m_queue.setState(id, outcome.partial.isValid() ? EntryState::Paused : EntryState::Waiting);
+        break;
+    case DownloadOutcome::Failed:
+        m_queue.setState(id, EntryState::Failed, outcome.failureReason);
+        m_log.write(QStringLiteral("Failed: %1 (%2)").arg(url, outcome.failureReason) + whichFile(url));
+        emit entryFailed(url);
+        ++m_figures.failed;
+        break;
+    case DownloadOutcome::Identical:
+        m_log.write(QStringLiteral("Identical: %1 (same as %2)").arg(url, outcome.savedPath));
+        [[fallthrough]];
+    case DownloadOutcome::Saved:
+        recordDownload(url, outcome);
+        [[fallthrough]];
+    case DownloadOutcome::TooSmall:
+        countFinished(slot, outcome);
+        break;
+    }
+    slot.id = 0;
+    m_figures.active = busySlots();
+    emit figuresChanged();
+    fillSlots();
+}
+
+void QueueWorker::countFinished(Slot& slot, const DownloadOutcome& outcome)
+{
+    // Saved, or fetched and left out by the size rule: both count.
+    ErrorScope& scope = *m_scope;
+    const bool go = scope.step([&] { m_total.add(sizeNumber(outcome.size)); })
+        && scope.step([&] { m_figures.lastFileSize = itemSizeText(sizeNumber(outcome.size)); })
+        && scope.step([&] { m_figures.sessionTotal = m_total.text(); });
+    if (!go) {
+        m_queue.setState(slot.id, EntryState::Waiting);
+        return;
+    }
+    m_total.stepUnit();
+
+    const QDateTime completion = QDateTime::currentDateTime();
+    m_figures.lastDownloadTime = formatElapsed(slot.start.secsTo(completion));
+    if (m_settings.logCsv)
+        appendCsvRow(m_settings, m_errors, m_csvFile, {slot.url, slot.start, completion, m_figures.lastDownloadTime, outcome.size});
+    if (m_settings.logDownloads)
+        m_log.write(QStringLiteral("Downloaded %1 in %2").arg(m_figures.lastFileSize, m_figures.lastDownloadTime)
+                    + whichFile(slot.url));
+    finishEntry(slot.id);
+}
+
+void QueueWorker::finishEntry(DownloadQueue::EntryId id)
+{
+    m_queue.remove(id);
+    ++m_figures.completed;
+    emit figuresChanged();
+}
+
+void QueueWorker::endSessionWhenIdle()
+{
+    if (busySlots() > 0)
+        return;
+    if (m_queue.isEmpty())
+        m_figures.endStatus = QCoreApplication::translate("pm::QueueWorker", "Queue Empty");
+    else if (m_stopRequested || m_scope->aborted() || m_queue.failedCount() == 0)
+        m_figures.endStatus = QCoreApplication::translate("pm::QueueWorker", "Queue Stopped");
+    else
+        m_figures.endStatus = QCoreApplication::translate("pm::QueueWorker", "%1 failed").arg(m_queue.failedCount());
+    m_figures.sessionEnd = QDateTime::currentDateTime();
+    m_figures.active = 0;
+    m_progressTimer.stop();
+    m_running = false;
+    m_scope.reset();
+    m_saveConfiguration();
+    m_log.write(QStringLiteral("Completed a work session"));
+    emit figuresChanged();
+    emit sessionEnded();
+}
+
+}  // namespace pm

@@ -1,0 +1,300 @@
+#include "core/download/transfer.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QLocale>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QTimer>
+
+#include <cerrno>
+
+namespace pm {
+
+// The final response's value is the last one.
+QByteArray finalResponseHeader(const QNetworkReply* reply, const QByteArray& name, bool redirected)
+{
+    const QByteArray value = reply->rawHeader(name);
+    if (!redirected)
+        return value;
+    const int comma = value.lastIndexOf(',');
+    return comma < 0 ? value : value.mid(comma + 1).trimmed();
+}
+
+namespace {
+bool supportedScheme(const QUrl& url)
+{
+    const QString scheme = url.scheme().toLower();
+    return scheme == QLatin1String("http") || scheme == QLatin1String("https");
+}
+
+bool isTransientStatus(int status)
+{
+    return status == 408 || status == 429 || status == 500 || status == 502 || status == 503 || status == 504;
+}
+
+bool isTransientNetworkError(QNetworkReply::NetworkError error)
+{
+    switch (error) {
+    case QNetworkReply::ConnectionRefusedError:
+    case QNetworkReply::RemoteHostClosedError:
+    case QNetworkReply::TimeoutError:
+    case QNetworkReply::OperationCanceledError:  // the stall time-out; a user's cancel is told apart
+    case QNetworkReply::TemporaryNetworkFailureError:
+    case QNetworkReply::NetworkSessionFailedError:
+    case QNetworkReply::UnknownNetworkError:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Retry-After: either seconds or an HTTP date.
+int secondsToWait(const QByteArray& value)
+{
+    if (value.isEmpty())
+        return -1;
+    bool ok = false;
+    const int seconds = value.trimmed().toInt(&ok);
+    if (ok)
+        return std::max(0, seconds);
+    const QDateTime when = QLocale::c().toDateTime(QString::fromLatin1(value.trimmed()),
+                                                   QStringLiteral("ddd, dd MMM yyyy HH:mm:ss 'GMT'"));
+    if (!when.isValid())
+        return -1;
+    QDateTime utc = when;
+    utc.setTimeSpec(Qt::UTC);
+    return int(std::max<qint64>(0, QDateTime::currentDateTimeUtc().secsTo(utc)));
+}
+
+// The network's failure in the words of a log line.
+QString networkFailureText(const QNetworkReply* reply)
+{
+    switch (reply->error()) {
+    case QNetworkReply::ConnectionRefusedError: return QStringLiteral("connection refused");
+    case QNetworkReply::RemoteHostClosedError: return QStringLiteral("connection closed by the server");
+    case QNetworkReply::HostNotFoundError: return QStringLiteral("host not found");
+    case QNetworkReply::TimeoutError:
+    case QNetworkReply::OperationCanceledError: return QStringLiteral("timed out");
+    case QNetworkReply::TooManyRedirectsError: return QStringLiteral("too many redirects");
+    case QNetworkReply::InsecureRedirectError: return QStringLiteral("redirect from https to http refused");
+    case QNetworkReply::SslHandshakeFailedError: return QStringLiteral("secure connection failed");
+    default: return reply->errorString();
+    }
+}
+}  // namespace
+
+Transfer::Transfer(QNetworkAccessManager* manager, QObject* parent) : QObject(parent), m_manager(manager)
+{
+    m_buffer.resize(kChunk);
+}
+
+Transfer::~Transfer()
+{
+    if (m_reply) {
+        m_reply->disconnect(this);
+        m_reply->abort();
+        m_reply->deleteLater();
+    }
+}
+
+void Transfer::fetch(const QString& url, QFile* sink, const ResumePoint& resume)
+{
+    Q_ASSERT(!running());
+    m_sink = sink;
+    m_resume = resume;
+    m_bodyStart = resume.offset;
+    m_validator.clear();
+    m_retryAfter = -1;
+    m_headers.clear();
+    m_received = 0;
+    m_total = -1;
+    m_status = 0;
+    m_sinkErrno = 0;
+    m_redirected = false;
+    m_failed = m_cancelled = m_transient = m_restartNeeded = false;
+    m_error = RuntimeError();
+    m_finalUrl = url;
+    if (resume.offset <= 0)
+        m_hash.reset();
+    else if (m_hash.bytes() != resume.offset)
+        m_hash.invalidate();
+
+    const QUrl target(url);
+    if (!target.isValid() || !supportedScheme(target)) {
+        fail(RuntimeError::of(ErrUnsupportedScheme, url));
+        deliverFinished();
+        return;
+    }
+
+    QNetworkRequest request(target);
+    // The saved bytes must be the resource's own, and Content-Length its size.
+    request.setRawHeader("Accept-Encoding", "identity");
+    // Redirects are followed (at most 50, never from https down to http);
+    // onRedirected() refuses any scheme but http and https.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    request.setTransferTimeout(kStallTimeoutMs);
+    if (resume.offset > 0) {
+        request.setRawHeader("Range", "bytes=" + QByteArray::number(resume.offset) + '-');
+        if (!resume.validator.isEmpty())
+            request.setRawHeader("If-Range", resume.validator);
+    }
+    m_reply = m_manager->get(request);
+    m_reply->setReadBufferSize(kChunk * 8);
+    connect(m_reply, &QNetworkReply::readyRead, this, &Transfer::onReadyRead);
+    connect(m_reply, &QNetworkReply::finished, this, &Transfer::onFinished);
+    connect(m_reply, &QNetworkReply::redirected, this, &Transfer::onRedirected);
+    connect(m_reply, &QNetworkReply::metaDataChanged, this, &Transfer::onMetaData);
+}
+
+void Transfer::onMetaData()
+{
+    m_status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (m_status >= 300 && m_status < 400)
+        return;  // a redirect; the final response follows
+    bool ok = false;
+    const qint64 length = finalResponseHeader(m_reply, "Content-Length", m_redirected).trimmed().toLongLong(&ok);
+    m_total = ok ? length : -1;
+    m_validator = finalResponseHeader(m_reply, "ETag", m_redirected);
+    if (m_validator.isEmpty())
+        m_validator = finalResponseHeader(m_reply, "Last-Modified", m_redirected);
+    m_retryAfter = secondsToWait(finalResponseHeader(m_reply, "Retry-After", m_redirected));
+    if (m_resume.offset <= 0)
+        return;
+
+    if (m_status == 206) {
+        // "bytes FIRST-LAST/TOTAL": the rest must start where the sink ends.
+        const QByteArray range = finalResponseHeader(m_reply, "Content-Range", m_redirected);
+        const qsizetype dash = range.indexOf('-'), slash = range.indexOf('/');
+        const qint64 first = range.mid(6, dash - 6).toLongLong(&ok);
+        if (!range.startsWith("bytes ") || !ok || first != m_resume.offset) {
+            m_restartNeeded = true;
+            m_reply->abort();
+            return;
+        }
+        m_total = slash > 0 ? range.mid(slash + 1).toLongLong() : -1;
+    } else if (m_status == 416) {
+        m_restartNeeded = true;
+        m_reply->abort();
+    } else if (m_status < 400) {
+        // The whole body, from its first byte: what the sink holds goes.
+        m_bodyStart = 0;
+        m_hash.reset();
+        if (m_sink && !m_sink->resize(0))
+            m_sinkErrno = EIO;
+    }
+}
+
+QString Transfer::headerText(const QByteArray& name) const
+{
+    for (const auto& header : m_headers) {
+        if (header.first.compare(name, Qt::CaseInsensitive) == 0)
+            return QString::fromLatin1(header.second);
+    }
+    return QString();
+}
+
+void Transfer::cancel()
+{
+    if (!m_reply)
+        return;
+    m_cancelled = true;
+    // abort() emits finished() inside itself; onFinished() copes.
+    m_reply->abort();
+}
+
+void Transfer::fail(const RuntimeError& error)
+{
+    if (!m_failed) {
+        m_failed = true;
+        m_error = error;
+    }
+}
+
+void Transfer::onRedirected(const QUrl& url)
+{
+    m_redirected = true;
+    if (supportedScheme(url))
+        return;
+    fail(RuntimeError::of(ErrUnsupportedScheme, url.toString()));
+    m_reply->abort();
+}
+
+void Transfer::onReadyRead()
+{
+    QNetworkReply* reply = m_reply;
+    if (!reply)
+        return;
+    while (reply->bytesAvailable() > 0) {
+        const qint64 n = reply->read(m_buffer.data(), m_buffer.size());
+        if (n <= 0)
+            break;
+        m_received += n;
+        // An error page is never written as the requested file.
+        if (m_sink && m_status < 400 && m_sinkErrno == 0 && !m_restartNeeded) {
+            errno = 0;
+            if (m_sink->write(m_buffer.constData(), n) != n) {
+                m_sinkErrno = errno != 0 ? errno : EIO;
+                fail(RuntimeError::of(ErrDeviceIO));
+                m_reply->abort();
+                return;
+            }
+            m_hash.addData(QByteArrayView(m_buffer.constData(), n));
+        }
+    }
+    emit progress(m_bodyStart + m_received, m_total);
+}
+
+void Transfer::onFinished()
+{
+    QNetworkReply* reply = m_reply;
+    if (!reply)
+        return;
+    if (reply->error() != QNetworkReply::OperationCanceledError)
+        onReadyRead();  // whatever is left in the buffer
+    m_reply = nullptr;
+    reply->disconnect(this);
+    reply->deleteLater();
+
+    m_headers = reply->rawHeaderPairs();
+    if (m_redirected) {
+        for (auto& header : m_headers)
+            header.second = finalResponseHeader(reply, header.first, true);
+    }
+    m_status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    m_finalUrl = reply->url().toString();
+    if (m_restartNeeded) {
+        fail(RuntimeError::of(ErrTransferFailed, QStringLiteral("the rest of the file could not be resumed")));
+    } else if (m_cancelled && !m_failed) {
+        fail(RuntimeError::of(ErrTransferFailed, QStringLiteral("cancelled")));
+    } else if (m_status >= 400) {
+        const QString reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
+        fail(RuntimeError::of(ErrHttpStatus, QString::number(m_status) + QLatin1Char(' ') + reason));
+        m_transient = isTransientStatus(m_status);
+    } else if (reply->error() != QNetworkReply::NoError) {
+        fail(RuntimeError::of(ErrTransferFailed, networkFailureText(reply)));
+        m_transient = !m_sinkErrno && isTransientNetworkError(reply->error());
+    } else {
+        bool ok = false;
+        const qint64 announced = finalResponseHeader(reply, "Content-Length", m_redirected).trimmed().toLongLong(&ok);
+        if (ok && m_received != announced) {
+            fail(RuntimeError::of(ErrTransferIncomplete,
+                                  QStringLiteral("%1 of %2 bytes").arg(m_received).arg(announced)));
+            m_transient = true;  // the connection ended early
+        }
+    }
+    deliverFinished();
+}
+
+void Transfer::deliverFinished()
+{
+    // Never from inside fetch() or abort(): the caller finishes its handler first.
+    m_finishPending = true;
+    QTimer::singleShot(0, this, [this] {
+        m_finishPending = false;
+        emit finished();
+    });
+}
+
+}  // namespace pm

@@ -1,0 +1,124 @@
+#pragma once
+// One HTTP(S) transfer at a time over a shared QNetworkAccessManager. fetch()
+// streams the body into a device as it arrives; finished() is always
+// delivered from the event loop, never from inside fetch() or cancel(), so a
+// caller that cancels can finish its own handler first.
+
+#include "core/download/contenthash.h"
+#include "core/diagnostics/errors.h"
+
+#include <QByteArray>
+#include <QNetworkReply>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+
+class QFile;
+class QNetworkAccessManager;
+
+namespace pm {
+
+// A header of the last response of `reply`'s redirect chain: QNetworkReply
+// joins the values of every response with ", ".
+QByteArray finalResponseHeader(const QNetworkReply* reply, const QByteArray& name, bool redirected);
+
+// Where an interrupted body goes on: the bytes the sink holds already, and
+// the validator (ETag or Last-Modified) of the response they came from.
+struct ResumePoint {
+    qint64 offset = 0;
+    QByteArray validator;
+};
+
+class Transfer : public QObject {
+    Q_OBJECT
+public:
+    Transfer(QNetworkAccessManager* manager, QObject* parent = nullptr);
+    ~Transfer() override;
+
+    // Starts fetching `url`; the body goes to `sink` (nullptr: discarded).
+    // With a resume point the rest is asked for; a server that answers with
+    // the whole body instead empties the sink first. Only http and https are
+    // fetched; anything else ends at once in failure.
+    void fetch(const QString& url, QFile* sink, const ResumePoint& resume = {});
+    // The named header of the last response ("" when there is none).
+    QString headerText(const QByteArray& name) const;
+    bool running() const { return m_reply != nullptr || m_finishPending; }
+    // Ends the running transfer; finished() follows from the event loop.
+    void cancel();
+
+    // The outcome of the last fetch.
+    bool failed() const { return m_failed; }
+    bool cancelled() const { return m_cancelled; }
+    // Writing to the sink failed; sinkErrno() tells why.
+    bool sinkFailed() const { return m_sinkErrno != 0; }
+    int sinkErrno() const { return m_sinkErrno; }
+    RuntimeError error() const { return m_error; }
+    // A failure that may well pass: the connection refused, reset or timed
+    // out, or the status 408, 429, 500, 502, 503 or 504.
+    bool transientFailure() const { return m_transient; }
+    // The partial body could not be continued (416, or a range that does not
+    // fit): fetch the whole body again.
+    bool restartNeeded() const { return m_restartNeeded; }
+    // Bytes of this response's body.
+    qint64 bytesReceived() const { return m_received; }
+    // Where the body written to the sink started: the resume offset when the
+    // server sent the rest, 0 when it sent the whole.
+    qint64 bodyStart() const { return m_bodyStart; }
+    // The whole resource's size when the server told it, else -1.
+    qint64 totalSize() const { return m_total; }
+    // The response's ETag, or its Last-Modified when it has none.
+    QByteArray validator() const { return m_validator; }
+    // Seconds the server asks to wait before trying again, -1 when it did not.
+    int retryAfterSeconds() const { return m_retryAfter; }
+    // The address of the last response, after redirects.
+    QString finalUrl() const { return m_finalUrl; }
+    // The SHA-256 of what the sink holds, kept up as the body is written. A
+    // fetch from the first byte, or a server that sends the whole body
+    // again, starts it anew; a resumed fetch expects it to cover the kept
+    // part already, and it is invalid otherwise.
+    ContentHash& contentHash() { return m_hash; }
+
+    // Bytes read per pass; the reply's own buffer is held to a few of these.
+    static constexpr qint64 kChunk = 1024 * 1024;
+    // A transfer that receives nothing for this long fails.
+    static constexpr int kStallTimeoutMs = 60 * 1000;
+
+signals:
+    void finished();
+    void progress(qint64 received, qint64 total);
+
+private:
+    void onReadyRead();
+    void onFinished();
+    void onRedirected(const QUrl& url);
+    void fail(const RuntimeError& error);
+    void deliverFinished();
+
+    void onMetaData();
+
+    QNetworkAccessManager* m_manager;
+    QPointer<QNetworkReply> m_reply;
+    QFile* m_sink = nullptr;
+    ResumePoint m_resume;
+    qint64 m_bodyStart = 0;
+    QByteArray m_validator;
+    int m_retryAfter = -1;
+    bool m_transient = false;
+    bool m_restartNeeded = false;
+    QList<QPair<QByteArray, QByteArray>> m_headers;
+    QByteArray m_buffer;
+    ContentHash m_hash;
+    QString m_finalUrl;
+    qint64 m_received = 0;
+    qint64 m_total = -1;
+    int m_status = 0;
+    int m_sinkErrno = 0;
+    bool m_redirected = false;
+    bool m_failed = false;
+    bool m_cancelled = false;
+    bool m_finishPending = false;
+    RuntimeError m_error;
+};
+
+}  // namespace pm
