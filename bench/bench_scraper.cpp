@@ -12,6 +12,8 @@
 // letter case.
 #include "bench/median.h"
 #include "gui/browserview.h"
+#include "core/found/foundlistmodel.h"
+#include "gui/foundlistpanel.h"
 #include "gui/mainwindow.h"
 #include "tests/support/testserver.h"
 #include "tests/support/webtest.h"
@@ -174,16 +176,16 @@ int main(int argc, char* argv[])
         }
 
         clock.start();
-        window.selectAllFound();
+        window.foundList()->selectAll();
         const double selectAll = clock.nsecsElapsed() / 1e6;
         const QString selectedStatus = t.status();
         clock.start();
-        window.selectNoFound();
+        window.foundList()->selectNone();
         const double selectNone = clock.nsecsElapsed() / 1e6;
         // Once more with the list's repaint that follows on screen.
         QCoreApplication::processEvents();
         clock.start();
-        window.selectAllFound();
+        window.foundList()->selectAll();
         t.child<QTreeView>("lstUrl")->repaint();
         QCoreApplication::processEvents();
         const double selectAllPainted = clock.nsecsElapsed() / 1e6;

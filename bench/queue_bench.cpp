@@ -20,6 +20,8 @@
 // who keeps the defaults has them.
 #include "archive/sqlitearchive.h"
 #include "core/appcontext.h"
+#include "core/found/foundlistmodel.h"
+#include "gui/foundlistpanel.h"
 #include "gui/mainwindow.h"
 #include "gui/workqueuewindow.h"
 #include "tests/support/scriptedinteraction.h"
@@ -169,10 +171,10 @@ int runStartup(QApplication& app, const QString& out, int entries)
     QStringList found;
     for (int i = entries; i < entries + 25000; ++i)
         found << address(i);
-    window.foundModel()->setStringList(found);
+    window.foundList()->model()->setStringList(found);
     const double addMs = timed([&] {
-        window.selectAllFound();
-        window.addSelectionToQueue();
+        window.foundList()->selectAll();
+        window.foundList()->addSelectionToQueue();
     });
     WorkQueueWindow* queueWindow = window.workQueueWindow();
     auto* start = queueWindow->findChild<QPushButton*>(QStringLiteral("cmdStart"));

@@ -8,6 +8,7 @@
 #include "core/userinteraction.h"
 #include "gui/aboutdialog.h"
 #include "gui/browserview.h"
+#include "gui/foundlistpanel.h"
 #include "gui/historydialog.h"
 #include "gui/optionsdialog.h"
 #include "gui/workqueuewindow.h"
@@ -20,9 +21,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QHeaderView>
-#include <QStyledItemDelegate>
-#include <QTreeView>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStringListModel>
@@ -31,28 +29,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 
-#include <algorithm>
-
 namespace pm {
-
-namespace {
-// Entries whose download would fail or be skipped are shown greyed.
-class FoundEntryDelegate : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-protected:
-    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
-    {
-        QStyledItemDelegate::initStyleOption(option, index);
-        if (index.data(FoundListModel::WouldNotSaveRole).toBool()) {
-            option->palette.setColor(QPalette::Text, option->palette.color(QPalette::Disabled, QPalette::Text));
-            option->palette.setColor(QPalette::HighlightedText,
-                                     option->palette.color(QPalette::Disabled, QPalette::HighlightedText));
-        }
-    }
-};
-}  // namespace
 
 const char* const MainWindow::kUserGuideUrl = "https://pullmark.example.org/Pullmark11UG.php";
 
@@ -73,7 +50,7 @@ MainWindow::MainWindow(AppContext& context, QWebEngineProfile* profile, QWidget*
     createMenus();
     m_options = new OptionsDialog(m_context, this);
     // New rules or another output folder change what downloads would do.
-    connect(m_options, &OptionsDialog::applied, m_annotator, &FoundAnnotator::refreshAll);
+    connect(m_options, &OptionsDialog::applied, m_foundList, &FoundListPanel::refreshDetails);
     m_history = new HistoryDialog(m_context.history, this);
     m_history->setArchive(m_context.archive());
     // A log that cannot be written is told once per file and run. The message
@@ -143,53 +120,8 @@ void MainWindow::createControls()
     m_browser->setObjectName(QStringLiteral("WebBrowser1"));
     m_browser->setAccessibleName(tr("Web page"));
 
-    m_status = new QLabel(tr("Currently Selected"), client);
-    m_status->setObjectName(QStringLiteral("lblStatus"));
-
-    m_foundModel = new FoundListModel(this);
-    m_annotator = new FoundAnnotator(*m_foundModel, m_context, this);
-    m_foundList = new QTreeView(client);
-    m_foundList->setObjectName(QStringLiteral("lstUrl"));
-    m_foundList->setAccessibleName(tr("Found files"));
-    m_foundList->setModel(m_foundModel);
-    m_foundList->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_foundList->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_foundList->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_foundList->setRootIsDecorated(false);
-    m_foundList->setUniformRowHeights(true);
-    m_foundList->setAllColumnsShowFocus(true);
-    m_foundList->setItemDelegate(new FoundEntryDelegate(m_foundList));
-    QHeaderView* header = m_foundList->header();
-    header->setStretchLastSection(false);
-    header->setSectionResizeMode(FoundListModel::NameColumn, QHeaderView::Stretch);
-    header->resizeSection(FoundListModel::TypeColumn, fontMetrics().horizontalAdvance(QStringLiteral("application/octet")));
-    header->resizeSection(FoundListModel::SizeColumn, fontMetrics().horizontalAdvance(QStringLiteral("0000.0 MB  ")));
-    header->resizeSection(FoundListModel::OutcomeColumn, fontMetrics().horizontalAdvance(QStringLiteral("will save as a-long-name0.jpg")));
-
-    m_filterBox = new QLineEdit(client);
-    m_filterBox->setObjectName(QStringLiteral("txtFilter"));
-    m_filterBox->setPlaceholderText(tr("Text in the address, or re:expression"));
-    m_filterBox->setClearButtonEnabled(true);
-    auto* filterLabel = new QLabel(tr("Fi&lter:"), client);
-    filterLabel->setObjectName(QStringLiteral("lblFilter"));
-    filterLabel->setBuddy(m_filterBox);
-    m_kindBox = new QComboBox(client);
-    m_kindBox->setObjectName(QStringLiteral("cmbKind"));
-    m_kindBox->setAccessibleName(tr("Kind of file shown"));
-    m_kindBox->addItem(tr("All files"), int(FileKind::Any));
-    m_kindBox->addItem(tr("Images"), int(FileKind::Image));
-    m_kindBox->addItem(tr("Video"), int(FileKind::Video));
-    m_kindBox->addItem(tr("Audio"), int(FileKind::Audio));
-    m_kindBox->addItem(tr("Other"), int(FileKind::Other));
-    m_outcomeBox = new QComboBox(client);
-    m_outcomeBox->setObjectName(QStringLiteral("cmbOutcome"));
-    m_outcomeBox->setAccessibleName(tr("Entries shown"));
-    m_outcomeBox->addItem(tr("Every entry"));
-    m_outcomeBox->addItem(tr("New only"));
-    QPushButton* selectAll = makeButton("cmdSelAll", tr("Select &All"));
-    QPushButton* selectNone = makeButton("cmdSelNone", tr("Select &None"));
-    m_addButton = makeButton("cmdAdd", tr("A&dd to Queue"));
-    QPushButton* showQueue = makeButton("cmdShowQue", tr("Show &Queue..."));
+    m_foundList = new FoundListPanel(m_context, client);
+    m_foundList->setObjectName(QStringLiteral("foundList"));
 
     auto* navigation = new QHBoxLayout;
     for (QPushButton* button : {back, forward, home, refresh, stop})
@@ -199,36 +131,15 @@ void MainWindow::createControls()
     addressRow->addWidget(addressLabel);
     addressRow->addWidget(m_addressBox, 1);
     addressRow->addWidget(go);
-    auto* selectButtons = new QVBoxLayout;
-    selectButtons->addWidget(selectAll);
-    selectButtons->addWidget(selectNone);
-    selectButtons->addStretch();
-    auto* filterRow = new QHBoxLayout;
-    filterRow->addWidget(filterLabel);
-    filterRow->addWidget(m_filterBox, 1);
-    filterRow->addWidget(m_kindBox);
-    filterRow->addWidget(m_outcomeBox);
-    auto* foundRow = new QHBoxLayout;
-    foundRow->addWidget(m_foundList, 1);
-    foundRow->addLayout(selectButtons);
-    auto* queueButtons = new QHBoxLayout;
-    queueButtons->addStretch();
-    queueButtons->addWidget(m_addButton);
-    queueButtons->addWidget(showQueue);
     auto* layout = new QVBoxLayout(client);
     layout->addLayout(navigation);
     layout->addLayout(addressRow);
     layout->addWidget(m_browser, 4);
-    layout->addWidget(m_status);
-    layout->addLayout(filterRow);
-    layout->addLayout(foundRow, 1);
-    layout->addLayout(queueButtons);
-    m_foundList->setMinimumHeight(fontMetrics().height() * 4);
+    layout->addWidget(m_foundList, 1);
 
     // Tab follows the window from top to bottom, left to right.
-    const QList<QWidget*> tabOrder = {back, forward, home, refresh, stop, m_addressBox, go,
-                                      m_browser, m_filterBox, m_kindBox, m_outcomeBox, m_foundList, selectAll,
-                                      selectNone, m_addButton, showQueue};
+    const QList<QWidget*> tabOrder =
+        QList<QWidget*>{back, forward, home, refresh, stop, m_addressBox, go, m_browser} + m_foundList->tabOrder();
     for (qsizetype i = 1; i < tabOrder.size(); ++i)
         QWidget::setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
@@ -242,10 +153,7 @@ void MainWindow::createControls()
     connect(back, &QPushButton::clicked, this, &MainWindow::goBack);
     connect(forward, &QPushButton::clicked, this, &MainWindow::goForward);
     connect(stop, &QPushButton::clicked, this, &MainWindow::stopLoading);
-    connect(m_addButton, &QPushButton::clicked, this, &MainWindow::addSelectionToQueue);
-    connect(showQueue, &QPushButton::clicked, this, &MainWindow::showQueue);
-    connect(selectAll, &QPushButton::clicked, this, &MainWindow::selectAllFound);
-    connect(selectNone, &QPushButton::clicked, this, &MainWindow::selectNoFound);
+    connect(m_foundList, &FoundListPanel::showQueueRequested, this, &MainWindow::showQueue);
     connect(m_busyTimer, &QTimer::timeout, this, &MainWindow::tickBusyIndicator);
     connect(m_browser, &BrowserView::addressCommitted, this, &MainWindow::recordVisit);
     connect(m_browser, &BrowserView::documentParsed, this, [this] { requestScan(ScanTrigger::DocumentParsed); });
@@ -258,29 +166,6 @@ void MainWindow::createControls()
     connect(m_browser, &QWebEngineView::titleChanged, this, [this] {
         if (!m_busyTimer->isActive())
             setWindowTitle(m_browser->title());
-    });
-    connect(m_foundList->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
-        if (!m_selectingInBulk)
-            updateSelectionStatus();
-    });
-    connect(m_filterBox, &QLineEdit::textChanged, this, &MainWindow::filterChanged);
-    connect(m_kindBox, &QComboBox::currentIndexChanged, this, &MainWindow::filterChanged);
-    connect(m_outcomeBox, &QComboBox::currentIndexChanged, this, &MainWindow::filterChanged);
-    // What becomes known of an entry may show or hide it. The count of
-    // hidden entries in the status follows a little later: answers for a
-    // large page come hundreds a second.
-    m_statusRefresh = new QTimer(this);
-    m_statusRefresh->setSingleShot(true);
-    m_statusRefresh->setInterval(100);
-    connect(m_statusRefresh, &QTimer::timeout, this, [this] {
-        if (m_statusShowsSelection)
-            updateSelectionStatus();
-        else
-            showFoundCount();
-    });
-    connect(m_foundModel, &QAbstractItemModel::dataChanged, this, [this](const QModelIndex& from, const QModelIndex& to) {
-        if (m_filter.isActive() && applyFilter(from.row(), to.row()) && !m_statusRefresh->isActive())
-            m_statusRefresh->start();
     });
     // Deleting history entries is no choice of an address: the box's text stays.
     QStringListModel* history = m_context.history.model();
@@ -361,8 +246,7 @@ bool MainWindow::start()
         case StartPage::None: break;
         }
     }
-    m_status->clear();
-    m_addButton->setEnabled(false);
+    m_foundList->clearStatus();
     setEditActionsEnabled(false);
     m_started = true;
     return true;
@@ -377,7 +261,7 @@ void MainWindow::loadConfiguration(const QString& fileName)
 {
     if (m_context.loadConfiguration(fileName))
         checkPathsAfterLoad();
-    m_annotator->refreshAll();
+    m_foundList->refreshDetails();
 }
 
 void MainWindow::checkPathsAfterLoad()
@@ -406,11 +290,6 @@ WorkQueueWindow* MainWindow::workQueueWindow()
         });
     }
     return m_queueWindow;
-}
-
-void MainWindow::addSelectionToQueue()
-{
-    m_context.queue.addNew(selectedFoundUrls());
 }
 
 void MainWindow::showQueue()
@@ -500,9 +379,7 @@ void MainWindow::tickBusyIndicator()
 void MainWindow::beginNavigation()
 {
     m_busyTimer->start();
-    m_annotator->newPage();
-    m_foundModel->setStringList({});
-    showFoundCount();
+    m_foundList->clear();
 }
 
 void MainWindow::navigateToAddress()
@@ -609,130 +486,6 @@ void MainWindow::copyAddress()
 void MainWindow::pasteAddress()
 {
     m_addressBox->setEditText(m_context.ui.clipboardText());
-}
-
-QStringList MainWindow::selectedFoundUrls() const
-{
-    QModelIndexList rows = m_foundList->selectionModel()->selectedRows();
-    std::sort(rows.begin(), rows.end(), [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
-    QStringList urls;
-    urls.reserve(rows.size());
-    for (const QModelIndex& index : rows)
-        urls << m_foundModel->url(index.row());
-    return urls;
-}
-
-void MainWindow::filterChanged()
-{
-    // An expression still being typed leaves the list as it was; the box
-    // says what is wrong with it.
-    const QString problem = m_filter.setText(m_filterBox->text());
-    m_filterBox->setToolTip(problem.isEmpty() ? QString() : tr("Not a valid expression: %1").arg(problem));
-    QPalette palette = m_filterBox->parentWidget()->palette();
-    if (!problem.isEmpty())
-        palette.setColor(QPalette::Text, Qt::red);
-    m_filterBox->setPalette(palette);
-    if (!problem.isEmpty())
-        return;
-    m_filter.setKind(FileKind(m_kindBox->currentData().toInt()));
-    m_filter.setNewOnly(m_outcomeBox->currentIndex() == 1);
-    applyFilter();
-    updateSelectionStatus();
-}
-
-bool MainWindow::applyFilter(int first, int last)
-{
-    if (last < 0)
-        last = m_foundModel->rowCount() - 1;
-    QItemSelection hidden;
-    bool changed = false;
-    for (int row = first; row <= last; ++row) {
-        const QString url = m_foundModel->url(row);
-        const bool hide = m_filter.isActive() && !m_filter.accepts(url, m_foundModel->details(url));
-        if (hide != m_foundList->isRowHidden(row, {})) {
-            m_foundList->setRowHidden(row, {}, hide);
-            changed = true;
-        }
-        if (hide && m_foundList->selectionModel()->isRowSelected(row, {}))
-            hidden.select(m_foundModel->index(row, 0), m_foundModel->index(row, FoundListModel::ColumnCount - 1));
-    }
-    if (!hidden.isEmpty())
-        m_foundList->selectionModel()->select(hidden, QItemSelectionModel::Deselect);
-    return changed;
-}
-
-int MainWindow::hiddenFoundCount() const
-{
-    if (!m_filter.isActive())
-        return 0;
-    int hidden = 0;
-    for (int row = 0; row < m_foundModel->rowCount(); ++row)
-        hidden += m_foundList->isRowHidden(row, {}) ? 1 : 0;
-    return hidden;
-}
-
-QString MainWindow::hiddenText() const
-{
-    const int hidden = hiddenFoundCount();
-    return hidden > 0 ? tr(" %1 hidden by the filter.").arg(hidden) : QString();
-}
-
-int MainWindow::selectedFoundCount() const
-{
-    // Counted by ranges: Select All on 100,000 entries is one range.
-    int count = 0;
-    for (const QItemSelectionRange& range : m_foundList->selectionModel()->selection())
-        count += range.height();
-    return count;
-}
-
-void MainWindow::showFoundCount()
-{
-    m_statusShowsSelection = false;
-    m_status->setText(tr("Found %1 URL's.").arg(m_foundModel->rowCount()) + hiddenText());
-}
-
-void MainWindow::updateSelectionStatus()
-{
-    const int selected = selectedFoundCount();
-    m_statusShowsSelection = true;
-    m_status->setText(tr("Found %1 URL's. You've selected %2 items.").arg(m_foundModel->rowCount()).arg(selected)
-                      + hiddenText());
-    m_addButton->setEnabled(selected > 0);
-}
-
-void MainWindow::selectAllFound()
-{
-    const int rows = m_foundModel->rowCount();
-    if (rows == 0)
-        return;
-    // The entries shown, a range of rows at a time (one range when nothing is
-    // hidden); the report then runs once.
-    QItemSelection shown;
-    for (int row = 0; row < rows; ++row) {
-        if (m_foundList->isRowHidden(row, {}))
-            continue;
-        int last = row;
-        while (last + 1 < rows && !m_foundList->isRowHidden(last + 1, {}))
-            ++last;
-        shown.select(m_foundModel->index(row, 0), m_foundModel->index(last, FoundListModel::ColumnCount - 1));
-        row = last;
-    }
-    m_selectingInBulk = true;
-    m_foundList->selectionModel()->select(shown, QItemSelectionModel::Select);
-    m_selectingInBulk = false;
-    updateSelectionStatus();
-}
-
-void MainWindow::selectNoFound()
-{
-    if (m_foundModel->rowCount() > 0) {
-        m_selectingInBulk = true;
-        m_foundList->selectionModel()->clearSelection();
-        m_selectingInBulk = false;
-        updateSelectionStatus();
-    }
-    m_addButton->setEnabled(false);
 }
 
 void MainWindow::requestScan(ScanTrigger trigger)
@@ -893,31 +646,14 @@ bool MainWindow::applyScanResult(ScanTrigger trigger, int generation, const QVar
     }
     if (!early)
         setWindowTitle(m_browser->title());
-    if (selectedFoundCount() > 0) {
-        updateSelectionStatus();
-    } else {
-        showFoundCount();
-        m_addButton->setEnabled(false);
-    }
+    m_foundList->showScanStatus();
     return true;
 }
 
 void MainWindow::showFound(const QStringList& urls)
 {
-    // The load's first scan rebuilds the list; its later scans merge into it,
-    // which keeps the order of the entries shown and the user's selection.
-    // The status is reported once, by the caller.
-    m_selectingInBulk = true;
-    if (m_loadScans.listShown()) {
-        m_foundModel->merge(urls, m_foundList->selectionModel());
-    } else {
-        m_annotator->newPage();
-        m_foundModel->setStringList(urls);
-        m_loadScans.setListShown();
-    }
-    if (m_filter.isActive())
-        applyFilter();
-    m_selectingInBulk = false;
+    m_foundList->showList(urls, m_loadScans.listShown());
+    m_loadScans.setListShown();
 }
 
 }  // namespace pm

@@ -4,9 +4,6 @@
 // program (the queue, the configuration file, the Options, History and About
 // windows).
 
-#include "core/found/foundannotator.h"
-#include "core/found/foundfilter.h"
-#include "core/found/foundlistmodel.h"
 #include "core/found/scraper.h"
 
 #include <QMainWindow>
@@ -19,10 +16,6 @@
 class QAction;
 class QComboBox;
 class QDialog;
-class QLabel;
-class QTreeView;
-class QLineEdit;
-class QPushButton;
 class QTimer;
 class QVariant;
 class QWebEngineProfile;
@@ -31,6 +24,7 @@ namespace pm {
 
 class AppContext;
 class BrowserView;
+class FoundListPanel;
 class HistoryDialog;
 class OptionsDialog;
 class WorkQueueWindow;
@@ -63,8 +57,7 @@ public:
     void closeForSystem();
 
     BrowserView* browser() const { return m_browser; }
-    FoundListModel* foundModel() const { return m_foundModel; }
-    QStringList selectedFoundUrls() const;
+    FoundListPanel* foundList() const { return m_foundList; }
     OptionsDialog* optionsDialog() const { return m_options; }
     // The Work Queue window, created on first use.
     WorkQueueWindow* workQueueWindow();
@@ -76,10 +69,7 @@ public slots:
     void goBack();
     void goForward();
     void stopLoading();
-    void addSelectionToQueue();
     void showQueue();
-    void selectAllFound();
-    void selectNoFound();
     void openConfiguration();
     void saveConfigurationAs();
     void showOptions();
@@ -124,16 +114,6 @@ private:
     bool applyScanResult(ScanTrigger trigger, int generation, const QVariant& result);
     void showFound(const QStringList& urls);
     void scanDone(ScanTrigger trigger, bool applied);
-    void updateSelectionStatus();
-    // Shows the entries the filter accepts and hides the others (rows
-    // `first` to `last`, all of them by default); a hidden entry is no longer
-    // selected. Returns whether an entry was shown or hidden.
-    bool applyFilter(int first = 0, int last = -1);
-    void filterChanged();
-    int hiddenFoundCount() const;
-    QString hiddenText() const;
-    int selectedFoundCount() const;
-    void showFoundCount();
     void setEditActionsEnabled(bool enabled);
 
     AppContext& m_context;
@@ -142,21 +122,10 @@ private:
     bool m_started = false;
     bool m_shutDown = false;
     bool m_closingForSystem = false;
-    bool m_selectingInBulk = false;  // Select All/None report once, at the end
     std::function<void(QDialog&)> m_runModal;
 
     QComboBox* m_addressBox = nullptr;
-    QTreeView* m_foundList = nullptr;
-    FoundListModel* m_foundModel = nullptr;
-    FoundAnnotator* m_annotator = nullptr;
-    QTimer* m_statusRefresh = nullptr;
-    bool m_statusShowsSelection = false;  // the status counts the selected entries
-    FoundFilter m_filter;
-    QLineEdit* m_filterBox = nullptr;
-    QComboBox* m_kindBox = nullptr;
-    QComboBox* m_outcomeBox = nullptr;
-    QLabel* m_status = nullptr;
-    QPushButton* m_addButton = nullptr;
+    FoundListPanel* m_foundList = nullptr;
     BrowserView* m_browser = nullptr;
     QTimer* m_busyTimer = nullptr;
     QAction* m_copyAction = nullptr;

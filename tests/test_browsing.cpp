@@ -113,19 +113,19 @@ private slots:
         t.window.browser()->setHomeUrl(QUrl(url("/c.html")));
         QVERIFY(t.go(url("/five.html")));
         auto* list = t.child<QTreeView>("lstUrl");
-        list->selectionModel()->select(t.window.foundModel()->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        list->selectionModel()->select(t.window.foundModel()->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        list->selectionModel()->select(list->model()->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        list->selectionModel()->select(list->model()->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
         QCOMPARE(t.status(), QStringLiteral("Found 3 URL's. You've selected 2 items."));
-        QCOMPARE(t.window.selectedFoundUrls(), urls({"/a.JPG", "/e.gif"}));  // in list order
+        QCOMPARE(t.window.foundList()->selectedUrls(), urls({"/a.JPG", "/e.gif"}));  // in list order
         QVERIFY(t.child<QPushButton>("cmdAdd")->isEnabled());
-        t.window.addSelectionToQueue();
+        t.window.foundList()->addSelectionToQueue();
         QCOMPARE(t.app.queue.urls(), urls({"/a.JPG", "/e.gif"}));
         click(t, "cmdSelNone");
         QVERIFY(!t.child<QPushButton>("cmdAdd")->isEnabled());
 
         QVERIFY(t.go(url("/a.html")));
         // Back keeps the list until the scan rebuilds it; Home and Refresh clear it.
-        t.window.foundModel()->setStringList({"http://h/x.jpg"});
+        t.window.foundList()->model()->setStringList({"http://h/x.jpg"});
         click(t, "cmdBack");
         QCOMPARE(t.found(), QStringList{"http://h/x.jpg"});
         QVERIFY(t.nextScan());
@@ -150,7 +150,7 @@ private slots:
         QStringList many;
         for (int i = 0; i < 50000; ++i)
             many << QStringLiteral("http://h/%1.jpg").arg(i);
-        t.window.foundModel()->setStringList(many);
+        t.window.foundList()->model()->setStringList(many);
         int reports = 0;
         connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [&] { ++reports; });
         click(t, "cmdSelAll");
@@ -253,11 +253,11 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(t.found(), urls({"/l1.jpg", "/shared.mpg"}), 10000);
         QCOMPARE(loadEnded.count(), 0);
         QCOMPARE(t.status(), QStringLiteral("Found 2 URL's."));
-        t.child<QTreeView>("lstUrl")->selectionModel()->select(t.window.foundModel()->index(1, 0),
-                                                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        auto* list = t.child<QTreeView>("lstUrl");
+        list->selectionModel()->select(list->model()->index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
         QVERIFY(t.nextScan());
         QCOMPARE(t.found(), urls({"/sub/r1.mpg", "/l1.jpg", "/SHARED.MPG", "/r2.gif"}));
-        QCOMPARE(t.window.selectedFoundUrls(), urls({"/SHARED.MPG"}));
+        QCOMPARE(t.window.foundList()->selectedUrls(), urls({"/SHARED.MPG"}));
         QCOMPARE(t.status(), QStringLiteral("Found 4 URL's. You've selected 1 items."));
         QVERIFY(t.child<QPushButton>("cmdAdd")->isEnabled());
     }
@@ -302,7 +302,7 @@ private slots:
         TestWindow t(m_web->profile());
         bool applied = true;
         // Nothing loaded yet.
-        t.window.foundModel()->setStringList({"http://h/kept.jpg"});
+        t.window.foundList()->model()->setStringList({"http://h/kept.jpg"});
         QSignalSpy scanned(&t.window, &MainWindow::scanFinished);
         emit t.window.browser()->loadEnded();
         QCOMPARE(scanned.count(), 1);
@@ -322,7 +322,7 @@ private slots:
         // A result that belongs to an earlier load is dropped: one that
         // arrives after the next load started, and one whose error question
         // was open when it started.
-        t.window.foundModel()->setStringList({"http://h/kept.jpg"});
+        t.window.foundList()->model()->setStringList({"http://h/kept.jpg"});
         emit t.window.browser()->loadEnded();
         emit t.window.browser()->page()->loadStarted();
         QVERIFY(t.nextScan(&applied));
@@ -331,7 +331,7 @@ private slots:
         // So is a document parsed after the next load started, while the
         // earlier page is still on display.
         QVERIFY(t.go(url("/five.html")));
-        t.window.foundModel()->setStringList({"http://h/kept.jpg"});
+        t.window.foundList()->model()->setStringList({"http://h/kept.jpg"});
         QSignalSpy started(t.window.browser()->page(), &QWebEnginePage::loadStarted);
         QSignalSpy early(&t.window, &MainWindow::earlyScanFinished);
         t.window.browser()->load(QUrl(url("/a.html?delay=1000")));
@@ -367,7 +367,7 @@ private slots:
             {"jpg", FileKind::Any, true, {"12.jpg"}}};
         for (const auto& [text, kind, newOnly, shown] : cases) {
             TestWindow t(m_web->profile());
-            FoundListModel& model = *t.window.foundModel();
+            FoundListModel& model = *t.window.foundList()->model();
             model.setStringList(all);
             model.setDetails("http://h/x.bin", {"image/png", 10, {}, false, false});
             model.setDetails("http://h/12.jpg", {{}, -1, {}, false, true});
@@ -377,15 +377,14 @@ private slots:
             t.child<QComboBox>("cmbOutcome")->setCurrentIndex(newOnly ? 1 : 0);
             auto* list = t.child<QTreeView>("lstUrl");
             QStringList visible;
-            for (int row = 0; row < model.rowCount(); ++row)
-                if (!list->isRowHidden(row, {}))
-                    visible << names.at(row);
+            for (int row = 0; row < list->model()->rowCount(); ++row)
+                visible << list->model()->index(row, 0).data(FoundListModel::UrlRole).toString().mid(9);
             QCOMPARE(std::tuple(text, int(kind), visible), std::tuple(text, int(kind), shown));
             QCOMPARE(t.status(), QStringLiteral("Found 5 URL's. You've selected %1 items. %2 hidden by the filter.")
                                      .arg(shown.size()).arg(5 - shown.size()));
             click(t, "cmdSelNone");
             click(t, "cmdSelAll");
-            QCOMPARE(t.window.selectedFoundUrls().size(), shown.size());
+            QCOMPARE(t.window.foundList()->selectedUrls().size(), shown.size());
             // Clearing the filter shows every entry again; an expression being
             // typed that is not valid yet leaves the list as it was.
             t.child<QComboBox>("cmbKind")->setCurrentIndex(0);
@@ -417,7 +416,7 @@ private slots:
         t.settings.skipSmallFiles = true;
         t.settings.minimumSizeKB = 1;
         writeFile(t.path("there.jpg"), "on disk");
-        FoundListModel& model = *t.window.foundModel();
+        FoundListModel& model = *t.window.foundList()->model();
         auto outcomes = [&] {
             QStringList texts;
             for (int row = 0; row < model.rowCount(); ++row)

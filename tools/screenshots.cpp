@@ -156,7 +156,7 @@ int main(int argc, char* argv[])
         return 1;
 
     // A session under way: a long video dripping in, more entries waiting.
-    t.window.addSelectionToQueue();
+    t.window.foundList()->addSelectionToQueue();
     t.app.queue.addNew({server.url(QStringLiteral("/drip/harbour-at-dusk.mpg?size=90000000&chunk=65536&ms=25")),
                         server.url(QStringLiteral("/photos/city-at-night.jpg")),
                         server.url(QStringLiteral("/photos/autumn-forest.jpg"))});

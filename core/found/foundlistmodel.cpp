@@ -2,6 +2,7 @@
 
 #include "core/textutil.h"
 
+#include <QAbstractProxyModel>
 #include <QCoreApplication>
 #include <QHash>
 #include <QItemSelectionModel>
@@ -193,15 +194,24 @@ void FoundListModel::replaceKeepingSelection(const QStringList& fresh, const QHa
                                              const QHash<QString, QStringList>& following,
                                              QItemSelectionModel* selection)
 {
+    // The view may show this list through a filter: its selection is
+    // mapped to this list's rows and back.
+    const auto* shown = selection ? qobject_cast<const QAbstractProxyModel*>(selection->model()) : nullptr;
+    QSet<QString> selectedKeys;
+    if (selection) {
+        const QItemSelection selected =
+            shown ? shown->mapSelectionToSource(selection->selection()) : selection->selection();
+        for (const QItemSelectionRange& range : selected)
+            for (int row = range.top(); row <= range.bottom(); ++row)
+                if (!leaves[row])
+                    selectedKeys.insert(m_urls.at(row).toCaseFolded());
+    }
     QStringList merged = top;
     merged.reserve(fresh.size());
-    QSet<QString> selectedKeys;
     for (qsizetype row = 0; row < m_urls.size(); ++row) {
         if (leaves[row])
             continue;
         const QString key = m_urls.at(row).toCaseFolded();
-        if (selection && selection->isRowSelected(int(row)))
-            selectedKeys.insert(key);
         merged.append(freshByKey.value(key));
         merged.append(following.value(key));
     }
@@ -218,7 +228,7 @@ void FoundListModel::replaceKeepingSelection(const QStringList& fresh, const QHa
         kept.select(index(int(row), 0), index(int(last), ColumnCount - 1));
         row = last;
     }
-    selection->select(kept, QItemSelectionModel::Select);
+    selection->select(shown ? shown->mapSelectionFromSource(kept) : kept, QItemSelectionModel::Select);
 }
 
 }  // namespace pm

@@ -56,8 +56,9 @@ public:
     // after the nearest entry that precedes it in `fresh` and was already
     // shown (at the top if there is none), so new entries keep the order of
     // `fresh`, and a list shown in that order ends equal to it. `selection`
-    // (a view's, may be null) keeps the entries it had that stay. Rows move by
-    // insertions and removals, which a view follows without a jump; when
+    // (a view's, over this list or over a proxy of it such as a filter; may
+    // be null) keeps the entries it had that stay. Rows move by insertions
+    // and removals, which a view follows without a jump; when
     // there are too many separate ones, the list is replaced in one go and
     // the selection put back.
     void merge(const QStringList& fresh, QItemSelectionModel* selection);

@@ -4,6 +4,8 @@
 // main window over a test context whose modal dialogs are recorded instead
 // of run.
 
+#include "core/found/foundlistmodel.h"
+#include "gui/foundlistpanel.h"
 #include "gui/mainwindow.h"
 #include "tests/support/testcontext.h"
 
@@ -47,7 +49,7 @@ struct TestWindow : TestContext {
     bool go(const QString& address);
     // Waits for the next scan and gives its result (false: it changed nothing).
     bool nextScan(bool* applied = nullptr, int timeoutMs = 15000);
-    QStringList found() const { return window.foundModel()->stringList(); }
+    QStringList found() const { return window.foundList()->model()->stringList(); }
     QString status() const { return child<QLabel>("lblStatus")->text(); }
     template <typename T>
     T* child(const char* name) const
