@@ -1,9 +1,9 @@
 #include "gui/optionsdialog.h"
 
 #include "core/appcontext.h"
-#include "core/diagnostics/errorscope.h"
 #include "gui/folderchooser.h"
 #include "gui/optionspages.h"
+#include "gui/otherpage.h"
 
 #include <QDialogButtonBox>
 #include <QPushButton>
@@ -19,7 +19,7 @@ OptionsDialog::OptionsDialog(AppContext& context, QWidget* parent)
       m_tabs(new QTabWidget(this)),
       m_outputPage(new OutputPage(context.errors, context.ui)),
       m_loggingPage(new LoggingPage(context.errors, context.ui)),
-      m_otherPage(new OtherPage)
+      m_otherPage(new OtherPage(context.errors))
 {
     setObjectName(QStringLiteral("frmOptions"));
     setWindowTitle(tr("Options"));
@@ -58,13 +58,15 @@ OptionsDialog::OptionsDialog(AppContext& context, QWidget* parent)
         connect(chooser, &FolderChooser::pathBoxLeft, this, [this, chooser] { pathBoxLeft(chooser); });
 }
 
+QList<SettingsPage*> OptionsDialog::pages() const
+{
+    return {m_outputPage, m_loggingPage, m_otherPage};
+}
+
 void OptionsDialog::loadFromSettings()
 {
-    const Settings& settings = m_context.settings;
-    ErrorScope scope(m_context.errors, QStringLiteral("frmoptions.FormLoad."));
-    m_loggingPage->load(settings, scope);
-    m_outputPage->load(settings);
-    m_otherPage->load(settings);
+    for (SettingsPage* page : pages())
+        page->load(m_context.settings);
     showPage(Output);
 }
 
@@ -108,9 +110,8 @@ bool OptionsDialog::apply()
 {
     if (!checkPaths())
         return false;
-    ErrorScope scope(m_context.errors, QStringLiteral("cmdApplyClick."));
-    Settings& settings = m_context.settings;
-    m_outputPage->save(settings, scope) && m_loggingPage->save(settings, scope) && m_otherPage->save(settings, scope);
+    for (SettingsPage* page : pages())
+        page->save(m_context.settings);
     emit applied();
     return true;
 }

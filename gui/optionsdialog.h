@@ -16,6 +16,7 @@ class AppContext;
 class LoggingPage;
 class OtherPage;
 class OutputPage;
+class SettingsPage;
 
 class OptionsDialog : public QDialog {
     Q_OBJECT
@@ -49,6 +50,8 @@ protected:
 
 private:
     void pathBoxLeft(QWidget* chooser);
+    // In the order of their tabs.
+    QList<SettingsPage*> pages() const;
 
     AppContext& m_context;
     QTabWidget* m_tabs;

@@ -57,6 +57,8 @@ public:
     int sameContent = 0;             // SameContentRule as stored; see sameContentRule()
     bool probeFoundFiles = true;     // the found list asks the server about each entry
 
+    bool operator==(const Settings&) const = default;
+
     SameContentRule sameContentRule() const
     {
         return sameContent == 1 ? SameContentRule::KeepExisting : SameContentRule::KeepBoth;

@@ -1,0 +1,35 @@
+#pragma once
+// The Other page's options for what a scan of a page lists: the file
+// extensions, and whether linked and embedded items count.
+
+#include <QCoreApplication>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QWidget;
+
+namespace pm {
+
+class Settings;
+
+class ScanningOptions {
+    Q_DECLARE_TR_FUNCTIONS(pm::ScanningOptions)
+public:
+    explicit ScanningOptions(QWidget* parent);
+
+    void load(const Settings& settings);
+    void save(Settings& settings) const;
+
+    // Where the page places them.
+    QLabel* extensionsLabel;
+    QLineEdit* extensions;
+    QGroupBox* scrapeGroup;
+
+private:
+    QCheckBox* m_scanImages;
+    QCheckBox* m_scanLinks;
+};
+
+}  // namespace pm
