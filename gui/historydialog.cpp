@@ -9,17 +9,21 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
+#include <QStringListModel>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <functional>
+
 namespace pm {
 
 HistoryDialog::HistoryDialog(AddressHistory& history, QWidget* parent)
-    : QDialog(parent), m_history(history), m_pages(new QTabWidget(this)), m_list(new QListWidget(this)),
+    : QDialog(parent), m_history(history), m_pages(new QTabWidget(this)), m_list(new QListView(this)),
       m_deleteSelected(new QPushButton(tr("&Delete Selected"), this))
 {
     setObjectName(QStringLiteral("frmHistory"));
@@ -33,6 +37,8 @@ HistoryDialog::HistoryDialog(AddressHistory& history, QWidget* parent)
     caption->setBuddy(m_list);
     m_list->setObjectName(QStringLiteral("lstUrl"));
     m_list->setAccessibleName(tr("History"));
+    m_list->setModel(m_history.model());
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_deleteSelected->setObjectName(QStringLiteral("cmdDelSel"));
     auto* deleteAll = new QPushButton(tr("Delete &all"), this);
@@ -61,7 +67,7 @@ HistoryDialog::HistoryDialog(AddressHistory& history, QWidget* parent)
     resize(720, 420);
 
     // Deleting changes the selection too; only the user's clicks count.
-    connect(m_list, &QListWidget::itemSelectionChanged, this, [this] {
+    connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         if (!m_deleting)
             updateDeleteButton();
     });
@@ -74,8 +80,7 @@ HistoryDialog::HistoryDialog(AddressHistory& history, QWidget* parent)
 void HistoryDialog::reload()
 {
     m_deleting = true;
-    m_list->clear();
-    m_list->addItems(m_history.entries());
+    m_list->clearSelection();
     m_deleting = false;
     m_deleteSelected->setEnabled(false);
     if (m_records)
@@ -168,18 +173,18 @@ void HistoryDialog::removeSelectedRecords()
 
 void HistoryDialog::updateDeleteButton()
 {
-    m_deleteSelected->setEnabled(!m_list->selectedItems().isEmpty());
+    m_deleteSelected->setEnabled(m_list->selectionModel()->hasSelection());
 }
 
 void HistoryDialog::deleteSelected()
 {
+    QList<int> rows;
+    for (const QModelIndex& index : m_list->selectionModel()->selectedRows())
+        rows << index.row();
+    std::sort(rows.begin(), rows.end(), std::greater<int>());  // bottom up: the rows above keep their numbers
     m_deleting = true;
-    for (int row = m_list->count() - 1; row >= 0; --row) {
-        if (m_list->item(row)->isSelected()) {
-            m_history.remove(m_list->item(row)->text());
-            delete m_list->takeItem(row);
-        }
-    }
+    for (int row : rows)
+        m_history.model()->removeRow(row);
     m_deleting = false;
 }
 
@@ -187,7 +192,6 @@ void HistoryDialog::deleteAll()
 {
     m_deleting = true;
     m_history.setEntries({});
-    m_list->clear();
     m_deleting = false;
 }
 }  // namespace pm

@@ -1,14 +1,14 @@
 #pragma once
-// The History window: a copy of the address history from which the user
-// deletes selected addresses or all of them. Every deletion applies to the
-// history itself, which the configuration file keeps. With a download
+// The History window: the address history, from which the user deletes
+// selected addresses or all of them; the configuration file keeps what is
+// left. With a download
 // archive, a second page lists the files downloaded, newest first, to
 // search and to remove from the archive (the files stay on disk).
 
 #include <QDialog>
 
 class QLineEdit;
-class QListWidget;
+class QListView;
 class QPushButton;
 class QTabWidget;
 class QTimer;
@@ -25,8 +25,8 @@ class HistoryDialog : public QDialog {
 public:
     explicit HistoryDialog(AddressHistory& history, QWidget* parent = nullptr);
 
-    // Fills the lists anew from the history and the archive; run before
-    // each showing.
+    // Clears the selection and reads the archive anew; run before each
+    // showing.
     void reload();
     // Shows the archive's page (nullptr: none).
     void setArchive(DownloadArchive* archive);
@@ -40,7 +40,7 @@ private:
 
     AddressHistory& m_history;
     QTabWidget* m_pages;
-    QListWidget* m_list;
+    QListView* m_list;
     QPushButton* m_deleteSelected;
     bool m_deleting = false;
     DownloadArchive* m_archive = nullptr;

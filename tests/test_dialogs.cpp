@@ -7,7 +7,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTreeView>
@@ -27,18 +27,18 @@ private slots:
         TestContext t;
         t.app.history.setEntries({"http://a/", "http://B/", "http://c/", "http://d/"});
         HistoryDialog dialog(t.app.history);
-        auto* list = dialog.findChild<QListWidget*>("lstUrl");
+        auto* list = dialog.findChild<QListView*>("lstUrl");
         auto* deleteSelected = dialog.findChild<QPushButton*>("cmdDelSel");
-        QCOMPARE(list->count(), 4);
+        QCOMPARE(list->model()->rowCount(), 4);
         QVERIFY(!deleteSelected->isEnabled());
-        list->item(1)->setSelected(true);
-        list->item(3)->setSelected(true);
+        for (int row : {1, 3})
+            list->selectionModel()->select(list->model()->index(row, 0), QItemSelectionModel::Select);
         QVERIFY(deleteSelected->isEnabled());
         deleteSelected->click();
         QCOMPARE(t.app.history.entries(), (QStringList{"http://a/", "http://c/"}));
         dialog.findChild<QPushButton*>("cmdDelAll")->click();
         QCOMPARE(t.app.history.count(), 0);
-        QCOMPARE(list->count(), 0);
+        QCOMPARE(list->model()->rowCount(), 0);
 
         SqliteDownloadArchive archive(t.path("a.sqlite"), t.app.errors);
         for (const QString name : {"a_1.jpg", "b%2.jpg", "c3.jpg"})
