@@ -272,12 +272,12 @@ void QueueWorker::countFinished(Slot& slot, const DownloadOutcome& outcome)
     // Saved, or fetched and left out by the size rule: both count.
     ErrorScope& scope = *m_scope;
     const bool go = scope.step([&] { m_total.add(sizeNumber(outcome.size)); })
-        && scope.step([&] { m_figures.lastFileSize = itemSizeText(sizeNumber(outcome.size)); })
-        && scope.step([&] { m_figures.sessionTotal = m_total.text(); });
+        && scope.step([&] { m_figures.lastFileSize = itemSizeText(sizeNumber(outcome.size)); });
     if (!go) {
         m_queue.setState(slot.id, EntryState::Waiting);
         return;
     }
+    m_figures.sessionTotal = m_total.text();
     m_total.stepUnit();
 
     const QDateTime completion = QDateTime::currentDateTime();
