@@ -9,6 +9,7 @@
 #include "tests/support/testserver.h"
 
 #include <QCryptographicHash>
+#include <QNetworkAccessManager>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QUrlQuery>
@@ -55,6 +56,16 @@ struct Downloads : TestContext {
 QByteArray sha256(const QByteArray& bytes)
 {
     return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+}
+
+// Kilobytes of memory the process holds now.
+long residentKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    status.open(QIODevice::ReadOnly);
+    const QByteArray text = status.readAll();
+    const qsizetype at = text.indexOf("VmRSS:");
+    return at < 0 ? 0 : text.mid(at + 6, text.indexOf('\n', at) - at - 6).trimmed().split(' ').value(0).toLong();
 }
 
 bool hasTemporaryFile(const QString& folder)
@@ -251,6 +262,8 @@ private slots:
         QTest::newRow("ends in slash") << "/file/dir/" << int(ErrBadFileName) << "not a usable file name";
         QTest::newRow("over-long name") << "/file/" + QString(300, 'n') << int(ErrBadFileName) << "not a usable file name";
         QTest::newRow("other scheme") << "ftp://127.0.0.1/x.bin" << int(ErrUnsupportedScheme) << "not an http or https address";
+        QTest::newRow("unasked 206") << "/partial/p.bin?size=500&range=bytes%200-499/5000" << int(ErrTransferFailed)
+                                     << "the server sent part of the file unasked (Content-Range: bytes 0-499/5000)";
     }
     // Carry on: the failure is logged as such, the entry stays in the queue
     // marked failed, and the session goes on. Abort and Prompt (Yes) stop
@@ -359,6 +372,15 @@ private slots:
         QTest::newRow("server without ranges") << cut + "&ranges=0" << QStringList{QString("bytes=%1-").arg(mib + 4096)};
         QTest::newRow("changed validator") << cut + "&etag2=v2" << QStringList{QString("bytes=%1-").arg(mib + 4096)};
         QTest::newRow("too little to keep") << "size=300000&fails=1&after=200000&etag=v1" << QStringList{};
+        QTest::newRow("Last-Modified as validator") << cut + "&lastmod=1" << QStringList{QString("bytes=%1-").arg(mib + 4096)};
+        // A 206 that is not the part asked for is never spliced on: the
+        // whole file again, once.
+        QTest::newRow("changed ETag, If-Range ignored") << cut + "&etag2=v2&ifrange=0"
+                                                        << QStringList{QString("bytes=%1-").arg(mib + 4096)};
+        QTest::newRow("changed Last-Modified, If-Range ignored") << cut + "&lastmod=1&etag2=x&ifrange=0"
+                                                                 << QStringList{QString("bytes=%1-").arg(mib + 4096)};
+        QTest::newRow("part starts late") << cut + "&badrange=start" << QStringList{QString("bytes=%1-").arg(mib + 4096)};
+        QTest::newRow("part of a larger whole") << cut + "&badrange=total" << QStringList{QString("bytes=%1-").arg(mib + 4096)};
     }
     // A body cut off after more than 1 MiB goes on with Range and If-Range;
     // whatever the server answers, the file ends up whole and identical.
@@ -374,8 +396,11 @@ private slots:
         const QStringList before = m_server.rangesAskedFor();
         QVERIFY(d.run(30000));
         QCOMPARE(m_server.rangesAskedFor().mid(before.size()), ranges);
-        const QByteArray whole = patternBytes(QUrlQuery(QUrl(address)).queryItemValue("size").toLongLong());
+        // The file as the server has it at the end: another version once it changed.
+        const qint64 size = QUrlQuery(QUrl(address)).queryItemValue("size").toLongLong();
+        const QByteArray whole = patternBytes(size + 1).mid(query.contains("etag2") ? 1 : 0, size);
         QCOMPARE(readAll(d.out + '/' + fileNameOf(address)), whole);
+        QVERIFY(d.csvRows().value(0).contains(QRegularExpression(QStringLiteral(",\"?%1\"?$").arg(size))));
         QCOMPARE(d.archive().findByUrl(address)->sha256, sha256(whole));  // hashed across the retry
         QCOMPARE(d.logMessages().filter("Retrying: ").size(), 1);
         QVERIFY(!hasTemporaryFile(d.out));
@@ -617,6 +642,22 @@ private slots:
                                                "Error #13(&HD) Type mismatch: abc in WorkQueue."}));
         // The two sizes that were numbers, 777 and 4321 bytes, make the total.
         QCOMPARE(d.figures().sessionTotal, QStringLiteral("4.98 KB"));
+    }
+
+    // Headers that never end: the answer fails at its deadline, is not
+    // tried again, and the memory they took is given back.
+    void endlessHeadersFail()
+    {
+        QNetworkAccessManager network;
+        Transfer transfer(&network);
+        transfer.setHeaderDeadline(1500);
+        const long before = residentKb();
+        QSignalSpy finished(&transfer, &Transfer::finished);
+        transfer.fetch(url("/endless?chunk=65536&ms=2"), nullptr);
+        QVERIFY(finished.wait(30000));
+        QVERIFY(transfer.failed() && !transfer.transientFailure());
+        QCOMPARE(transfer.error().plainReason(), QStringLiteral("the server's answer did not begin within 1 s"));
+        QTRY_VERIFY_WITH_TIMEOUT(residentKb() < before + 8 * 1024, 10000);
     }
 
     void filesThatCannotBeWritten()

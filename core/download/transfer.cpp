@@ -6,6 +6,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QRegularExpression>
 #include <QTimer>
 
 #include <cerrno>
@@ -88,6 +89,15 @@ QString networkFailureText(const QNetworkReply* reply)
 Transfer::Transfer(QNetworkAccessManager* manager, QObject* parent) : QObject(parent), m_manager(manager)
 {
     m_buffer.resize(kChunk);
+    m_headerDeadline.setSingleShot(true);
+    m_headerDeadline.setInterval(kHeaderDeadlineMs);
+    connect(&m_headerDeadline, &QTimer::timeout, this, [this] {
+        if (!m_reply)
+            return;
+        fail(RuntimeError::of(ErrTransferFailed, QStringLiteral("the server's answer did not begin within %1 s")
+                                                     .arg(m_headerDeadline.interval() / 1000)));
+        m_reply->abort();
+    });
 }
 
 Transfer::~Transfer()
@@ -114,6 +124,8 @@ void Transfer::fetch(const QString& url, QFile* sink, const ResumePoint& resume)
     m_sinkErrno = 0;
     m_redirected = false;
     m_failed = m_cancelled = m_transient = m_restartNeeded = false;
+    m_refusal.clear();
+    m_partLength = -1;
     m_error = RuntimeError();
     m_finalUrl = url;
     if (resume.offset <= 0)
@@ -146,6 +158,7 @@ void Transfer::fetch(const QString& url, QFile* sink, const ResumePoint& resume)
     connect(m_reply, &QNetworkReply::finished, this, &Transfer::onFinished);
     connect(m_reply, &QNetworkReply::redirected, this, &Transfer::onRedirected);
     connect(m_reply, &QNetworkReply::metaDataChanged, this, &Transfer::onMetaData);
+    m_headerDeadline.start();
 }
 
 void Transfer::onMetaData()
@@ -153,6 +166,7 @@ void Transfer::onMetaData()
     m_status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (m_status >= 300 && m_status < 400)
         return;  // a redirect; the final response follows
+    m_headerDeadline.stop();
     bool ok = false;
     const qint64 length = finalResponseHeader(m_reply, "Content-Length", m_redirected).trimmed().toLongLong(&ok);
     m_total = ok ? length : -1;
@@ -160,30 +174,53 @@ void Transfer::onMetaData()
     if (m_validator.isEmpty())
         m_validator = finalResponseHeader(m_reply, "Last-Modified", m_redirected);
     m_retryAfter = secondsToWait(finalResponseHeader(m_reply, "Retry-After", m_redirected));
-    if (m_resume.offset <= 0)
-        return;
 
     if (m_status == 206) {
-        // "bytes FIRST-LAST/TOTAL": the rest must start where the sink ends.
+        // Only the part asked for is taken; anything else would splice two
+        // versions of the file or save a piece of it as the whole.
         const QByteArray range = finalResponseHeader(m_reply, "Content-Range", m_redirected);
-        const qsizetype dash = range.indexOf('-'), slash = range.indexOf('/');
-        const qint64 first = range.mid(6, dash - 6).toLongLong(&ok);
-        if (!range.startsWith("bytes ") || !ok || first != m_resume.offset) {
-            m_restartNeeded = true;
-            m_reply->abort();
-            return;
-        }
-        m_total = slash > 0 ? range.mid(slash + 1).toLongLong() : -1;
-    } else if (m_status == 416) {
-        m_restartNeeded = true;
-        m_reply->abort();
-    } else if (m_status < 400) {
+        if (const QString problem = partialAnswerProblem(range); !problem.isEmpty())
+            return refuseAnswer(problem);
+    } else if (m_resume.offset > 0 && m_status == 416) {
+        refuseAnswer(QStringLiteral("the server refused the rest of the file (416)"));
+    } else if (m_resume.offset > 0 && m_status < 400) {
         // The whole body, from its first byte: what the sink holds goes.
         m_bodyStart = 0;
         m_hash.reset();
         if (m_sink && !m_sink->resize(0))
             m_sinkErrno = EIO;
     }
+}
+
+QString Transfer::partialAnswerProblem(const QByteArray& contentRange)
+{
+    if (m_resume.offset <= 0)
+        return QStringLiteral("the server sent part of the file unasked (Content-Range: ")
+            + QString::fromLatin1(contentRange) + QLatin1Char(')');
+    // The request asked for everything from the offset on: the answer must
+    // be "bytes OFFSET-LAST/TOTAL" with LAST the file's last byte.
+    static const QRegularExpression pattern(QStringLiteral("^bytes (\\d{1,18})-(\\d{1,18})/(\\d{1,18})$"));
+    const QRegularExpressionMatch match = pattern.match(QString::fromLatin1(contentRange.trimmed()));
+    const qint64 first = match.captured(1).toLongLong(), last = match.captured(2).toLongLong();
+    const qint64 total = match.captured(3).toLongLong();
+    if (!match.hasMatch() || first != m_resume.offset || last < first || last + 1 != total)
+        return QStringLiteral("the server sent another part of the file than asked for (Content-Range: ")
+            + QString::fromLatin1(contentRange) + QLatin1Char(')');
+    // If-Range carried the kept part's validator: the answer must carry
+    // the same one, or the rest belongs to another version of the file.
+    const bool isTag = m_resume.validator.startsWith('"') || m_resume.validator.startsWith("W/");
+    if (finalResponseHeader(m_reply, isTag ? "ETag" : "Last-Modified", m_redirected) != m_resume.validator)
+        return QStringLiteral("the file changed on the server since its first part was fetched");
+    m_total = total;
+    m_partLength = last - first + 1;
+    return QString();
+}
+
+void Transfer::refuseAnswer(const QString& reason)
+{
+    m_restartNeeded = true;
+    m_refusal = reason;
+    m_reply->abort();
 }
 
 QString Transfer::headerText(const QByteArray& name) const
@@ -215,6 +252,7 @@ void Transfer::fail(const RuntimeError& error)
 void Transfer::onRedirected(const QUrl& url)
 {
     m_redirected = true;
+    m_headerDeadline.start();  // the next request's answer has its own time
     if (supportedScheme(url))
         return;
     fail(RuntimeError::of(ErrUnsupportedScheme, url.toString()));
@@ -264,20 +302,31 @@ void Transfer::onFinished()
     }
     m_status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     m_finalUrl = reply->url().toString();
+    m_headerDeadline.stop();
     if (m_restartNeeded) {
-        fail(RuntimeError::of(ErrTransferFailed, QStringLiteral("the rest of the file could not be resumed")));
+        fail(RuntimeError::of(ErrTransferFailed, m_refusal));
     } else if (m_cancelled && !m_failed) {
         fail(RuntimeError::of(ErrTransferFailed, QStringLiteral("cancelled")));
+    } else if (m_failed) {
+        // Ended by the program on a failure of its own (the sink, a refused
+        // redirect, the header deadline): that reason stands, and trying
+        // again would not help.
     } else if (m_status >= 400) {
         const QString reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
         fail(RuntimeError::of(ErrHttpStatus, QString::number(m_status) + QLatin1Char(' ') + reason));
         m_transient = isTransientStatus(m_status);
     } else if (reply->error() != QNetworkReply::NoError) {
         fail(RuntimeError::of(ErrTransferFailed, networkFailureText(reply)));
-        m_transient = !m_sinkErrno && isTransientNetworkError(reply->error());
+        m_transient = isTransientNetworkError(reply->error());
     } else {
+        // A body shorter than its Content-Length, or than the part its
+        // Content-Range announced, is cut off.
         bool ok = false;
-        const qint64 announced = finalResponseHeader(reply, "Content-Length", m_redirected).trimmed().toLongLong(&ok);
+        qint64 announced = finalResponseHeader(reply, "Content-Length", m_redirected).trimmed().toLongLong(&ok);
+        if (!ok && m_partLength >= 0) {
+            announced = m_partLength;
+            ok = true;
+        }
         if (ok && m_received != announced) {
             fail(RuntimeError::of(ErrTransferIncomplete,
                                   QStringLiteral("%1 of %2 bytes").arg(m_received).arg(announced)));

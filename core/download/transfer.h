@@ -12,6 +12,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <QUrl>
 
 class QFile;
@@ -57,8 +58,10 @@ public:
     // A failure that may well pass: the connection refused, reset or timed
     // out, or the status 408, 429, 500, 502, 503 or 504.
     bool transientFailure() const { return m_transient; }
-    // The partial body could not be continued (416, or a range that does not
-    // fit): fetch the whole body again.
+    // The server's partial answer was not the part asked for (416, a 206
+    // to a request without Range, a Content-Range that does not fit, a
+    // changed validator): nothing of it was written; fetch the whole body
+    // again. error() tells why.
     bool restartNeeded() const { return m_restartNeeded; }
     // Bytes of this response's body.
     qint64 bytesReceived() const { return m_received; }
@@ -83,6 +86,10 @@ public:
     static constexpr qint64 kChunk = 1024 * 1024;
     // A transfer that receives nothing for this long fails.
     static constexpr int kStallTimeoutMs = 60 * 1000;
+    // An answer whose headers are not complete this long after the request
+    // fails, whatever bytes arrive: Qt Network sets no limit on their size.
+    static constexpr int kHeaderDeadlineMs = 30 * 1000;
+    void setHeaderDeadline(int ms) { m_headerDeadline.setInterval(ms); }
 
 signals:
     void finished();
@@ -96,6 +103,9 @@ private:
     void deliverFinished();
 
     void onMetaData();
+    // Why a 206 answer is not the part asked for; "" when it is.
+    QString partialAnswerProblem(const QByteArray& contentRange);
+    void refuseAnswer(const QString& reason);
 
     QNetworkAccessManager* m_manager;
     QPointer<QNetworkReply> m_reply;
@@ -106,6 +116,9 @@ private:
     int m_retryAfter = -1;
     bool m_transient = false;
     bool m_restartNeeded = false;
+    QString m_refusal;             // why the answer was refused
+    qint64 m_partLength = -1;      // bytes an accepted 206 announced in Content-Range
+    QTimer m_headerDeadline;
     QList<QPair<QByteArray, QByteArray>> m_headers;
     QByteArray m_buffer;
     ContentHash m_hash;

@@ -67,6 +67,7 @@ private:
         QByteArray extraHeaders;    // complete header lines
         int delayMs = 0;
         bool hangUp = false;        // no response: the connection is closed
+        bool endlessHeader = false; // header lines of dripChunk bytes every dripMs, never the end
     };
 
     void onReadyRead()
@@ -118,9 +119,15 @@ private:
     void rangeRoute(Response& r, const QUrlQuery& query, qint64 size, int attempt)
     {
         const bool changed = attempt > 1 && query.hasQueryItem(QStringLiteral("etag2"));
-        const QByteArray etag =
-            '"' + query.queryItemValue(changed ? QStringLiteral("etag2") : QStringLiteral("etag")).toLatin1() + '"';
-        r.extraHeaders = "ETag: " + etag + "\r\nAccept-Ranges: bytes\r\n";
+        r.offset = changed ? 1 : 0;  // the changed file's bytes differ
+        QByteArray validator;
+        if (query.hasQueryItem(QStringLiteral("lastmod"))) {
+            validator = changed ? "Tue, 02 Jan 2024 00:00:00 GMT" : "Mon, 01 Jan 2024 00:00:00 GMT";
+            r.extraHeaders = "Last-Modified: " + validator + "\r\nAccept-Ranges: bytes\r\n";
+        } else {
+            validator = '"' + query.queryItemValue(changed ? QStringLiteral("etag2") : QStringLiteral("etag")).toLatin1() + '"';
+            r.extraHeaders = "ETag: " + validator + "\r\nAccept-Ranges: bytes\r\n";
+        }
         if (attempt <= query.queryItemValue(QStringLiteral("fails")).toInt()) {
             r.sendLimit = query.queryItemValue(QStringLiteral("after")).toLongLong();
             r.closeAfter = true;
@@ -131,23 +138,28 @@ private:
             m_server->m_ranges.append(QString::fromLatin1(range));
         }
         const QByteArray ifRange = m_requestHeaders.value("if-range");
+        const bool honoursIfRange = query.queryItemValue(QStringLiteral("ifrange")) != QLatin1String("0");
         if (query.queryItemValue(QStringLiteral("ranges")) == QLatin1String("0") || !range.startsWith("bytes=")
-            || !(ifRange.isEmpty() || ifRange == etag))
+            || (honoursIfRange && !(ifRange.isEmpty() || ifRange == validator)))
             return;
-        const qint64 from = range.mid(6, range.indexOf('-') - 6).toLongLong();
+        const qint64 asked = range.mid(6, range.indexOf('-') - 6).toLongLong();
         bool bounded = false;
         const qint64 to = range.mid(range.indexOf('-') + 1).toLongLong(&bounded);
         const qint64 last = bounded ? std::min(to, size - 1) : size - 1;
+        // &badrange=start: the part sent starts a byte later than asked;
+        // &badrange=total: Content-Range names a larger whole.
+        const QString bad = query.queryItemValue(QStringLiteral("badrange"));
+        const qint64 from = asked + (bad == QLatin1String("start") ? 1 : 0);
         if (from >= size) {
             r.status = 416;
             r.generated = 0;
             r.extraHeaders += "Content-Range: bytes */" + QByteArray::number(size) + "\r\n";
         } else {
             r.status = 206;
-            r.offset = from;
+            r.offset += from;
             r.generated = last - from + 1;
             r.extraHeaders += "Content-Range: bytes " + QByteArray::number(from) + '-' + QByteArray::number(last) + '/'
-                + QByteArray::number(size) + "\r\n";
+                + QByteArray::number(size + (bad == QLatin1String("total") ? 1 : 0)) + "\r\n";
         }
     }
 
@@ -197,6 +209,13 @@ private:
             r.sendLength = false;
         } else if (kind == QLatin1String("range")) {
             rangeRoute(r, query, size, attempt);
+        } else if (kind == QLatin1String("partial")) {
+            r.status = 206;
+            r.extraHeaders = "Content-Range: " + item("range").toLatin1() + "\r\n";
+        } else if (kind == QLatin1String("endless")) {
+            r.endlessHeader = true;
+            r.dripChunk = std::max<qint64>(1, item("chunk").toLongLong());
+            r.dripMs = item("ms").toInt();
         } else if (kind == QLatin1String("flaky")) {
             if (attempt <= item("fails").toInt()) {
                 html(r, item("status").toInt(), "Try again");
@@ -228,6 +247,11 @@ private:
         m_response = response;
         m_sent = 0;
         m_drip.stop();
+        if (response.endlessHeader) {
+            m_socket->write("HTTP/1.1 200 OK\r\n");
+            pump();
+            return;
+        }
         QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + reasonPhrase(response.status) + "\r\n";
         head += "Content-Type: " + response.contentType + "\r\n";
         if (response.sendLength) {
@@ -248,6 +272,13 @@ private:
     {
         if (!m_busy)
             return;
+        if (m_response.endlessHeader) {
+            if (!m_drip.isActive() && m_socket->bytesToWrite() < kChunk) {
+                m_socket->write("X-Filler: " + QByteArray(m_response.dripChunk, 'x') + "\r\n");
+                m_drip.start(m_response.dripMs);
+            }
+            return;
+        }
         const qint64 total = m_response.generated >= 0 ? m_response.generated : m_response.body.size();
         const qint64 left = (m_response.sendLimit >= 0 ? std::min(total, m_response.sendLimit) : total) - m_sent;
         if (left <= 0) {

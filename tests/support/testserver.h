@@ -12,11 +12,20 @@
 //   /status/CODE                   that status with a small HTML body
 //   /redirect/K?to=PATH            K redirects (302), then PATH
 //   /loop                          redirects to itself forever
-//   /range/NAME?size=N&etag=E      N bytes with ETag "E" ("E2" from the second
-//                                  request on with &etag2=E2); honours Range
-//                                  and If-Range (416 past the end); &ranges=0
-//                                  ignores them; &fails=K&after=M: the first
-//                                  K requests hang up after M bytes
+//   /range/NAME?size=N&etag=E      N bytes with ETag "E" ("E2" and the bytes of
+//                                  /file's &seed=1 from the second request on
+//                                  with &etag2=E2; &lastmod=1: a
+//                                  Last-Modified date instead, another one
+//                                  with &etag2); honours Range and If-Range
+//                                  (416 past the end); &ranges=0 ignores
+//                                  both, &ifrange=0 If-Range alone;
+//                                  &badrange=start|total: a part a byte late,
+//                                  or a larger whole; &fails=K&after=M: the
+//                                  first K requests hang up after M bytes
+//   /partial/NAME?size=N&range=R   206 with "Content-Range: R" and N bytes,
+//                                  whatever was asked
+//   /endless?chunk=C&ms=T          a status line, then a header line of C
+//                                  bytes every T ms, never the end of them
 //   /flaky/NAME?status=S&fails=K&size=N&retryafter=T
 //                                  status S (with Retry-After: T) for the
 //                                  first K requests, then N bytes
