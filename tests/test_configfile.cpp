@@ -88,6 +88,7 @@ private slots:
                         "\"iG_SameContent\",1\r\n"
                         "\"bG_SkipArchived\",#TRUE#\r\n"
                         "\"Comment\",\"kept in the log only\"\r\n"
+                        "\"Queue\",\"http://q/a\"b.jpg\"\r\n"
                         "\"Queue\",\"http://q/a.jpg?x=1,2\"");
         ConfigurationLists lists;
         QVERIFY(load(t, file, lists));
@@ -100,7 +101,7 @@ private slots:
             "\"bG_SaveLarge\",#TRUE#", "\"sG_FileSize\",2.5", "\"strG_FileDupOption\",\"skip\"",
             "\"bG_Disclaimer\",#TRUE#", "\"bG_SkipArchived\",#TRUE#", "\"iG_SameContent\",1", "\"bG_Probe\",#FALSE#",
             "\"URL0\",\"http://first/\"", "\"URL1\",\"http://second/\"",
-            "\"Queue\",\"http://q/b.jpg\"", "\"Queue\",\"http://q/a.jpg?x=1,2\""}));
+            "\"Queue\",\"http://q/b.jpg\"", "\"Queue\",\"http://q/a\"b.jpg\"", "\"Queue\",\"http://q/a.jpg?x=1,2\""}));
         QCOMPARE(numberText(0.1f), QStringLiteral("0.1"));
         QCOMPARE(numberText(1e10f), QStringLiteral("10000000000"));
         // The modes mean what they say exactly: lowercase words are unknown.
@@ -127,7 +128,7 @@ private slots:
                                "\"Queue\",\"http://q/a.jpg\"", "\"Queue\",\"http://q/a.jpg\"",
                                "\"strG_StartURL\",\"Last\"", "\"strG_StartURL\",\"Home\"", "\"url0\",\"lower\"",
                                "\"strG_SavePath\"", "\"Queue\",\"http://q/1.jpg\",\"extra\"", "",
-                               "  \"strG_FileDupOption\" , \"Skip\" trailing"})
+                               "  \"strG_FileDupOption\" , \"Skip\"  "})
                             + "\"Queue\",\"http://q/2.jpg\"\n\"bG_ScrapeEmbedded\",#TRUE#");
         QVERIFY(load(t, file, lists));
         QCOMPARE(s.extensions, QStringLiteral("wmv mpg jpg gif mpeg"));  // "" gets the default
@@ -191,8 +192,12 @@ private slots:
                                             "Error #13(&HD) Type mismatch: maybe (line 3) in LoadINI."};
         QTest::newRow("URL7 after URL0 alone") << lines({"\"URL0\",\"a\"", "\"URL7\",\"b\""}) + queue << "Abort"
                                                << QStringList{"a", "b"} << QStringList{} << defaults << false;
-        QTest::newRow("damaged URL0 line") << lines({"\"URL0", "\"URL1\",\"a\"", "\"URL2\",\"b\""}) + queue
-                                           << "Resume" << QStringList{"a", "b"} << QStringList{} << defaults << true;
+        QTest::newRow("lines cut short") << lines({"\"URL0", "\"URL1\",\"a\"", "\"URL2\",\"b\"",
+                                                  "\"strG_FileDupOption\",\"Skip\" trailing"}) + queue
+                                         << "Resume" << QStringList{"a", "b"}
+                                         << QStringList{"Error #35703(&H8B77) Line cannot be read whole: line 1 in LoadINI.",
+                                                        "Error #35703(&H8B77) Line cannot be read whole: line 4 in LoadINI."}
+                                         << defaults << true;
         QTest::newRow("bad values, Abort") << badValues + queue << "Abort" << QStringList{} << badValueErrors << "zip" << true;
         QTest::newRow("bad values, Prompt") << badValues + queue << "Prompt" << QStringList{} << badValueErrors << "zip"
                                             << true;
@@ -304,11 +309,17 @@ private slots:
         QVERIFY(t.errorLines().last().endsWith(" in SaveINI."));
         QCOMPARE(QDir(t.dir.path()).entryList({"keep.ini*"}, QDir::Files), QStringList{"keep.ini"});
 
-        // A folder that does not exist: reported, in Abort mode once only.
-        t.settings.errorModeText = QStringLiteral("Abort");
-        QFile::remove(t.settings.activityLogFile);
-        saveConfiguration(t.path("missing/x.ini"), t.settings, {}, t.app.errors);
-        QCOMPARE(t.errorLines(), QStringList{"Error #76(&H4C) Path not found: " + t.path("missing/x.ini") + " in SaveINI."});
+        QCOMPARE(t.errorLines().size(), 1);
+
+        // A folder that does not exist: one report per failed save, one
+        // question, whatever the mode.
+        for (const char* mode : {"Resume", "Prompt", "Abort"}) {
+            t.settings.errorModeText = QLatin1String(mode);
+            QFile::remove(t.settings.activityLogFile);
+            saveConfiguration(t.path("missing/x.ini"), t.settings, {}, t.app.errors);
+            QCOMPARE(t.errorLines(), QStringList{"Error #76(&H4C) Path not found: " + t.path("missing/x.ini") + " in SaveINI."});
+        }
+        QCOMPARE(t.ui.count("yesno"), 1);
     }
 
     // A linked configuration file (in a dotfiles folder, say) is saved through

@@ -622,6 +622,35 @@ private slots:
         }
     }
 
+    // Addresses holding "%" and digits come out of every log line as they
+    // are: no "%1" in them is ever taken for a placeholder.
+    void percentSignsInAddresses()
+    {
+        Downloads d;
+        d.settings.parallelDownloads = 2;
+        d.settings.retries = 1;
+        d.archive();
+        const QString saved = url("/file/a%2Fb%2C%1A%3.bin?size=10");
+        const QString retried = url("/flaky/r%1A%3.bin?status=503&fails=1&retryafter=0&size=9");
+        const QString failed = url("/status/404?%1%2%3");
+        d.app.queue.append({saved, retried, failed});
+        QVERIFY(d.run());
+        d.settings.skipArchived = true;
+        d.app.queue.append({saved});
+        QVERIFY(d.run());
+        const QString name = fileNameOf(saved);
+        const QStringList log = d.logMessages();
+        for (const QString& line : QStringList{"Starting: " + saved, "Saving downloaded file to " + d.out + '/' + name,
+                                    "Completed: " + saved, QStringLiteral("Downloaded 0.01 KB in 00:00:0"),
+                                    "Retrying: " + retried + " (server answered 503 Service Unavailable) in 0 s",
+                                    "Failed: " + failed + " (server answered 404 Not Found) (" + fileNameOf(failed) + ')',
+                                    "Skipped: " + saved + " (already downloaded as " + d.out + '/' + name + ')'}) {
+            QVERIFY2(std::any_of(log.begin(), log.end(), [&](const QString& l) { return l.startsWith(line); }),
+                     qPrintable(line));
+        }
+        QVERIFY(log.filter(QRegularExpression("^Downloaded .*\\(" + QRegularExpression::escape(name) + "\\)$")).size() == 1);
+    }
+
     void redirectsAndLengths()
     {
         Downloads d;

@@ -14,8 +14,6 @@
 #include <QStringDecoder>
 
 #include <algorithm>
-
-#include <algorithm>
 #include <cerrno>
 #include <cmath>
 
@@ -128,14 +126,6 @@ QString queueLines(const QStringList& queue)
     for (const QString& url : queue)
         out += QStringLiteral("\"Queue\",\"") + url + QLatin1Char('"') + kEol;
     return out;
-}
-
-void writeBlock(AtomicFileWriter& file, const QString& fileName, const QString& text)
-{
-    if (!file.isOpen())
-        throw RuntimeError::of(ErrBadFileName, fileName);
-    if (!file.write(text.toUtf8()))
-        throw fileWriteError(errno, fileName);
 }
 
 // A history line as read: the number after "URL", rounded half to even as
@@ -262,30 +252,16 @@ QString configurationText(const Settings& settings, const ConfigurationLists& li
 bool saveConfiguration(const QString& fileName, const Settings& settings, const ConfigurationLists& lists,
                        ErrorReporter& errors)
 {
+    // One step: the first failure ends the save, so a failed save is one
+    // report (and in Prompt mode one question), and the old file stays whole.
     ErrorScope scope(errors, QStringLiteral("SaveINI."));
-    AtomicFileWriter file(fileName);  // the old file stays whole until the commit
-
-    if (!scope.step([&] {
-            if (!file.open())
-                throw fileOpenError(errno, fileName, true);
-        }))
-        return false;
-    if (!scope.step([&] { writeBlock(file, fileName, settingLines(settings)); }))
-        return false;
-    if (!scope.step([&] { writeBlock(file, fileName, historyLines(lists.history)); }))
-        return false;
-    if (!scope.step([&] { writeBlock(file, fileName, queueLines(lists.queue)); }))
-        return false;
+    AtomicFileWriter file(fileName);
     bool committed = false;
     scope.step([&] {
-        if (!file.isOpen())
-            return;  // the open was reported already
-        if (scope.reportCount() > 0) {
-            // A part is missing: keep the previous file rather than replace
-            // it with an incomplete one. The failure was reported already.
-            file.cancel();
-            return;
-        }
+        if (!file.open())
+            throw fileOpenError(errno, fileName, true);
+        if (!file.write(configurationText(settings, lists).toUtf8()))
+            throw fileWriteError(errno, fileName);
         if (!file.commit())
             throw fileWriteError(errno, fileName);
         committed = true;
@@ -356,6 +332,11 @@ bool loadConfiguration(const QString& fileName, Settings& settings, Configuratio
             const QList<ConfigField> fields = splitConfigLine(line);
             if (fields.isEmpty())
                 continue;
+            // Nothing of a line cut short is taken: the copy keeps it.
+            if (std::any_of(fields.begin(), fields.end(), [](const ConfigField& f) { return f.cut; })) {
+                readStep(scope, lineNumber, [] { throw RuntimeError::of(ErrLineNotWhole); });
+                continue;
+            }
             const QString& key = fields[0].text;
             if (fields.size() != 2) {
                 // A line the program never writes: keep it visible in the log.

@@ -23,13 +23,23 @@ QList<ConfigField> splitConfigLine(QStringView line)
             ++i;
         ConfigField field;
         if (i < n && line[i] == QLatin1Char('"')) {
-            const qsizetype close = line.indexOf(QLatin1Char('"'), i + 1);
-            const qsizetype end = close < 0 ? n : close;
-            field.text = line.mid(i + 1, end - i - 1).toString();
+            // The closing quote is the first one followed, blanks aside, by
+            // a comma or the line's end: a quote inside a text, which the
+            // file cannot escape, stays part of it.
+            qsizetype close = line.indexOf(QLatin1Char('"'), i + 1);
+            qsizetype after = n;
+            while (close >= 0) {
+                after = close + 1;
+                while (after < n && (line[after] == QLatin1Char(' ') || line[after] == QLatin1Char('\t')))
+                    ++after;
+                if (after == n || line[after] == QLatin1Char(','))
+                    break;
+                close = line.indexOf(QLatin1Char('"'), close + 1);
+            }
             field.quoted = true;
-            i = close < 0 ? n : close + 1;
-            const qsizetype comma = line.indexOf(QLatin1Char(','), i);
-            i = comma < 0 ? n : comma;
+            field.cut = close < 0;
+            field.text = line.mid(i + 1, (close < 0 ? n : close) - i - 1).toString();
+            i = close < 0 ? n : after;
         } else {
             const qsizetype comma = line.indexOf(QLatin1Char(','), i);
             const qsizetype end = comma < 0 ? n : comma;

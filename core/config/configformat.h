@@ -11,12 +11,14 @@ namespace pm {
 struct ConfigField {
     QString text;
     bool quoted = false;
+    bool cut = false;  // quoted, without a closing quote: the line cannot be read whole
 };
 
-// The fields of one line. A quoted field runs to the next double quote (text
-// after the closing quote up to the next comma is ignored); any other field
-// runs to the next comma and loses its surrounding blanks. An empty line has
-// no fields.
+// The fields of one line. A quoted field runs to the first double quote that
+// blanks aside is followed by a comma or the line's end, so a text holding a
+// quote reads back as it was written; one without such a quote is cut. Any
+// other field runs to the next comma and loses its surrounding blanks. An
+// empty line has no fields.
 QList<ConfigField> splitConfigLine(QStringView line);
 
 // #TRUE#/#FALSE# unquoted, or the words True/False in any case, or a number

@@ -22,6 +22,7 @@ QString errorDescription(int number)
     case ErrOwnFile: return QStringLiteral("Target is one of Pullmark's own files");
     case ErrArchiveDamaged: return QStringLiteral("Download archive damaged");
     case ErrArchiveUnusable: return QStringLiteral("Download archive unusable");
+    case ErrLineNotWhole: return QStringLiteral("Line cannot be read whole");
     case ErrTransferFailed: return QStringLiteral("Transfer failed");
     case ErrHttpStatus: return QStringLiteral("HTTP error status");
     case ErrUnsupportedScheme: return QStringLiteral("Unsupported address scheme");

@@ -26,6 +26,7 @@ enum ErrorNumber : int {
     ErrOwnFile = 35700,  // a download would replace one of the program's own files
     ErrArchiveDamaged = 35701,   // the download archive was damaged; it was set aside and begun anew
     ErrArchiveUnusable = 35702,  // the download archive cannot be read or written (locked, disk full, ...)
+    ErrLineNotWhole = 35703,     // a configuration line whose text has no closing quote
 
     // Transfer errors: 35750 and up. The description names the HTTP status or
     // the network error.

@@ -251,7 +251,8 @@ bool DownloadTask::retryLater()
     m_resume = {kept.size, kept.validator};
     if (!kept.isValid())
         m_temporary->resize(0);
-    m_log.write(QStringLiteral("Retrying: %1 (%2) in %3 s").arg(m_url, m_transfer->error().plainReason()).arg(seconds));
+    m_log.write(QStringLiteral("Retrying: %1 (%2) in %3 s")
+                    .arg(m_url, m_transfer->error().plainReason(), QString::number(seconds)));
     m_retryTimer.start(seconds * 1000);
     return true;
 }
