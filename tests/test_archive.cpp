@@ -36,7 +36,12 @@ int writeUntilKilled(const QString& file)
     TestContext t;
     SqliteDownloadArchive archive(file, t.app.errors);
     const QList<ArchiveRecord> newest = archive.records({}, 0, 1);
-    for (qint64 n = newest.isEmpty() ? 0 : newest.first().size + 1;; ++n)
+    const qint64 first = newest.isEmpty() ? 0 : newest.first().size + 1;
+    archive.add(numbered(first));
+    archive.records({}, 0, 1);  // a lookup writes what waits
+    std::puts("writing");       // the first record is in: the parent may kill from now on
+    std::fflush(stdout);
+    for (qint64 n = first + 1;; ++n)
         archive.add(numbered(n));
 }
 }  // namespace
@@ -56,8 +61,8 @@ private slots:
         for (int round = 0; round < 6; ++round) {
             QProcess writer;
             writer.start(QCoreApplication::applicationFilePath(), {"write", file});
-            QVERIFY(writer.waitForStarted());
-            QTest::qWait(random.bounded(150, 450));
+            QVERIFY(writer.waitForStarted() && writer.waitForReadyRead(60000));
+            QTest::qWait(random.bounded(0, 300));
             writer.kill();
             writer.waitForFinished();
 
