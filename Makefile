@@ -2,7 +2,7 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
-PACKAGES   := cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libgl-dev libqt6sql6-sqlite curl wget
+PACKAGES   := cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libgl-dev libqt6sql6-sqlite libssl-dev curl wget
 SUDO       := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 PREFIX     ?= /usr/local
 LUPDATE    := /usr/lib/qt6/bin/lupdate

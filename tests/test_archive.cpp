@@ -173,7 +173,7 @@ private slots:
     }
 
     // Both engines give SHA-256 over pieces of any size; the fast one is
-    // there wherever Qt Network's TLS backend is.
+    // OpenSSL's in a build that has it.
     void contentHash()
     {
         QByteArray data(3 * 1024 * 1024 + 17, Qt::Uninitialized);
@@ -186,7 +186,7 @@ private slots:
                 hash.addData(QByteArrayView(data).sliced(at, std::min<qsizetype>(65521, data.size() - at)));
             QCOMPARE(hash.bytes(), data.size());
             QCOMPARE(hash.finish(), QCryptographicHash::hash(data, QCryptographicHash::Sha256));
-            QVERIFY(hash.accelerated() == (engine == ContentHash::Engine::Fastest));
+            QCOMPARE(hash.accelerated(), engine == ContentHash::Engine::Fastest && ContentHash::openSslBuilt());
         }
     }
 };

@@ -2,12 +2,10 @@
 // The SHA-256 of a download, computed piece by piece as its body is written,
 // so that identical files are recognised without reading them again.
 //
-// Qt's own SHA-256 manages about 200 MB/s here, slower than a loopback
-// download; the system's libcrypto (which Qt Network's TLS backend loads
-// anyway) uses the processor's SHA instructions and is about ten times as
-// fast. It is loaded at run time when present, so the core still links only
-// Qt Core and Network; without it QCryptographicHash does the work. Both give
-// the same digest.
+// OpenSSL's libcrypto does the work when the build has it: it uses the
+// processor's SHA instructions and keeps up with a loopback download (about
+// 1.9 GB/s on one core here, ten times Qt's own SHA-256). A build without
+// OpenSSL uses QCryptographicHash. Both give the same digest.
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -15,13 +13,14 @@
 #include <memory>
 
 class QCryptographicHash;
+struct evp_md_ctx_st;  // OpenSSL's EVP_MD_CTX
 
 namespace pm {
 
 class ContentHash {
 public:
     enum class Engine {
-        Fastest,  // libcrypto when it can be loaded, else Qt's
+        Fastest,  // OpenSSL when the build has it, else Qt's
         Qt,       // QCryptographicHash always
     };
 
@@ -43,11 +42,13 @@ public:
     // digest: reset() before adding more.
     QByteArray finish();
 
-    // Whether libcrypto does the work.
+    // Whether OpenSSL does the work.
     bool accelerated() const { return m_context != nullptr; }
+    // Whether the build has OpenSSL.
+    static bool openSslBuilt();
 
 private:
-    void* m_context = nullptr;  // libcrypto's EVP_MD_CTX
+    evp_md_ctx_st* m_context = nullptr;
     std::unique_ptr<QCryptographicHash> m_qt;
     qint64 m_bytes = 0;
     bool m_valid = true;
