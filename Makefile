@@ -3,11 +3,15 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 PACKAGES   := cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libgl-dev libqt6sql6-sqlite libssl-dev curl wget
+# What the benchmarks need besides: a virtual display with the accessibility
+# bus (the download figures are taken as a screen-reader user runs the
+# program), and the tools they are measured against.
+BENCH_PACKAGES := xvfb xauth dbus at-spi2-core curl wget aria2 time
 SUDO       := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 PREFIX     ?= /usr/local
 LUPDATE    := /usr/lib/qt6/bin/lupdate
 
-.PHONY: run test test-asan build bench deps clean install package package-test translations screenshots icons
+.PHONY: run test test-asan build bench bench-deps deps clean install package package-test translations screenshots icons
 
 deps:
 	@missing=""; for p in $(PACKAGES); do \
@@ -41,7 +45,11 @@ test-asan: deps
 	  UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
-bench: build
+bench-deps:
+	@$(MAKE) --no-print-directory deps PACKAGES="$(BENCH_PACKAGES)"
+
+# Every benchmark; bench/queue_bench.sh alone gives the download figures.
+bench: bench-deps build
 	./bench/run.sh $(BUILD)
 
 # The program with its menu entry, icon, AppStream file and manual page,
