@@ -255,6 +255,7 @@ private slots:
         QCOMPARE(t.status(), QStringLiteral("Found 2 URL's."));
         auto* list = t.child<QTreeView>("lstUrl");
         list->selectionModel()->select(list->model()->index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        m_server.release("late");
         QVERIFY(t.nextScan());
         QCOMPARE(t.found(), urls({"/sub/r1.mpg", "/l1.jpg", "/SHARED.MPG", "/r2.gif"}));
         QCOMPARE(t.window.foundList()->selectedUrls(), urls({"/SHARED.MPG"}));
@@ -334,19 +335,28 @@ private slots:
         t.window.foundList()->model()->setStringList({"http://h/kept.jpg"});
         QSignalSpy started(t.window.browser()->page(), &QWebEnginePage::loadStarted);
         QSignalSpy early(&t.window, &MainWindow::earlyScanFinished);
-        t.window.browser()->load(QUrl(url("/a.html?delay=1000")));
+        t.window.browser()->load(QUrl(url("/a.html?hold=parsed")));
         QVERIFY(started.wait());
         emit t.window.browser()->documentParsed();
         QVERIFY(early.wait());
         QVERIFY(!early.first().first().toBool());
         QCOMPARE(t.found(), QStringList{"http://h/kept.jpg"});
+        m_server.release("parsed");
         QVERIFY(t.nextScan());
-        t.ui.onQuestion = [&] { emit t.window.browser()->page()->loadStarted(); };
+        // The question meets whichever scan first reads the other origin's
+        // frame; a scan while the page loads may have listed entries before.
+        QStringList foundAtQuestion;
+        const int questions = t.ui.count("yesno");
+        t.ui.onQuestion = [&] {
+            foundAtQuestion = t.found();
+            emit t.window.browser()->page()->loadStarted();
+        };
         t.child<QComboBox>("cmbURL")->setEditText(url("/crossorigin.html"));
         t.window.navigateToAddress();
         QVERIFY(t.nextScan(&applied));
         QVERIFY(!applied);
-        QCOMPARE(t.found(), QStringList());
+        QVERIFY(t.ui.count("yesno") > questions);
+        QCOMPARE(t.found(), foundAtQuestion);
     }
 
     // The filter hides entries without dropping them; hidden entries leave

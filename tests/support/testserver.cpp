@@ -66,6 +66,7 @@ private:
         int dripMs = 0;
         QByteArray extraHeaders;    // complete header lines
         int delayMs = 0;
+        QString holdKey;            // waits for TestServer::release() with this key
         bool hangUp = false;        // no response: the connection is closed
         bool endlessHeader = false; // header lines of dripChunk bytes every dripMs, never the end
     };
@@ -94,7 +95,12 @@ private:
         }
         const Response response = route(QString::fromLatin1(requestLine[1]));
         setBusy(true);
-        if (response.delayMs > 0)
+        if (!response.holdKey.isEmpty() && !m_server->isReleased(response.holdKey))
+            connect(m_server, &TestServer::released, this, [this, response](const QString& key) {
+                if (key == response.holdKey)
+                    start(response);
+            });
+        else if (response.delayMs > 0)
             QTimer::singleShot(response.delayMs, this, [this, response] { start(response); });
         else
             start(response);
@@ -178,6 +184,7 @@ private:
         auto item = [&](const char* name) { return query.queryItemValue(QLatin1String(name), QUrl::FullyDecoded); };
         Response r;
         r.delayMs = item("delay").toInt();
+        r.holdKey = item("hold");
         if (const QString head = item("head"); m_headOnly && !head.isEmpty()) {
             r.hangUp = head == QLatin1String("drop");
             r.status = head.toInt();
@@ -390,6 +397,21 @@ void TestServer::addTestPages()
         addPage(QLatin1Char('/') + file.fileName(), content.readAll(),
                 file.suffix() == QLatin1String("xml") ? "application/xml" : "text/html; charset=utf-8");
     }
+}
+
+void TestServer::release(const QString& key)
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        m_released.append(key);
+    }
+    emit released(key);
+}
+
+bool TestServer::isReleased(const QString& key) const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_released.contains(key);
 }
 
 int TestServer::requestCount(const QString& pathPrefix) const

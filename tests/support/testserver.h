@@ -29,7 +29,8 @@
 //   /flaky/NAME?status=S&fails=K&size=N&retryafter=T
 //                                  status S (with Retry-After: T) for the
 //                                  first K requests, then N bytes
-// Any route takes &delay=MS: the response starts that much later; and
+// Any route takes &delay=MS: the response starts that much later; &hold=KEY:
+// it starts once the test has called release(KEY); and
 // &head=CODE: a HEAD request gets that status (&head=drop: the connection
 // is closed without an answer). /file takes &seed=S: the bytes of offset
 // i + S, the same size with other content. The Kth request counts the same
@@ -77,6 +78,10 @@ public:
     // Serves every file of the tests' pages folder at "/<file name>".
     void addTestPages();
 
+    // The responses held with this key (&hold=KEY) start, now and from now on.
+    void release(const QString& key);
+    bool isReleased(const QString& key) const;
+
     // Requests (and HEAD requests) whose path starts with `pathPrefix`.
     int requestCount(const QString& pathPrefix) const;
     int headCount(const QString& pathPrefix) const;
@@ -87,6 +92,9 @@ public:
     int mostAtOnce() const;
     static int mostAtOnceOverall();
     static void resetMostAtOnce();
+
+signals:
+    void released(const QString& key);
 
 private:
     void answering(int change);
@@ -100,6 +108,7 @@ private:
     QHash<QString, int> m_attempts;  // target -> times asked for; a benchmark's server answers hundreds of thousands
     QStringList m_heads;
     QStringList m_ranges;
+    QStringList m_released;  // hold keys
     int m_answering = 0;
     int m_mostAnswering = 0;
 
