@@ -5,7 +5,6 @@
 #include "gui/historydialog.h"
 #include "tests/support/testcontext.h"
 
-#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
@@ -70,12 +69,10 @@ private slots:
         QVERIFY(names().isEmpty() && archive.records({}, 0, 10).isEmpty());
     }
 
-    void aboutShowsTheFoldersAndStartsSystemInformation()
+    void aboutStartsSystemInformation()
     {
         ScriptedInteraction ui;
         AboutDialog dialog("/opt/pullmark", "/home/u/.config/Pullmark/Pullmark.ini", ui);
-        QVERIFY(dialog.findChild<QLabel*>("lblPath")->text().endsWith("/opt/pullmark"));
-        QVERIFY(dialog.findChild<QLabel*>("lblConfig")->text().endsWith("/home/u/.config/Pullmark/Pullmark.ini"));
         QString started;
         dialog.setSystemInfoLauncher({[] { return QStringLiteral("/usr/bin/sysinfo"); },
                                       [&](const QString& program) { started = program; return true; }});

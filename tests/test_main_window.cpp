@@ -137,15 +137,6 @@ private slots:
         QCOMPARE(scanned.count(), 0);
     }
 
-    void helpOpensTheUserGuideInTheBrowser()
-    {
-        TestWindow t(m_web->profile());
-        t.child<QAction>("mnuHelp")->trigger();
-        QCOMPARE(t.child<QComboBox>("cmbURL")->currentText(), QString::fromLatin1(MainWindow::kUserGuideUrl));
-        // The test profile keeps it on this machine; the attempt shows.
-        QTRY_VERIFY_WITH_TIMEOUT(m_web->interceptor().blocked().contains(MainWindow::kUserGuideUrl), 5000);
-    }
-
     // A log that cannot be written is told once, from the event loop.
     void failingLogIsTold()
     {

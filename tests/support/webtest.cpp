@@ -18,14 +18,6 @@ void LoopbackOnlyInterceptor::interceptRequest(QWebEngineUrlRequestInfo& info)
     if ((scheme == QLatin1String("http") || scheme == QLatin1String("https")) && url.host() == QLatin1String("127.0.0.1"))
         return;
     info.block(true);
-    QMutexLocker lock(&m_mutex);
-    m_blocked.append(url.toString());
-}
-
-QStringList LoopbackOnlyInterceptor::blocked() const
-{
-    QMutexLocker lock(&m_mutex);
-    return m_blocked;
 }
 
 TestWindow::TestWindow(QWebEngineProfile* profile) : window(app, profile)

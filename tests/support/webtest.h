@@ -11,7 +11,6 @@
 
 #include <QDialog>
 #include <QLabel>
-#include <QMutex>
 #include <QStringList>
 #include <QWebEngineProfile>
 #include <QWebEngineUrlRequestInterceptor>
@@ -23,11 +22,6 @@ namespace pm::test {
 class LoopbackOnlyInterceptor : public QWebEngineUrlRequestInterceptor {
 public:
     void interceptRequest(QWebEngineUrlRequestInfo& info) override;
-    QStringList blocked() const;
-
-private:
-    mutable QMutex m_mutex;
-    QStringList m_blocked;
 };
 
 class TestProfile {
@@ -35,7 +29,6 @@ public:
     TestProfile() { m_profile->setUrlRequestInterceptor(&m_interceptor); }
     ~TestProfile() { delete m_profile; }
     QWebEngineProfile* profile() const { return m_profile; }
-    const LoopbackOnlyInterceptor& interceptor() const { return m_interceptor; }
 
 private:
     LoopbackOnlyInterceptor m_interceptor;
