@@ -228,7 +228,7 @@ bool MainWindow::start()
     // Nothing is created on disk (folders, the CSV log's header) until the
     // user has accepted the notice: declining it leaves no trace.
     if (!settings.legalNoticeAccepted) {
-        if (!m_context.ui.askYesNo(tr("Legal Notice"), legalNoticeText(), MessageIcon::Critical))
+        if (!m_context.ui.askYesNo(tr("Legal Notice"), legalNoticeText(), MessageIcon::Question))
             return false;
         settings.legalNoticeAccepted = true;
     }

@@ -36,6 +36,7 @@ private slots:
         QVERIFY(!t.window.start());  // declined: the program ends with nothing saved
         QVERIFY(!QFileInfo::exists(t.settings.configurationFile));
         QCOMPARE(t.ui.count("yesno"), 1);
+        QCOMPARE(t.ui.asked.first().icon, MessageIcon::Question);  // a question, not an error
 
         t.ui.yesNoAnswers << true;
         QVERIFY(t.window.start());
