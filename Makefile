@@ -11,7 +11,7 @@ SUDO       := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 PREFIX     ?= /usr/local
 LUPDATE    := /usr/lib/qt6/bin/lupdate
 
-.PHONY: run test test-asan build bench bench-deps deps clean install package package-test translations screenshots icons
+.PHONY: run test test-asan build bench bench-deps deps clean install package package-test translations screenshots icons readme
 
 deps:
 	@missing=""; for p in $(PACKAGES); do \
@@ -77,6 +77,11 @@ translations:
 # The README's pictures, taken from the real windows (docs/*.png).
 screenshots: build
 	./tools/screenshots.sh $(BUILD)
+
+# The README's copies of the user guide's sections, made again from
+# docs/user-guide.md (a test fails while they differ).
+readme: build
+	QT_QPA_PLATFORM=offscreen ./$(BUILD)/bin/pm_guide readme docs/user-guide.md README.md
 
 # The icon's PNG sizes, rendered again from its SVG.
 icons:

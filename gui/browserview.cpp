@@ -1,5 +1,7 @@
 #include "gui/browserview.h"
 
+#include "core/programpages.h"
+
 #include <QRandomGenerator>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
@@ -80,7 +82,7 @@ BrowserView::~BrowserView()
 
 QUrl BrowserView::startPageUrl()
 {
-    return QUrl(QStringLiteral("qrc:/pullmark/start.html"));
+    return QUrl(QString::fromLatin1(kStartPageAddress));
 }
 
 void BrowserView::navigate(const QString& address)

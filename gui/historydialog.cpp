@@ -3,6 +3,7 @@
 #include "core/config/addresshistory.h"
 #include "core/download/downloadarchive.h"
 #include "gui/archivelistmodel.h"
+#include "gui/helpkey.h"
 #include "gui/namedbutton.h"
 
 #include <QHBoxLayout>
@@ -74,6 +75,10 @@ HistoryDialog::HistoryDialog(AddressHistory& history, QWidget* parent)
     connect(m_deleteSelected, &QPushButton::clicked, this, &HistoryDialog::deleteSelected);
     connect(deleteAll, &QPushButton::clicked, this, &HistoryDialog::deleteAll);
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
+    addHelpKey(this, [this] {
+        emit helpRequested(m_pages->currentWidget() == m_archivePage ? QStringLiteral("history-downloaded-files")
+                                                                     : QStringLiteral("history-visited-pages"));
+    });
     reload();
 }
 

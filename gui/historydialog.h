@@ -31,6 +31,10 @@ public:
     // Shows the archive's page (nullptr: none).
     void setArchive(DownloadArchive* archive);
 
+signals:
+    // F1: the user guide's section about the page shown.
+    void helpRequested(const QString& section);
+
 private:
     void deleteSelected();
     void deleteAll();

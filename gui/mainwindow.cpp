@@ -3,6 +3,7 @@
 #include "core/appcontext.h"
 #include "core/diagnostics/errorscope.h"
 #include "core/config/pathcheck.h"
+#include "core/programpages.h"
 #include "core/found/scraper.h"
 #include "core/textutil.h"
 #include "core/userinteraction.h"
@@ -31,8 +32,6 @@
 
 namespace pm {
 
-const char* const MainWindow::kUserGuideUrl = "https://pullmark.example.org/Pullmark11UG.php";
-
 QString legalNoticeText()
 {
     return MainWindow::tr(
@@ -51,7 +50,9 @@ MainWindow::MainWindow(AppContext& context, QWebEngineProfile* profile, QWidget*
     m_options = new OptionsDialog(m_context, this);
     // New rules or another output folder change what downloads would do.
     connect(m_options, &OptionsDialog::applied, m_foundList, &FoundListPanel::refreshDetails);
+    connect(m_options, &OptionsDialog::helpRequested, this, &MainWindow::showUserGuide);
     m_history = new HistoryDialog(m_context.history, this);
+    connect(m_history, &HistoryDialog::helpRequested, this, &MainWindow::showUserGuide);
     m_history->setArchive(m_context.archive());
     // A log that cannot be written is told once per file and run. The message
     // waits for the event loop, so it never opens inside the failed write.
@@ -216,7 +217,7 @@ void MainWindow::createMenus()
     connect(m_pasteAction, &QAction::triggered, this, &MainWindow::pasteAddress);
     connect(options, &QAction::triggered, this, &MainWindow::showOptions);
     connect(history, &QAction::triggered, this, &MainWindow::showHistory);
-    connect(help, &QAction::triggered, this, &MainWindow::showUserGuide);
+    connect(help, &QAction::triggered, this, [this] { showUserGuide(); });
     connect(about, &QAction::triggered, this, &MainWindow::showAbout);
 }
 
@@ -287,6 +288,12 @@ WorkQueueWindow* MainWindow::workQueueWindow()
         connect(m_queueWindow, &WorkQueueWindow::closed, this, [this] {
             if (m_shutDown)
                 m_context.saveConfiguration(m_context.settings.configurationFile);
+        });
+        // The guide opens here, which comes forward to show it.
+        connect(m_queueWindow, &WorkQueueWindow::helpRequested, this, [this](const QString& section) {
+            showUserGuide(section);
+            raise();
+            activateWindow();
         });
     }
     return m_queueWindow;
@@ -360,9 +367,12 @@ void MainWindow::showAbout()
     runModal(about);
 }
 
-void MainWindow::showUserGuide()
+void MainWindow::showUserGuide(const QString& section)
 {
-    m_addressBox->setEditText(QString::fromLatin1(kUserGuideUrl));
+    QUrl guide(QString::fromLatin1(kUserGuideAddress));
+    if (!section.isEmpty())
+        guide.setFragment(section);
+    m_addressBox->setEditText(guide.toString());
     navigateToAddress();
 }
 

@@ -32,9 +32,6 @@ class WorkQueueWindow;
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    // The address of the on-line user guide that Help opens.
-    static const char* const kUserGuideUrl;
-
     MainWindow(AppContext& context, QWebEngineProfile* profile, QWidget* parent = nullptr);
     ~MainWindow() override;
 
@@ -75,7 +72,9 @@ public slots:
     void showOptions();
     void showHistory();
     void showAbout();
-    void showUserGuide();
+    // Opens the user guide at `section` (a heading's anchor; empty: the
+    // top) through the address box, as if typed there.
+    void showUserGuide(const QString& section = QString());
     void copyAddress();
     void pasteAddress();
 

@@ -2,6 +2,7 @@
 
 #include "core/appcontext.h"
 #include "gui/folderchooser.h"
+#include "gui/helpkey.h"
 #include "gui/optionspages.h"
 #include "gui/otherpage.h"
 
@@ -54,6 +55,10 @@ OptionsDialog::OptionsDialog(AppContext& context, QWidget* parent)
     auto* nextPage = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Tab), this);
     connect(nextPage, &QShortcut::activated, this,
             [this] { m_tabs->setCurrentIndex((m_tabs->currentIndex() + 1) % m_tabs->count()); });
+    addHelpKey(this, [this] {
+        static const char* const sections[] = {"options-output", "options-logging", "options-other"};
+        emit helpRequested(QLatin1String(sections[currentPage()]));
+    });
     for (FolderChooser* chooser : {m_outputPage->folder(), m_loggingPage->folder()})
         connect(chooser, &FolderChooser::pathBoxLeft, this, [this, chooser] { pathBoxLeft(chooser); });
 }

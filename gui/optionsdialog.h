@@ -44,6 +44,8 @@ public slots:
 signals:
     // The controls were written to the settings.
     void applied();
+    // F1: the user guide's section about the page shown.
+    void helpRequested(const QString& section);
 
 protected:
     void accept() override;

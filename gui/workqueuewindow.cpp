@@ -4,6 +4,7 @@
 #include "core/download/queuerules.h"
 #include "core/textutil.h"
 #include "core/userinteraction.h"
+#include "gui/helpkey.h"
 #include "gui/namedbutton.h"
 #include "gui/paintthrottle.h"
 
@@ -304,6 +305,7 @@ void WorkQueueWindow::createControls()
     connect(m_startButton, &QPushButton::clicked, this, &WorkQueueWindow::startSession);
     connect(m_stopButton, &QPushButton::clicked, this, &WorkQueueWindow::stopSession);
     connect(m_closeButton, &QPushButton::clicked, this, &QWidget::close);
+    addHelpKey(this, [this] { emit helpRequested(QStringLiteral("the-work-queue-window")); });
     connect(m_clock, &QTimer::timeout, this, &WorkQueueWindow::tickClock);
     connect(m_refresh, &QTimer::timeout, this, [this] {
         refreshFigures();

@@ -41,6 +41,8 @@ signals:
     void sessionFinished();
     // The window was closed (it only hides).
     void closed();
+    // F1: the user guide's section about this window.
+    void helpRequested(const QString& section);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -1,23 +1,96 @@
-// The user guide's build tool: the Markdown writer and the README's copies
-// of the guide's sections.
+// The user guide: the Markdown writer and the README's copies of the guide's
+// sections; the guide as shipped (its links, its pictures, every option of
+// the Options dialog in its text); and Help and F1 opening it at the right
+// section without a network.
+#include "archive/sqlitearchive.h"
+#include "core/programpages.h"
+#include "gui/browserview.h"
+#include "gui/historydialog.h"
+#include "gui/optionsdialog.h"
+#include "gui/workqueuewindow.h"
+#include "tests/support/webtest.h"
 #include "tools/guidesections.h"
 #include "tools/markdownhtml.h"
 
+#include <QAbstractButton>
+#include <QAction>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QRegularExpression>
+#include <QTabWidget>
+#include <QTextDocument>
+#include <QWebEnginePage>
 #include <QtTest>
 
 using namespace pm;
+using namespace pm::test;
 
 namespace {
+QString sourceFile(const char* name)
+{
+    return QString::fromUtf8(readAll(QStringLiteral(PULLMARK_SOURCE_DIR "/") + QLatin1String(name)));
+}
+
+QString shippedGuide()
+{
+    return QString::fromUtf8(readAll(QStringLiteral(":/pullmark/guide/user-guide.html")));
+}
+
 QString bodyOf(const QString& html)
 {
     const qsizetype start = html.indexOf(QLatin1String("<body>")) + 7;
     return html.mid(start, html.indexOf(QLatin1String("</body>")) - start);
 }
+
+QStringList captures(const QString& text, const char* pattern)
+{
+    QStringList found;
+    for (const QRegularExpressionMatch& m : QRegularExpression(QLatin1String(pattern)).globalMatch(text))
+        found << m.captured(1);
+    return found;
+}
+
+// A control's text as the user reads it: no mnemonic marks, no colon after.
+QString shownText(QString text)
+{
+    text.replace(QLatin1String("&&"), QStringLiteral("\x01")).remove(QLatin1Char('&'));
+    text.replace(QChar(1), QLatin1Char('&'));
+    text = text.simplified();
+    while (text.endsWith(QLatin1Char(':')))
+        text.chop(1);
+    return text;
+}
+
+// Runs a script in the page and gives its result (an invalid one after ten
+// seconds without an answer).
+QVariant evaluate(QWebEnginePage* page, const QString& script)
+{
+    struct Answer {
+        QVariant value;
+        bool done = false;
+    };
+    auto answer = std::make_shared<Answer>();
+    page->runJavaScript(script, [answer](const QVariant& value) {
+        answer->value = value;
+        answer->done = true;
+    });
+    const QDeadlineTimer deadline(10000);
+    while (!answer->done && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    return answer->value;
+}
 }  // namespace
 
 class TestGuide : public QObject {
     Q_OBJECT
+private:
+    TestProfile* m_web = nullptr;
+
 private slots:
+    void initTestCase() { m_web = new TestProfile; }
+    void cleanupTestCase() { delete m_web; }
+
     void headingAnchors_data()
     {
         QTest::addColumn<QString>("heading");
@@ -111,6 +184,184 @@ private slots:
         QCOMPARE(update.text, error.isEmpty() ? result : readme);
     }
 
+    // The README's user sections are the guide's, as "make readme" copies
+    // them; every link of the README leads somewhere.
+    void readmeFollowsTheGuide()
+    {
+        const QString guide = sourceFile("docs/user-guide.md");
+        const QString readme = sourceFile("README.md");
+        const ReadmeUpdate update = readmeWithGuideSections(readme, guide, QStringLiteral("docs/user-guide.md"));
+        QVERIFY2(update.error.isEmpty(), qPrintable(update.error));
+        QVERIFY2(update.text == readme, "README.md's copies of the guide's sections differ from docs/user-guide.md: "
+                                        "run \"make readme\"");
+
+        const QStringList readmeAnchors = headingAnchorsOf(readme);
+        const QStringList guideAnchors = headingAnchorsOf(guide);
+        bool linksTheGuide = false;
+        for (const QString& target : linkTargetsOf(readme)) {
+            if (target.startsWith(QLatin1Char('#'))) {
+                QVERIFY2(readmeAnchors.contains(target.mid(1)), qPrintable(target));
+            } else if (!target.contains(QLatin1String("://"))) {
+                const QString file = target.section(QLatin1Char('#'), 0, 0);
+                QVERIFY2(QFileInfo::exists(QStringLiteral(PULLMARK_SOURCE_DIR "/") + file), qPrintable(target));
+                if (file == QLatin1String("docs/user-guide.md")) {
+                    linksTheGuide = true;
+                    const QString anchor = target.section(QLatin1Char('#'), 1);
+                    QVERIFY2(anchor.isEmpty() || guideAnchors.contains(anchor), qPrintable(target));
+                }
+            }
+        }
+        QVERIFY(linksTheGuide);
+    }
+
+    // Every link of the shipped guide leads to one of its sections, every
+    // picture is shipped with it, and the contents list every section.
+    void guideLinksResolve()
+    {
+        const QString html = shippedGuide();
+        QVERIFY(html.contains(QLatin1String("<h2 ")));
+        const QStringList ids = captures(html, "\\sid=\"([^\"]+)\"");
+        const QStringList hrefs = captures(html, "\\shref=\"([^\"]*)\"");
+        for (const QString& href : hrefs) {
+            QVERIFY2(href.startsWith(QLatin1Char('#')), qPrintable(href + " leads out of the guide"));
+            QVERIFY2(ids.contains(href.mid(1)), qPrintable(href + " leads to no section"));
+        }
+        for (const QString& src : captures(html, "\\ssrc=\"([^\"]*)\""))
+            QVERIFY2(QFile::exists(QStringLiteral(":/pullmark/guide/") + src), qPrintable(src + " is not shipped"));
+        for (const QString& section : captures(html, "<h2 id=\"([^\"]+)\""))
+            QVERIFY2(section == QLatin1String("contents") || hrefs.contains(QLatin1Char('#') + section),
+                     qPrintable(section + " is missing from the contents"));
+    }
+
+    // What the Options dialog shows, the guide explains: a new option
+    // without a word in the guide fails here.
+    void guideDocumentsEveryOption()
+    {
+        QTextDocument text;
+        text.setHtml(shippedGuide());
+        const QString guide = text.toPlainText().simplified();
+
+        TestContext t;
+        OptionsDialog dialog(t.app);
+        QStringList shown;
+        auto* tabs = dialog.findChild<QTabWidget*>(QStringLiteral("tbsOptions"));
+        for (int i = 0; i < tabs->count(); ++i)
+            shown << tabs->tabText(i);
+        for (const QAbstractButton* b : dialog.findChildren<QAbstractButton*>())
+            shown << b->text();
+        for (const QLabel* l : dialog.findChildren<QLabel*>())
+            shown << l->text();
+        for (const QGroupBox* g : dialog.findChildren<QGroupBox*>())
+            shown << g->title();
+        QStringList missing;
+        for (const QString& caption : shown) {
+            const QString words = shownText(caption);
+            if (!words.isEmpty() && !guide.contains(words) && !missing.contains(words))
+                missing << words;
+        }
+        QVERIFY(shown.size() > 30);
+        QVERIFY2(missing.isEmpty(), qPrintable("not in the user guide: \"" + missing.join("\", \"") + '"'));
+    }
+
+    // Help in the main window, and F1 in each window and page, open the
+    // guide in the main window's browser at the section about it, from the
+    // program alone.
+    void helpOpensTheGuideAtTheSection_data()
+    {
+        QTest::addColumn<int>("window");
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("heading");
+        QTest::newRow("Help menu") << 0 << "" << "Pullmark User Guide";
+        QTest::newRow("main window") << 1 << "" << "Pullmark User Guide";
+        QTest::newRow("Options, Output") << 2 << "options-output" << "Options: Output";
+        QTest::newRow("Options, Logging") << 3 << "options-logging" << "Options: Logging";
+        QTest::newRow("Options, Other") << 4 << "options-other" << "Options: Other";
+        QTest::newRow("History, Visited pages") << 5 << "history-visited-pages" << "History: Visited pages";
+        QTest::newRow("History, Downloaded files") << 6 << "history-downloaded-files" << "History: Downloaded files";
+        QTest::newRow("Work Queue") << 7 << "the-work-queue-window" << "The Work Queue window";
+    }
+    void helpOpensTheGuideAtTheSection()
+    {
+        QFETCH(int, window);
+        QFETCH(QString, section);
+        QFETCH(QString, heading);
+        TestWindow t(m_web->profile());
+        SqliteDownloadArchive archive(t.path("archive.sqlite"), t.app.errors);
+        const qsizetype requestsBefore = m_web->interceptor().requests().size();
+
+        // The window in front, as the user sees it, gets the key.
+        auto pressHelp = [](QWidget* w) {
+            w->show();
+            w->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(w));
+            QTest::keyClick(w, Qt::Key_F1);
+        };
+        auto* options = t.window.optionsDialog();
+        auto* history = t.window.findChild<HistoryDialog*>();
+        auto* historyPages = history->findChild<QTabWidget*>(QStringLiteral("tbsHistory"));
+        switch (window) {
+        case 0: t.child<QAction>("mnuHelp")->trigger(); break;
+        case 1: pressHelp(&t.window); break;
+        case 2: case 3: case 4:
+            options->loadFromSettings();
+            options->showPage(OptionsDialog::Page(window - 2));
+            pressHelp(options);
+            break;
+        case 5: case 6:
+            history->setArchive(&archive);
+            history->reload();
+            historyPages->setCurrentIndex(window - 5);
+            pressHelp(history);
+            break;
+        case 7: pressHelp(t.window.workQueueWindow()); break;
+        }
+
+        QUrl expected(QString::fromLatin1(kUserGuideAddress));
+        if (!section.isEmpty())
+            expected.setFragment(section);
+        BrowserView* browser = t.window.browser();
+        QTRY_VERIFY_WITH_TIMEOUT(browser->url() == expected && !browser->isBusy(), 15000);
+        QCOMPARE(t.child<QComboBox>("cmbURL")->currentText(), expected.toString());
+        const QString script = section.isEmpty() ? QStringLiteral("document.querySelector('h1').textContent")
+                                                 : QStringLiteral("(document.getElementById('%1') || {}).textContent").arg(section);
+        QCOMPARE(evaluate(browser->page(), script).toString(), heading);
+        // Its pictures are shown, and nothing was asked of any network.
+        QVERIFY(evaluate(browser->page(),
+                         "Array.from(document.images).every(i => i.complete && i.naturalWidth > 0)").toBool());
+        const QStringList requests = m_web->interceptor().requests().mid(requestsBefore);
+        QVERIFY(!requests.isEmpty());
+        for (const QString& request : requests)
+            QVERIFY2(request.startsWith(QLatin1String("qrc:/pullmark/guide/")), qPrintable(request));
+        history->setArchive(nullptr);
+    }
+
+    // The guide's address, typed back into the address box, opens it again,
+    // so it enters the history like a web page; the start page stays out.
+    void guideEntersTheHistory()
+    {
+        TestWindow t(m_web->profile());
+        t.window.show();
+        BrowserView* browser = t.window.browser();
+        QSignalSpy loaded(browser, &BrowserView::loadEnded);
+        browser->goHome();
+        QVERIFY(loaded.wait(15000));
+        QVERIFY(t.app.history.entries().isEmpty());
+
+        auto* queue = t.window.workQueueWindow();
+        queue->show();
+        queue->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(queue));
+        QTest::keyClick(queue, Qt::Key_F1);
+        const QString section = QString::fromLatin1(kUserGuideAddress) + QStringLiteral("#the-work-queue-window");
+        QTRY_COMPARE_WITH_TIMEOUT(t.app.history.entries().value(0), section, 15000);
+        QVERIFY(t.window.isActiveWindow());  // it came forward to show the guide
+
+        browser->goHome();
+        QVERIFY(loaded.wait(15000));
+        QVERIFY(t.go(section));
+        QCOMPARE(browser->url().toString(), section);
+        QCOMPARE(t.app.history.entries(), QStringList{section});
+    }
 };
 
 QTEST_MAIN(TestGuide)

@@ -1,4 +1,4 @@
-// The main window's life: start-up, File Open and Save, Help, and shutdown.
+// The main window's life: start-up, File Open and Save, and shutdown.
 #include "gui/browserview.h"
 #include "gui/optionsdialog.h"
 #include "gui/workqueuewindow.h"
@@ -6,7 +6,6 @@
 #include "tests/support/webtest.h"
 
 #include <QAction>
-#include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>

@@ -1,12 +1,18 @@
 #include "core/config/addresshistory.h"
 
+#include "core/programpages.h"
+
 namespace pm {
 
 bool AddressHistory::entersHistory(const QString& address)
 {
+    // The guide's address, typed back into the address box, opens it again;
+    // the start page is what Home is for, and at every start-up it would
+    // push the user's own pages down.
+    const bool programPage = address.startsWith(QLatin1String("qrc:"), Qt::CaseInsensitive)
+        && !address.startsWith(QLatin1String(kUserGuideAddress));
     return !address.isEmpty() && address.compare(QLatin1String("http:///"), Qt::CaseInsensitive) != 0
-        && address.compare(QLatin1String("about:blank"), Qt::CaseInsensitive) != 0
-        && !address.startsWith(QLatin1String("qrc:"), Qt::CaseInsensitive);
+        && address.compare(QLatin1String("about:blank"), Qt::CaseInsensitive) != 0 && !programPage;
 }
 
 int AddressHistory::find(const QString& address) const

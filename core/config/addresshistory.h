@@ -17,8 +17,9 @@ public:
     int count() const { return m_model.rowCount(); }
 
     // Whether a visited address enters the history. Empty and blank pages,
-    // the program's own pages (qrc:) and "http:///", what the browser reports
-    // for a navigation that never got an address, never do.
+    // the program's own pages (qrc:) but the user guide, and "http:///",
+    // what the browser reports for a navigation that never got an address,
+    // never do.
     static bool entersHistory(const QString& address);
 
     // Puts `address` at the top, removing an entry equal to it without regard

@@ -12,12 +12,22 @@ namespace pm::test {
 void LoopbackOnlyInterceptor::interceptRequest(QWebEngineUrlRequestInfo& info)
 {
     const QUrl url = info.requestUrl();
+    {
+        QMutexLocker lock(&m_mutex);
+        m_requests.append(url.toString());
+    }
     const QString scheme = url.scheme();
     if (scheme == QLatin1String("qrc") || scheme == QLatin1String("data") || scheme == QLatin1String("about"))
         return;
     if ((scheme == QLatin1String("http") || scheme == QLatin1String("https")) && url.host() == QLatin1String("127.0.0.1"))
         return;
     info.block(true);
+}
+
+QStringList LoopbackOnlyInterceptor::requests() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_requests;
 }
 
 TestWindow::TestWindow(QWebEngineProfile* profile) : window(app, profile)

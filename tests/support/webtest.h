@@ -11,6 +11,7 @@
 
 #include <QDialog>
 #include <QLabel>
+#include <QMutex>
 #include <QStringList>
 #include <QWebEngineProfile>
 #include <QWebEngineUrlRequestInterceptor>
@@ -22,6 +23,12 @@ namespace pm::test {
 class LoopbackOnlyInterceptor : public QWebEngineUrlRequestInterceptor {
 public:
     void interceptRequest(QWebEngineUrlRequestInfo& info) override;
+    // Every request made, allowed or blocked, in order.
+    QStringList requests() const;
+
+private:
+    mutable QMutex m_mutex;
+    QStringList m_requests;
 };
 
 class TestProfile {
@@ -29,6 +36,7 @@ public:
     TestProfile() { m_profile->setUrlRequestInterceptor(&m_interceptor); }
     ~TestProfile() { delete m_profile; }
     QWebEngineProfile* profile() const { return m_profile; }
+    const LoopbackOnlyInterceptor& interceptor() const { return m_interceptor; }
 
 private:
     LoopbackOnlyInterceptor m_interceptor;
