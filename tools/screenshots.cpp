@@ -1,12 +1,14 @@
 // Takes the README's pictures from the real windows: the main window with the
-// files found on a page, the Work Queue window during a session and the
-// Options dialog. The pages and files come from the tests' loopback server;
+// files found on a page, the Work Queue window during a session, the
+// Options dialog and the user guide in the main window. The pages and files come from the tests' loopback server;
 // tools/screenshots.sh runs this under a virtual X display, where the
 // browser draws its page.
 //
-//   pm_screenshots FOLDER    writes screenshot.png, work-queue.png, options.png
+//   pm_screenshots FOLDER    writes screenshot.png, work-queue.png, options.png,
+//                            user-guide.png
 #include "app/desktop.h"
 #include "archive/sqlitearchive.h"
+#include "gui/browserview.h"
 #include "gui/optionsdialog.h"
 #include "gui/workqueuewindow.h"
 #include "tests/support/testserver.h"
@@ -182,5 +184,15 @@ int main(int argc, char* argv[])
     options->show();
     const bool optionsShot = QTest::qWaitForWindowExposed(options)
                              && save(shot(*options), out.filePath(QStringLiteral("options.png")));
-    return optionsShot ? 0 : 1;
+    options->hide();
+    if (!optionsShot)
+        return 1;
+
+    // The user guide, as Help shows it.
+    QSignalSpy guideLoaded(t.window.browser(), &BrowserView::loadEnded);
+    t.window.showUserGuide();
+    if (!guideLoaded.wait(10000))
+        return 1;
+    QTest::qWait(500);  // the title settles
+    return save(shot(t.window), out.filePath(QStringLiteral("user-guide.png"))) ? 0 : 1;
 }
