@@ -322,7 +322,8 @@ private slots:
     }
 
     // The guide's address, typed back into the address box, opens it again,
-    // so it enters the history like a web page; the start page stays out.
+    // so it enters the history like a web page; the start page stays out,
+    // and links to the guide.
     void guideEntersTheHistory()
     {
         TestWindow t(m_web->profile());
@@ -347,6 +348,12 @@ private slots:
         QVERIFY(t.go(section));
         QCOMPARE(browser->url().toString(), section);
         QCOMPARE(t.app.history.entries(), QStringList{section});
+
+        // The start page leads to the guide too.
+        browser->goHome();
+        QVERIFY(loaded.wait(15000));
+        browser->page()->runJavaScript(QStringLiteral("document.querySelector('a[href$=\"user-guide.html\"]').click()"));
+        QTRY_COMPARE_WITH_TIMEOUT(browser->url(), QUrl(QString::fromLatin1(kUserGuideAddress)), 15000);
     }
 };
 
