@@ -1,19 +1,49 @@
 #include "app/commandline.h"
 #include "app/desktop.h"
+#include "app/headlessstart.h"
+#include "app/instancechannel.h"
+#include "app/instancerequests.h"
+#include "app/startup.h"
 #include "app/terminationwatcher.h"
-#include "archive/sqlitearchive.h"
 #include "core/appcontext.h"
-#include "core/config/filelocations.h"
 #include "gui/mainwindow.h"
 #include "gui/qtinteraction.h"
+#include "gui/workqueuewindow.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QJsonObject>
 #include <QSessionManager>
 #include <QWebEngineProfile>
 
 #include <csignal>
 #include <cstdlib>
+
+namespace {
+// What a window answers through the instance channel.
+QJsonObject answerWindowRequest(pm::MainWindow& window, pm::AppContext& context, const QJsonObject& request)
+{
+    const QString command = pm::requestCommand(request);
+    if (command == QLatin1String("add"))
+        return pm::answerAdd(context.queue, request);
+    if (command == QLatin1String("download")) {
+        window.showQueue();
+        window.workQueueWindow()->startSession();
+        return pm::holderAnswer(true, true);
+    }
+    if (command == QLatin1String("show")) {
+        if (!pm::requestedPage(request))
+            return {};
+        window.showNormal();
+        window.raise();
+        window.activateWindow();
+        return pm::holderAnswer(true, true);
+    }
+    if (command == QLatin1String("hello"))
+        return pm::holderAnswer(true, true);
+    return {};
+}
+}  // namespace
 
 int main(int argc, char* argv[])
 {
@@ -37,6 +67,8 @@ int main(int argc, char* argv[])
         pm::CommandLine translated;  // its texts in the user's language
         return translated.finish(translated.parse(arguments, QDir::currentPath()));
     }
+    if (commandLine.mode() != pm::RunMode::Window)
+        return pm::runWithoutWindow(commandLine, argv[0]);
 
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     int qtArgc = 1;  // the arguments have been read: Qt and the browser take none of them
@@ -47,15 +79,30 @@ int main(int argc, char* argv[])
 
     pm::QtInteraction interaction;
     pm::AppContext context(interaction);
-    const QString programFolder = QCoreApplication::applicationDirPath();
-    const pm::FileLocations locations =
-        pm::fileLocations(programFolder, pm::runsPortable(programFolder), pm::standardUserFolders());
-    context.setFileLocations(programFolder, locations);
-    if (!commandLine.configurationFile().isEmpty())
-        context.setConfigurationFile(commandLine.configurationFile());
-    pm::createUserFolders(locations, context.settings.configurationFile);
-    context.setArchive(std::make_unique<pm::SqliteDownloadArchive>(
-        pm::archiveFileName(locations, context.settings.configurationFile), context.errors));
+    const pm::FileLocations locations = pm::setUpFiles(context, commandLine.configurationFile());
+
+    // Another Pullmark with this configuration file: its window comes up
+    // instead, or, when a command-line run holds the file, this one gives way.
+    pm::InstanceChannel channel(context.settings.configurationFile);
+    QJsonObject answer;
+    switch (channel.claim(pm::showRequest(commandLine.firstPage()), &answer)) {
+    case pm::InstanceChannel::Claim::Held:
+    case pm::InstanceChannel::Claim::Failed:  // no lock to be had: the window works all the same
+        break;
+    case pm::InstanceChannel::Claim::Answered:
+        if (answer.value(QStringLiteral("ok")).toBool())
+            return 0;
+        [[fallthrough]];
+    case pm::InstanceChannel::Claim::NoAnswer:
+        interaction.inform(QStringLiteral(PULLMARK_TITLE),
+                           QCoreApplication::translate("pm::Main",
+                                                       "Another run of Pullmark is using the configuration file %1. "
+                                                       "Start Pullmark again when it has ended.")
+                               .arg(context.settings.configurationFile),
+                           pm::MessageIcon::Information);
+        return 3;
+    }
+    pm::openArchive(context, locations);
 
     pm::TerminationWatcher termination;
     pm::MainWindow window(context, QWebEngineProfile::defaultProfile());
@@ -79,5 +126,9 @@ int main(int argc, char* argv[])
         return 0;  // legal notice declined: end now, nothing saved
 
     window.show();
+    // Requests of other Pullmark programs, once the stored queue is loaded.
+    channel.listen([&window, &context](const QJsonObject& request) {
+        return answerWindowRequest(window, context, request);
+    });
     return app.exec();
 }

@@ -84,7 +84,8 @@ bool AppContext::saveConfiguration(const QString& fileName)
             return false;
         m_filesToKeep.remove(key);
     }
-    const bool saved = pm::saveConfiguration(fileName, settings, {history.entries(), queue.urls()}, errors);
+    const bool saved = pm::saveConfiguration(fileName, m_storedSettings ? *m_storedSettings : settings,
+                                             {history.entries(), queue.urls()}, errors);
     if (saved && fileName == settings.configurationFile)
         m_journal.clear();
     return saved;

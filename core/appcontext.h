@@ -21,6 +21,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 namespace pm {
 
@@ -48,6 +49,10 @@ public:
     // that fails leaves the file unsaved. Returns whether it was written;
     // writing the configuration file in use empties the journal.
     bool saveConfiguration(const QString& fileName);
+    // From now on saves write `stored` instead of the settings in use, so
+    // that changes made for one run only (the command line's) never reach
+    // the configuration file.
+    void storeSettingsAs(const Settings& stored) { m_storedSettings = stored; }
     // Reads `fileName`: its queue replaces the queue (entries in work stay),
     // its history lines and settings are merged in. Returns false when an
     // error report aborted the load.
@@ -79,6 +84,7 @@ private:
     void journalled();
 
     ProgressJournal m_journal;
+    std::optional<Settings> m_storedSettings;
     bool m_journalling = true;
     bool m_foldPending = false;
     QSet<QString> m_filesToKeep;  // loaded with lines a save drops; not copied yet

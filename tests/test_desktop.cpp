@@ -5,6 +5,7 @@
 #include "gui/historydialog.h"
 #include "gui/optionsdialog.h"
 #include "gui/workqueuewindow.h"
+#include "tests/support/programcopy.h"
 #include "tests/support/testserver.h"
 #include "tests/support/webtest.h"
 
@@ -18,69 +19,12 @@
 #include <QTabWidget>
 #include <QtTest>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace pm;
 using namespace pm::test;
 
 namespace {
-// The real program copied into a folder "bin", with the user's folders
-// beside it.
-struct ProgramCopy {
-    ProgramCopy()
-    {
-        QDir().mkpath(path("bin"));
-        QFile::copy(QCoreApplication::applicationDirPath() + "/pullmark", program);
-    }
-    QString path(const QString& name) const { return root.filePath(name); }
-    QStringList files() const  // relative to the root, sorted
-    {
-        QStringList found;
-        for (QDirIterator it(root.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();)
-            found << QDir(root.path()).relativeFilePath(it.next());
-        found.sort();
-        return found;
-    }
-    // Runs the program without a display, or with the tests' headless one for
-    // `runMs` before SIGTERM ends it, under a file-size limit (ulimit -f) if
-    // given. The exit status; -1 for a crash, -2 if it ended before SIGTERM.
-    int run(const QStringList& arguments, const QString& workingFolder, int runMs, QString* output = nullptr,
-            int sizeLimit = 0)
-    {
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("HOME", path("home"));
-        env.insert("XDG_CONFIG_HOME", path("home/config"));
-        env.insert("XDG_DATA_HOME", path("home/data"));
-        for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
-            if (runMs == 0)
-                env.remove(name);
-        process.setProcessEnvironment(env);
-        process.setWorkingDirectory(workingFolder);
-        process.setChildProcessModifier([sizeLimit] {
-            std::signal(SIGXFSZ, SIG_DFL);  // as a shell starts it: the program must see to it itself
-            const rlimit limit{rlim_t(sizeLimit), rlim_t(sizeLimit)};
-            if (sizeLimit > 0)
-                setrlimit(RLIMIT_FSIZE, &limit);
-        });
-        process.start(program, arguments);
-        if (runMs > 0 && process.waitForStarted()) {
-            QTest::qWait(runMs);
-            if (process.state() != QProcess::Running)
-                return -2;
-            process.terminate();
-        }
-        process.waitForFinished(20000);
-        if (output)
-            *output = process.readAllStandardOutput() + process.readAllStandardError();
-        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    }
-    QTemporaryDir root;
-    QString program = path("bin/pullmark");
-};
-
 // What keeps a window from being worked with the keyboard and a screen
 // reader: a control without a spoken name, Tab going back up or to the left,
 // a button or menu without a mnemonic, two controls with the same one.
@@ -166,6 +110,22 @@ private slots:
         QTest::newRow("--config in a missing folder") << QStringList{"-c", "no/x.ini"} << 2 << "folder of no/x.ini";
         QTest::newRow("not a web address") << QStringList{"ftp://127.0.0.1/x"} << 2 << "local files only";
         QTest::newRow("missing file") << QStringList{"/nonexistent/a.html"} << 2 << "a.html does not exist";
+        QTest::newRow("help tells the runs without a window") << QStringList{"--help"} << 0 << "pullmark --add URL...";
+        QTest::newRow("two ways of running") << QStringList{"--download", "--add", "http://127.0.0.1/a.jpg"} << 2
+                                             << "--download, --add cannot be used together";
+        QTest::newRow("--download with an address") << QStringList{"--download", "http://127.0.0.1/a.jpg"} << 2
+                                                    << "--download takes no address";
+        QTest::newRow("--add without a file") << QStringList{"--add", "--yes"} << 2 << "--add needs the addresses";
+        QTest::newRow("--add of no web address") << QStringList{"--add", "ftp://127.0.0.1/a.jpg"} << 2
+                                                 << "no web address (http or https)";
+        QTest::newRow("--add of a local file") << QStringList{"--add", "/etc/hosts"} << 2 << "no web address";
+        QTest::newRow("--out without a run") << QStringList{"--out", "x"} << 2 << "--out goes with --download only";
+        QTest::newRow("--parallel 0") << QStringList{"--download", "--parallel", "0"} << 2 << "from 1 to 8, not \"0\"";
+        QTest::newRow("--parallel 9") << QStringList{"--download", "--parallel", "9"} << 2 << "from 1 to 8";
+        QTest::newRow("--parallel of no number") << QStringList{"--download", "--parallel", "four"} << 2 << "from 1 to 8";
+        QTest::newRow("--dry-run with --add") << QStringList{"--add", "http://127.0.0.1/a", "--dry-run"} << 2
+                                              << "--dry-run goes with --download only";
+        QTest::newRow("--yes with the window") << QStringList{"--yes"} << 2 << "--yes goes with";
     }
     // Help, the version and every mistake need no display, and write nothing.
     void commandLine()

@@ -213,6 +213,7 @@ void QueueWorker::fillSlots()
             m_log.write(QStringLiteral("Skipped: %1 (already downloaded as %2)").arg(url, done->savedPath));
             emit figuresChanged();
             finishEntry(id);
+            emit entryFinished({EntryResult::SkippedArchived, url, done->savedPath, {}, done->size});
             continue;
         }
         // "Skip": no fetch, no size, no CSV row; counted and removed.
@@ -223,6 +224,7 @@ void QueueWorker::fillSlots()
             }
             emit figuresChanged();
             finishEntry(id);
+            emit entryFinished({EntryResult::SkippedExisting, url, target, {}, QFileInfo(target).size()});
             continue;
         }
         const PartialDownload partial = m_queue.partialAt(row);
@@ -241,6 +243,7 @@ void QueueWorker::afterDownload(Slot& slot, const DownloadOutcome& outcome)
     const DownloadQueue::EntryId id = slot.id;
     const QString url = slot.url;
     m_queue.setPartial(id, outcome.partial);
+    EntryResult result{EntryResult::Stopped, url, outcome.savedPath, outcome.failureReason, outcome.bytes};
     switch (outcome.kind) {
     case DownloadOutcome::Stopped:
         m_queue.setState(id, outcome.partial.isValid() ? EntryState::Paused : EntryState::Waiting);
@@ -250,6 +253,7 @@ void QueueWorker::afterDownload(Slot& slot, const DownloadOutcome& outcome)
         m_log.write(QStringLiteral("Failed: %1 (%2)").arg(url, outcome.failureReason) + whichFile(url));
         emit entryFailed(url);
         ++m_figures.failed;
+        result.kind = EntryResult::Failed;
         break;
     case DownloadOutcome::Identical:
         m_log.write(QStringLiteral("Identical: %1 (same as %2)").arg(url, outcome.savedPath));
@@ -259,11 +263,20 @@ void QueueWorker::afterDownload(Slot& slot, const DownloadOutcome& outcome)
         [[fallthrough]];
     case DownloadOutcome::TooSmall:
         countFinished(slot, outcome);
+        if (m_queue.rowOf(id) < 0)  // counted; else an abort left it queued
+            result.kind = outcome.kind == DownloadOutcome::Saved       ? EntryResult::Saved
+                        : outcome.kind == DownloadOutcome::Identical ? EntryResult::Identical
+                                                                     : EntryResult::TooSmall;
+        if (bool number = false; outcome.kind == DownloadOutcome::TooSmall) {
+            const qint64 size = outcome.size.toLongLong(&number);
+            result.bytes = number ? size : -1;
+        }
         break;
     }
     slot.id = 0;
     m_figures.active = busySlots();
     emit figuresChanged();
+    emit entryFinished(result);
     fillSlots();
 }
 

@@ -49,6 +49,24 @@ struct SessionFigures {
     int itemSerial = 0;         // counts the entries begun
 };
 
+// How a session left one entry it took up.
+struct EntryResult {
+    enum Kind {
+        Saved,
+        Identical,        // fetched, but a file with the same content is kept instead
+        TooSmall,         // fetched, but not saved under the size rule
+        SkippedExisting,  // not fetched: the "Skip" rule and a file of its name
+        SkippedArchived,  // not fetched: downloaded before, and such addresses are skipped
+        Failed,           // stays in the queue, marked failed
+        Stopped,          // the session stopped; stays in the queue
+    };
+    Kind kind = Saved;
+    QString url;
+    QString file;       // the file written, or the one kept instead; "" when none
+    QString reason;     // Failed: what went wrong, in plain words
+    qint64 bytes = -1;  // the file's size; -1 when unknown
+};
+
 // The downloads running now, summed.
 struct ActiveProgress {
     qint64 received = 0;
@@ -87,6 +105,9 @@ signals:
     // A finished download's temporary file is about to become its target.
     void aboutToSave(const QString& temporaryFile, const QString& url);
     void entryFailed(const QString& url);
+    // The session is done with an entry for now: finished, failed, or left
+    // in the queue by a stop.
+    void entryFinished(const pm::EntryResult& result);
     void sessionEnded();
 
 private:

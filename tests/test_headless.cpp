@@ -1,0 +1,346 @@
+// Pullmark without a window: the real program's --download, --add and
+// --dry-run over a loopback server, their console output and exit status,
+// signals, the folders and configuration files they cannot use, and the
+// channel through which one Pullmark hands work to another.
+#include "core/config/configfile.h"
+#include "tests/support/programcopy.h"
+#include "tests/support/testcontext.h"
+#include "tests/support/testserver.h"
+
+#include <QLocalSocket>
+#include <QtTest>
+
+#include <csignal>
+
+using namespace pm;
+using namespace pm::test;
+
+namespace {
+// A copy of the program whose configuration file names an output folder
+// "out" and a log beside the program; `lines` add to or override it ("@" in
+// them is the copy's folder).
+struct Harvester : ProgramCopy {
+    explicit Harvester(const QStringList& lines = {}, const QStringList& queue = {})
+    {
+        QStringList all{"\"bG_Disclaimer\",#TRUE#", "\"strG_StartURL\",\"none\"",
+                        "\"strG_SavePath\",\"" + path("out") + "\"", "\"strG_LogFileName\",\"" + path("bin/run.log") + "\""};
+        all += QStringList(lines).replaceInStrings("@", root.path());
+        for (const QString& url : queue)
+            all << "\"Queue\",\"" + url + "\"";
+        writeFile(configuration, (all.join("\r\n") + "\r\n").toUtf8());
+    }
+    // The settings the configuration file holds.
+    Settings savedSettings() const
+    {
+        TestContext scratch;
+        ConfigurationLists lists;
+        loadConfiguration(configuration, scratch.settings, lists, scratch.app.errors, scratch.app.log);
+        return scratch.settings;
+    }
+    QString configuration = path("bin/Pullmark.ini");
+};
+
+// One output line made short: its outcome, then the file's name (or the
+// reason) and the size.
+QString shortLine(const QString& line)
+{
+    const QStringList fields = line.split('\t');
+    if (fields.size() != 4)
+        return "malformed: " + line;
+    const QString text = fields[1].startsWith('/') ? QFileInfo(fields[1]).fileName() : fields[1];
+    return QStringList{fields[0], text, fields[2]}.join(' ');
+}
+
+// The entry lines of a run's standard output, made short; the summary left out.
+QStringList entryLines(const QString& out)
+{
+    QStringList lines;
+    for (const QString& line : out.split('\n', Qt::SkipEmptyParts))
+        if (!line.startsWith("summary\t"))
+            lines << shortLine(line);
+    return lines;
+}
+
+// The channel's socket of the one Pullmark running in `copy`, "" when none.
+QString channelSocket(const ProgramCopy& copy)
+{
+    const QStringList sockets = QDir(copy.runtime.path()).entryList({"pullmark-*.socket"}, QDir::System);
+    return sockets.size() == 1 ? copy.runtime.filePath(sockets.first()) : QString();
+}
+}  // namespace
+
+class TestHeadless : public QObject {
+    Q_OBJECT
+private:
+    TestServer m_server;
+    QString url(const QString& path) const { return m_server.url(path); }
+    QStringList urls(QStringList paths) const { return paths.replaceInStrings(QRegularExpression("^/"), m_server.baseUrl() + "/"); }
+
+private slots:
+    void initTestCase()
+    {
+        m_server.addPage("/g/a.jpg", patternBytes(2000), "image/jpeg");
+        m_server.addPage("/g/b.jpg", patternBytes(3000), "image/jpeg");
+        m_server.addPage("/g/small.jpg", patternBytes(100), "image/jpeg");
+        m_server.moveToOwnThread();  // it serves while the test waits for the program
+        QVERIFY(m_server.listen());
+    }
+
+    void download_data()
+    {
+        QTest::addColumn<QStringList>("lines");      // configuration lines
+        QTest::addColumn<QStringList>("queued");     // server paths
+        QTest::addColumn<QStringList>("arguments");  // besides --download
+        QTest::addColumn<QString>("folder");         // where the files go, relative to the copy
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QStringList>("expected");   // the entry lines, made short
+        QTest::addColumn<QStringList>("left");       // the stored queue afterwards
+        QTest::addColumn<QString>("message");        // a part of standard error
+
+        const QStringList three{"/g/a.jpg", "/status/404", "/g/b.jpg"};
+        const QString failed = "failed server answered 404 Not Found -";
+        QTest::newRow("a failure is listed and kept; the rest is saved")
+            << QStringList{} << three << QStringList{} << "out" << 1
+            << QStringList{"saved a.jpg 2000", failed, "saved b.jpg 3000"} << QStringList{"/status/404"} << "";
+        QTest::newRow("skipped and too small count as done")
+            << QStringList{"\"strG_FileDupOption\",\"Skip\"", "\"bG_SaveLarge\",#TRUE#", "\"sG_FileSize\",1"}
+            << QStringList{"/g/a.jpg", "/g/small.jpg", "/g/b.jpg"} << QStringList{} << "out" << 0
+            << QStringList{"skipped a.jpg 5", "too-small smaller than 1 KB, not saved 100", "saved b.jpg 3000"}
+            << QStringList{} << "";
+        QTest::newRow("--out and --parallel for this run: a new folder, parents and all")
+            << QStringList{} << QStringList{"/g/a.jpg", "/g/b.jpg"}
+            << QStringList{"--out", "../new/sub", "--parallel", "2"} << "new/sub" << 0
+            << QStringList{"saved a.jpg 2000", "saved b.jpg 3000"} << QStringList{} << "";
+        QTest::newRow("the Abort mode stops at the first failure")
+            << QStringList{"\"strG_Unattended\",\"Abort\""} << three << QStringList{} << "out" << 1
+            << QStringList{"saved a.jpg 2000", "stopped left in the queue -"} << three.mid(1) << "stopped at an error";
+        QTest::newRow("the Prompt mode: a question nobody answers stops the run")
+            << QStringList{"\"strG_Unattended\",\"Prompt\""} << three << QStringList{} << "out" << 1
+            << QStringList{"saved a.jpg 2000", "stopped left in the queue -"} << three.mid(1)
+            << "404 Not Found. Abort?\npullmark: this needs an answer";
+        QTest::newRow("the Prompt mode with --yes: Yes aborts")
+            << QStringList{"\"strG_Unattended\",\"Prompt\""} << three << QStringList{"--yes"} << "out" << 1
+            << QStringList{"saved a.jpg 2000", "stopped left in the queue -"} << three.mid(1) << "Abort? Yes (--yes).";
+    }
+    // The stored queue downloaded with the configured engine: one line per
+    // entry, failed and skipped ones included, a summary, the exit status;
+    // failed entries stay queued; what the command line overrides is never
+    // saved.
+    void download()
+    {
+        QFETCH(QStringList, lines);
+        QFETCH(QStringList, queued);
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, folder);
+        QFETCH(int, status);
+        QFETCH(QStringList, expected);
+        QFETCH(QStringList, left);
+        QFETCH(QString, message);
+        Harvester h(lines, urls(queued));
+        QDir().mkpath(h.path("out"));
+        if (lines.contains("\"strG_FileDupOption\",\"Skip\""))
+            writeFile(h.path("out/a.jpg"), "kept!");
+        const ProgramCopy::Result run = h.runToEnd(QStringList{"--download"} + arguments);
+        QCOMPARE(run.status, status);
+        QCOMPARE(entryLines(run.out), expected);
+        QVERIFY2(run.err.contains(message), qPrintable(run.err));
+        QVERIFY2(run.out.contains(QRegularExpression("\nsummary\t\\d+ saved, \\d+ skipped, \\d+ failed; \\d+ left")),
+                 qPrintable(run.out));
+        QCOMPARE(storedQueue(h.configuration), urls(left));
+        for (const QString& line : expected)
+            if (line.startsWith("saved "))
+                QVERIFY(QFileInfo::exists(h.path(folder + "/" + line.section(' ', 1, 1))));
+        const Settings saved = h.savedSettings();
+        QCOMPARE(saved.outputFolder, h.path("out"));
+        QCOMPARE(saved.parallelDownloads, 1);
+    }
+
+    void dryRun_data()
+    {
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QStringList>("queued");
+        QTest::addColumn<QStringList>("predicted");   // the dry run's lines, made short
+        QTest::addColumn<QStringList>("downloaded");  // the real run's
+        const QStringList three{"/g/a.jpg", "/g/b.jpg", "/status/404"};
+        QTest::newRow("Rename") << QStringList{"\"strG_FileDupOption\",\"Rename\""} << three
+                                << QStringList{"rename will save as a0.jpg 2000", "new new 3000", "fail not found (404) -"}
+                                << QStringList{"saved a0.jpg 2000", "saved b.jpg 3000",
+                                               "failed server answered 404 Not Found -"};
+        QTest::newRow("Skip and the size rule")
+            << QStringList{"\"strG_FileDupOption\",\"Skip\"", "\"bG_SaveLarge\",#TRUE#", "\"sG_FileSize\",1"}
+            << QStringList{"/g/a.jpg", "/g/small.jpg", "/g/b.jpg"}
+            << QStringList{"skip will skip: a.jpg exists 2000", "too-small too small (size rule) 100", "new new 3000"}
+            << QStringList{"skipped a.jpg 5", "too-small smaller than 1 KB, not saved 100", "saved b.jpg 3000"};
+        QTest::newRow("Overwrite, without asking the servers")
+            << QStringList{"\"bG_Probe\",#FALSE#"} << three
+            << QStringList{"overwrite will overwrite a.jpg -", "new new -", "new new -"}
+            << QStringList{"saved a.jpg 2000", "saved b.jpg 3000", "failed server answered 404 Not Found -"};
+    }
+    // A dry run tells what the session would do with each entry, the found
+    // list's prediction, and changes nothing; the session then does it.
+    void dryRun()
+    {
+        QFETCH(QStringList, lines);
+        QFETCH(QStringList, queued);
+        QFETCH(QStringList, predicted);
+        QFETCH(QStringList, downloaded);
+        Harvester h(lines, urls(queued));
+        QDir().mkpath(h.path("out"));
+        writeFile(h.path("out/a.jpg"), "kept!");
+        const QStringList before = h.files();
+        const QByteArray configuration = readAll(h.configuration);
+
+        const ProgramCopy::Result dry = h.runToEnd({"--download", "--dry-run"});
+        QCOMPARE(entryLines(dry.out), predicted);
+        QCOMPARE(dry.status, predicted.filter(QRegularExpression("^fail ")).isEmpty() ? 0 : 1);
+        QCOMPARE(h.files(), before);
+        QCOMPARE(readAll(h.configuration), configuration);
+
+        const ProgramCopy::Result real = h.runToEnd({"--download"});
+        QCOMPARE(entryLines(real.out), downloaded);
+    }
+
+    void preparation_data()
+    {
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QStringList>("arguments");  // "@" the copy's folder
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");        // a part of standard error
+        QTest::addColumn<bool>("accepted");          // the legal notice, as saved afterwards
+        const QString noNotice = "\"bG_Disclaimer\",#FALSE#";
+        const QString ask = "\"bG_CreatePath\",#TRUE#";
+        QTest::newRow("the legal notice needs --yes") << QStringList{noNotice} << QStringList{} << 3
+                                                      << "run again with --yes" << false;
+        QTest::newRow("--yes accepts the legal notice") << QStringList{noNotice} << QStringList{"--yes"} << 0
+                                                        << "Legal Notice:" << true;
+        QTest::newRow("a dry run needs no legal notice") << QStringList{noNotice} << QStringList{"--dry-run"} << 0
+                                                         << "" << false;
+        QTest::newRow("creating the missing output folder needs --yes when asked")
+            << QStringList{ask} << QStringList{} << 3 << "out does not exist. Create?" << true;
+        QTest::newRow("--yes creates it") << QStringList{ask} << QStringList{"--yes"} << 0 << "Create? Yes" << true;
+        QTest::newRow("a missing --out folder is made without asking")
+            << QStringList{ask} << QStringList{"--out", "@/new/out"} << 0 << "" << true;
+        QTest::newRow("the output folder is a file") << QStringList{"\"strG_SavePath\",\"@/file\""} << QStringList{}
+                                                     << 3 << "is no folder" << true;
+        QTest::newRow("--out names a file") << QStringList{} << QStringList{"--out", "@/file"} << 3 << "is no folder"
+                                            << true;
+        QTest::newRow("the configuration file stops loading at an error")
+            << QStringList{"\"strG_Unattended\",\"Abort\"", "\"bG_SaveLarge\",\"yes\""} << QStringList{} << 3
+            << "reading it stopped at an error" << true;
+    }
+    // Whether a run can use its configuration file and output folder, and
+    // the questions the window would ask, answered from the command line.
+    void preparation()
+    {
+        QFETCH(QStringList, lines);
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        QFETCH(bool, accepted);
+        Harvester h(lines, {url("/g/a.jpg")});
+        writeFile(h.path("file"), "a file");
+        const ProgramCopy::Result run = h.runToEnd(QStringList{"--download"} + arguments.replaceInStrings("@", h.root.path()));
+        QCOMPARE(run.status, status);
+        QVERIFY2(run.err.contains(message), qPrintable(run.err));
+        QCOMPARE(h.savedSettings().legalNoticeAccepted, accepted);
+        QCOMPARE(storedQueue(h.configuration).isEmpty(), status == 0 && !arguments.contains("--dry-run"));
+    }
+
+    void stopBySignal_data()
+    {
+        QTest::addColumn<int>("signalNumber");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGINT") << int(SIGINT);
+    }
+    // A signal mid-download stops the run cleanly: the entry in work and
+    // the ones after it stay queued, and no file is left, not even a part.
+    void stopBySignal()
+    {
+        QFETCH(int, signalNumber);
+        const QStringList queued = urls({"/drip/slow.bin?size=200000&chunk=1000&ms=20", "/g/a.jpg"});
+        Harvester h({}, queued);
+        const int before = m_server.requestCount("/drip/slow.bin");
+        QProcess run;
+        h.start(run, {"--download"});
+        QTRY_VERIFY_WITH_TIMEOUT(m_server.requestCount("/drip/slow.bin") > before, 60000);
+        ::kill(run.processId(), signalNumber);
+        QVERIFY(run.waitForFinished(60000));
+        QCOMPARE(run.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(run.exitCode(), 1);
+        const QString out = run.readAllStandardOutput();
+        QCOMPARE(entryLines(out), QStringList{"stopped left in the queue -"});
+        QVERIFY(out.contains("\nsummary\t0 saved, 0 skipped, 0 failed; 2 left in the queue\t"));
+        QCOMPARE(storedQueue(h.configuration), queued);
+        QCOMPARE(folderFiles(h.path("out")), QStringList{});
+    }
+
+    // A run killed outright leaves its lock behind; the next run sees that
+    // its holder has gone and takes the configuration file.
+    void killedRunGivesWay()
+    {
+        Harvester h({}, urls({"/drip/k.bin?size=200000&chunk=1000&ms=20"}));
+        const int before = m_server.requestCount("/drip/k.bin");
+        QProcess killed;
+        h.start(killed, {"--download"});
+        QTRY_VERIFY_WITH_TIMEOUT(m_server.requestCount("/drip/k.bin") > before, 60000);
+        const ProgramCopy::Result second = h.runToEnd({"--download", "--dry-run"});
+        QCOMPARE(second.status, 3);
+        QVERIFY2(second.err.contains(QString("another run of Pullmark (process %1) uses the configuration file %2")
+                                         .arg(killed.processId())
+                                         .arg(h.configuration)),
+                 qPrintable(second.err));
+        killed.kill();
+        QVERIFY(killed.waitForFinished());
+        const ProgramCopy::Result third = h.runToEnd({"--download", "--dry-run"});
+        QCOMPARE(third.status, 0);
+        QCOMPARE(entryLines(third.out), QStringList{"new new 200000"});
+    }
+
+    // While the window runs, the command line hands it work through its
+    // channel instead of writing its configuration file: --add joins its
+    // live queue, --download starts its session, a second window brings it
+    // up; a run of its own is refused, and whatever else arrives is ignored.
+    void windowTakesRequests()
+    {
+        Harvester h({}, urls({"/g/a.jpg"}));
+        QProcess window;
+        h.start(window, {}, true);
+        QTRY_VERIFY_WITH_TIMEOUT(!channelSocket(h).isEmpty(), 120000);
+
+        for (const QByteArray junk : {"no json\n", "[\"add\"]\n", "{\"command\":\"format\"}\n",
+                                      "{\"command\":\"add\",\"urls\":[\"file:///etc/passwd\"]}\n",
+                                      "{\"command\":\"add\",\"urls\":\"http://127.0.0.1/x\"}\n"}) {
+            QLocalSocket socket;
+            socket.connectToServer(channelSocket(h));
+            QVERIFY(socket.waitForConnected(30000));
+            socket.write(junk);
+            QVERIFY2(socket.waitForDisconnected(30000), junk.constData());
+            QCOMPARE(socket.readAll(), QByteArray());
+        }
+
+        const ProgramCopy::Result added = h.runToEnd({"--add", url("/g/b.jpg"), url("/g/a.jpg")});
+        QCOMPARE(added.status, 0);
+        QVERIFY2(added.err.contains("the running Pullmark queued the new addresses: 1 added, 2 in its queue now"),
+                 qPrintable(added.err));
+        const ProgramCopy::Result own = h.runToEnd({"--download", "--out", h.path("elsewhere")});
+        QCOMPARE(own.status, 3);
+        QVERIFY2(own.err.contains(QString("Pullmark's window (process %1) is open").arg(window.processId())),
+                 qPrintable(own.err));
+        QProcess second;
+        h.start(second, {}, true);
+        QVERIFY(second.waitForFinished(120000));
+        QCOMPARE(second.exitCode(), 0);
+
+        const ProgramCopy::Result download = h.runToEnd({"--download"});
+        QCOMPARE(download.status, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(folderFiles(h.path("out")), (QStringList{"a.jpg", "b.jpg"}), 60000);
+        window.terminate();
+        QVERIFY(window.waitForFinished(60000));
+        QCOMPARE(window.exitCode(), 0);
+        QCOMPARE(storedQueue(h.configuration), QStringList{});
+        QCOMPARE(QDir(h.runtime.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System), QStringList{});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHeadless)
+#include "test_headless.moc"
