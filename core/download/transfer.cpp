@@ -88,7 +88,7 @@ QString networkFailureText(const QNetworkReply* reply)
 
 Transfer::Transfer(QNetworkAccessManager* manager, QObject* parent) : QObject(parent), m_manager(manager)
 {
-    m_buffer.resize(kChunk);
+    m_buffer.resize(kPiece);
     m_headerDeadline.setSingleShot(true);
     m_headerDeadline.setInterval(kHeaderDeadlineMs);
     connect(&m_headerDeadline, &QTimer::timeout, this, [this] {
@@ -153,7 +153,7 @@ void Transfer::fetch(const QString& url, QFile* sink, const ResumePoint& resume)
             request.setRawHeader("If-Range", resume.validator);
     }
     m_reply = m_manager->get(request);
-    m_reply->setReadBufferSize(kChunk * 8);
+    m_reply->setReadBufferSize(kReadBuffer);
     connect(m_reply, &QNetworkReply::readyRead, this, &Transfer::onReadyRead);
     connect(m_reply, &QNetworkReply::finished, this, &Transfer::onFinished);
     connect(m_reply, &QNetworkReply::redirected, this, &Transfer::onRedirected);
