@@ -15,6 +15,8 @@
 //   pm_queue_bench floor OUTDIR PARALLEL LISTFILE  the smallest Qt downloader: the URLs
 //                                                  fetched with a bare QNetworkAccessManager,
 //                                                  each body streamed to a new file
+//   pm_queue_bench create OUTDIR COUNT             microseconds to create, fill with
+//                                                  4 KiB and close one new file there
 //
 // The program folder is OUTDIR, the files go to OUTDIR/files. Both logs are
 // on, and the download archive records every file, as a user who keeps the
@@ -201,6 +203,21 @@ int runFloor(QApplication& app, const QString& out, int parallel, const QStringL
     return app.exec();
 }
 
+// What the file system charges for every small file, whoever writes it.
+int runCreate(const QString& out, int count)
+{
+    const QByteArray body(4096, 'x');
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < count; ++i) {
+        QFile file(out + QStringLiteral("/probe-%1").arg(i));
+        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly) || file.write(body) != body.size())
+            return 1;
+    }
+    QTextStream(stdout) << "create_us " << double(clock.nsecsElapsed()) / 1e3 / count << "\n";
+    return 0;
+}
+
 // Writes the program folder's configuration file with `queue` stored in it,
 // the settings a user who keeps the defaults has, and the legal notice
 // accepted.
@@ -373,7 +390,7 @@ int main(int argc, char* argv[])
     const QStringList args = app.arguments();
     if (args.size() < 4) {
         std::fprintf(stderr, "usage: pm_queue_bench list|floor OUTDIR PARALLEL LIST, stop OUTDIR PARALLEL URL..., "
-                             "startup OUTDIR N\n");
+                             "startup|create OUTDIR N\n");
         return 2;
     }
     const QString mode = args[1];
@@ -381,6 +398,8 @@ int main(int argc, char* argv[])
     QDir().mkpath(out);
     if (mode == QLatin1String("startup"))
         return runStartup(app, out, args[3].toInt());
+    if (mode == QLatin1String("create"))
+        return runCreate(out, args[3].toInt());
     const int parallel = args[3].toInt();
     const QStringList urls = mode == QLatin1String("stop") ? args.mid(4) : readList(args.value(4));
     if (urls.isEmpty() || parallel < 1)

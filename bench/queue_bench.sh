@@ -10,8 +10,14 @@
 #
 # FIGURE is any of: big small parallel far startup stop floor (default: all
 # but floor). ROUNDS sets the rounds of each figure (default 3 for big and
-# far, 5 for small and parallel). The files go under $TMPDIR (default /tmp),
-# which must be on a disk for the figures to mean what they say.
+# far, 5 for small and parallel). The files go to a new folder under
+# $BENCH_DIR (default: the home folder), which must be on a disk for the
+# figures to mean what they say. Not /tmp by default: every test creates and
+# removes its temporary folders there, and on ext4 a new file next to many
+# just-removed ones can cost milliseconds, whoever creates it. The script
+# prints what creating a small file costs where it writes. Nothing is
+# removed until the end (the 1 GiB files excepted), so no run pays for the
+# removals of the one before.
 #
 # In each round the reference runs right before and right after Pullmark;
 # the round's ratio is the reference's mean time over Pullmark's, so a ratio
@@ -28,7 +34,7 @@ fi
 BIN=${1:-build}/bin
 [ $# -gt 0 ] && shift
 FIGURES=${*:-big small parallel far startup stop}
-WORK=$(mktemp -d)
+WORK=$(mktemp -d -p "${BENCH_DIR:-$HOME}" pullmark-bench.XXXXXX)
 trap 'kill $SERVER 2>/dev/null; rm -rf "$WORK"' EXIT
 export QTWEBENGINE_DISABLE_SANDBOX=1
 
@@ -53,6 +59,9 @@ verdict() { awk -v v="$1" -v op="$2" -v l="$3" 'BEGIN { ok = op == ">=" ? v >= l
 files_in() { find "$1" -maxdepth 1 -type f | wc -l; }
 rounds() { echo "${ROUNDS:-$1}"; }
 wants() { case " $FIGURES " in *" $1 "*) return 0 ;; *) return 1 ;; esac; }
+mkdir "$WORK/probe"
+"$BIN/pm_queue_bench" create "$WORK/probe" 500 > "$WORK/probe.txt" 2> /dev/null
+echo "creating a file of 4 KiB there: $(field create_us "$WORK/probe.txt" | awk '{ printf "%.0f", $1 }') microseconds"
 
 # LIST FILE with N URLs of SIZE bytes, each answered after DELAY ms; the
 # round's tag keeps the names of one round apart from the others'.
@@ -75,26 +84,27 @@ timed() {
 # Pullmark: one session over LIST with PARALLEL downloads; prints seconds and
 # leaves its report in $WORK/pm.txt.
 pullmark() {
-  rm -rf "$WORK/pm"
-  "$BIN/pm_queue_bench" list "$WORK/pm" "$2" "$1" > "$WORK/pm.txt" 2> "$WORK/pm.err" || {
+  PM=$(mktemp -d -p "$WORK" pm.XXXXXX)
+  echo "$PM" > "$WORK/pm.dir"
+  "$BIN/pm_queue_bench" list "$PM" "$2" "$1" > "$WORK/pm.txt" 2> "$WORK/pm.err" || {
     cat "$WORK/pm.txt" "$WORK/pm.err" >&2; exit 1; }
   test "$(field accessibility "$WORK/pm.txt")" = on || { echo "accessibility is not on" >&2; exit 1; }
   n=$(wc -l < "$1")
-  test "$(field items "$WORK/pm.txt")" = "$n" && test "$(files_in "$WORK/pm/files")" = "$n" || {
-    echo "Pullmark saved $(files_in "$WORK/pm/files") of $n files" >&2; exit 1; }
+  test "$(field items "$WORK/pm.txt")" = "$n" && test "$(files_in "$PM/files")" = "$n" || {
+    echo "Pullmark saved $(files_in "$PM/files") of $n files; the end of its log:" >&2
+    tail -n 5 "$PM/pulmark.log" >&2; exit 1; }
   field cpu_seconds "$WORK/pm.txt" > "$WORK/cpu"
   field seconds "$WORK/pm.txt"
 }
 # A reference tool over LIST: wget (one at a time) or aria2 (four at a time);
 # prints seconds.
 reference() {
-  rm -rf "$WORK/ref"; mkdir "$WORK/ref"
+  ref=$(mktemp -d -p "$WORK" ref.XXXXXX)
   case "$1" in
-    wget) s=$(timed wget -q -i "$2" -P "$WORK/ref") ;;
-    aria2) s=$(timed aria2c -q -j4 --console-log-level=error -d "$WORK/ref" -i "$2") ;;
+    wget) s=$(timed wget -q -i "$2" -P "$ref") ;;
+    aria2) s=$(timed aria2c -q -j4 --console-log-level=error -d "$ref" -i "$2") ;;
   esac
-  test "$(files_in "$WORK/ref")" = "$(wc -l < "$2")" || { echo "$1 saved $(files_in "$WORK/ref") files" >&2; exit 1; }
-  rm -rf "$WORK/ref"
+  test "$(files_in "$ref")" = "$(wc -l < "$2")" || { echo "$1 saved $(files_in "$ref") files" >&2; exit 1; }
   echo "$s"
 }
 
@@ -111,9 +121,10 @@ if wants big; then
     before=$(curl_once); cpu_before=$(cat "$WORK/cpu")
     echo "$URL" > "$WORK/one"
     pm=$(pullmark "$WORK/one" 1); cpu_pm=$(cat "$WORK/cpu")
-    test "$(stat -c %s "$WORK/pm/files/"big*)" = "$SIZE"
+    PM=$(cat "$WORK/pm.dir")
+    test "$(stat -c %s "$PM/files/"big*)" = "$SIZE"
     growth=$(field rss_growth_kb "$WORK/pm.txt")
-    rm -rf "$WORK/pm"
+    rm -f "$PM/files/"big*
     after=$(curl_once); cpu_after=$(cat "$WORK/cpu")
     echo "$(mean "$before" "$after") $pm $growth $before $after $(mean "$cpu_before" "$cpu_after") $cpu_pm" >> "$WORK/big.rounds"
   done
@@ -195,10 +206,10 @@ if wants floor; then
   # streaming each body to a new file, no window, no journal, no hashing.
   echo "== Qt Network's floor for the figures above, against the same references ($(rounds 3) rounds)"
   floor() {
-    rm -rf "$WORK/floor"
-    "$BIN/pm_queue_bench" floor "$WORK/floor" "$2" "$1" > "$WORK/floor.txt" 2> /dev/null
+    out=$(mktemp -d -p "$WORK" floor.XXXXXX)
+    "$BIN/pm_queue_bench" floor "$out" "$2" "$1" > "$WORK/floor.txt" 2> /dev/null
     test "$(field items "$WORK/floor.txt")" = "$(wc -l < "$1")"
-    rm -rf "$WORK/floor"
+    rm -f "$out/"fbig*
     field seconds "$WORK/floor.txt"
   }
   : > "$WORK/floor.rounds"
@@ -221,8 +232,8 @@ if wants startup; then
   echo "== A stored queue of 100,000 entries: start-up until the queue window shows, then 25,000 more added, a session started and stopped (3 rounds)"
   : > "$WORK/startup.rounds"
   for round in 1 2 3; do
-    rm -rf "$WORK/st"
-    "$BIN/pm_queue_bench" startup "$WORK/st" 100000 > "$WORK/st.txt" 2> /dev/null
+    st=$(mktemp -d -p "$WORK" startup.XXXXXX)
+    "$BIN/pm_queue_bench" startup "$st" 100000 > "$WORK/st.txt" 2> /dev/null
     test "$(field items "$WORK/st.txt")" = 100000
     for k in seconds rss_growth_kb add_ms start_ms stop_ms longest_gap_ms; do printf '%s ' "$(field $k "$WORK/st.txt")"; done >> "$WORK/startup.rounds"
     echo >> "$WORK/startup.rounds"
@@ -237,8 +248,7 @@ if wants stop; then
   echo "== Stop with 4 downloads in work (3 runs)"
   DRIP="$BASE/drip/slow%d.bin?size=100000000&chunk=16384&ms=10"
   for run in 1 2 3; do
-    rm -rf "$WORK/stop"
-    "$BIN/pm_queue_bench" stop "$WORK/stop" 4 $(printf "$DRIP $DRIP $DRIP $DRIP" 1 2 3 4) > "$WORK/stop.txt" 2> /dev/null
+    "$BIN/pm_queue_bench" stop "$(mktemp -d -p "$WORK" stop.XXXXXX)" 4 $(printf "$DRIP $DRIP $DRIP $DRIP" 1 2 3 4) > "$WORK/stop.txt" 2> /dev/null
     echo "stop to every download ended: $(field stop_ms "$WORK/stop.txt") ms (target < 100)"
   done
 fi
