@@ -17,7 +17,8 @@
 # just-removed ones can cost milliseconds, whoever creates it. The script
 # prints what creating a small file costs where it writes. Nothing is
 # removed until the end (the 1 GiB files excepted), so no run pays for the
-# removals of the one before.
+# removals of the one before; a second run started within half a minute of
+# the first one's end does pay for them (the printed cost shows it).
 #
 # In each round the reference runs right before and right after Pullmark;
 # the round's ratio is the reference's mean time over Pullmark's, so a ratio
@@ -180,24 +181,26 @@ four_at_a_time_summary() {
   echo "$2: processor seconds, Pullmark $(column_median 10 "$1"), wget $(column_median 8 "$1"), aria2c $(column_median 9 "$1")"
 }
 
-if wants parallel; then
-  echo "== 2,000 files of 4 KiB four at a time ($(rounds 5) rounds)"
-  : > "$WORK/parallel.rounds"
-  for round in $(seq "$(rounds 5)"); do
-    make_list "$WORK/list" 2000 4096 0 "p$round"
-    four_at_a_time_round "$WORK/list" "$WORK/parallel.rounds"
+# One four-at-a-time figure: TITLE, then ROUNDS rounds of COUNT files of SIZE
+# bytes, each answered after DELAY ms (names tagged TAG), summed up as NAME
+# against its targets over wget and aria2c.
+four_at_a_time_figure() {
+  echo "== $1 ($2 rounds)"
+  : > "$WORK/$3.rounds"
+  for round in $(seq "$2"); do
+    make_list "$WORK/list" "$4" "$5" "$6" "$3$round"
+    four_at_a_time_round "$WORK/list" "$WORK/$3.rounds"
   done
-  four_at_a_time_summary "$WORK/parallel.rounds" "2,000 four at a time" 1.0 1.0
+  four_at_a_time_summary "$WORK/$3.rounds" "$7" "$8" "$9"
+}
+
+if wants parallel; then
+  four_at_a_time_figure "2,000 files of 4 KiB four at a time" "$(rounds 5)" p 2000 4096 0 "2,000 four at a time" 1.0 1.0
 fi
 
 if wants far; then
-  echo "== 200 files of 64 KiB, the server waiting 20 ms before each answer, four at a time ($(rounds 3) rounds)"
-  : > "$WORK/far.rounds"
-  for round in $(seq "$(rounds 3)"); do
-    make_list "$WORK/list" 200 65536 20 "d$round"
-    four_at_a_time_round "$WORK/list" "$WORK/far.rounds"
-  done
-  four_at_a_time_summary "$WORK/far.rounds" "far server" 3.0 1.0
+  four_at_a_time_figure "200 files of 64 KiB, the server waiting 20 ms before each answer, four at a time" \
+    "$(rounds 3)" d 200 65536 20 "far server" 3.0 1.0
   echo "(the floor, 200 answers of 20 ms four at a time, is 1.00 s)"
 fi
 
