@@ -39,8 +39,8 @@ QByteArray galleryPage(int round)
     for (int i = 0; i < kLinks; ++i)
         html += "<a href='/media/clip-" + QByteArray::number(round) + '-' + QByteArray::number(i) + ".mpg'>clip</a>\n";
     for (int i = 0; i < kImages; ++i)
-        html += "<img src='/file/pic-" + QByteArray::number(round) + '-' + QByteArray::number(i) + "?size=64&delay="
-            + QByteArray::number(kImageDelayMs) + "&name=.jpg'>\n";  // the extension is what follows the last "."
+        html += "<img src='/file/pic-" + QByteArray::number(round) + '-' + QByteArray::number(i) + ".jpg?size=64&delay="
+            + QByteArray::number(kImageDelayMs) + "'>\n";
     html += "</body></html>\n";
     return html;
 }

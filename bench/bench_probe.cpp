@@ -38,8 +38,8 @@ QByteArray page(const QString& tag)
 {
     QByteArray html = "<html><head><title>Many files</title></head><body>\n";
     for (int i = 0; i < kEntries; ++i)
-        html += "<a href='/file/" + tag.toLatin1() + '-' + QByteArray::number(i) + "?size=2048&delay="
-            + QByteArray::number(kServerDelayMs) + "&name=.jpg'>f</a>\n";  // the extension follows the last "."
+        html += "<a href='/file/" + tag.toLatin1() + '-' + QByteArray::number(i) + ".jpg?size=2048&delay="
+            + QByteArray::number(kServerDelayMs) + "'>f</a>\n";
     html += "</body></html>\n";
     return html;
 }

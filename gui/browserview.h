@@ -1,6 +1,6 @@
 #pragma once
-// The embedded web browser: a QWebEngineView with the start page as its
-// home, and the events the main window acts on.
+// The embedded web browser: a QWebEngineView over a ScanPage, with the
+// start page as its home, and the events the main window acts on.
 
 #include <QUrl>
 #include <QWebEngineView>
@@ -8,6 +8,8 @@
 class QWebEngineProfile;
 
 namespace pm {
+
+class ScanPage;
 
 class BrowserView : public QWebEngineView {
     Q_OBJECT
@@ -27,28 +29,17 @@ public:
     void goHome() { load(m_homeUrl); }
     bool isBusy() const;
 
-    // How many loads have started; a result read from the page belongs to the
-    // load with this number.
-    int loadGeneration() const { return m_loadGeneration; }
-    // The address the current load is for: the one asked for until the page's
-    // address changes, then the page's own. A document whose address differs
-    // is not this load's (the earlier page stays on display until the new
-    // one replaces it).
-    QUrl loadUrl() const { return m_loadUrl; }
+    ScanPage* scanPage() const { return m_page; }
 
 signals:
     // A load of the page ended: finished, failed or stopped.
     void loadEnded();
     // The page's address changed after a committed navigation.
     void addressCommitted();
-    // A document of the page, the page's own or a frame's, has been parsed:
-    // its links and images exist, though images and frames may still load.
-    void documentParsed();
 
 private:
+    ScanPage* m_page;
     QUrl m_homeUrl = startPageUrl();
-    int m_loadGeneration = 0;
-    QUrl m_loadUrl;
 };
 
 }  // namespace pm

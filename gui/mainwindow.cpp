@@ -1,10 +1,8 @@
 #include "gui/mainwindow.h"
 
 #include "core/appcontext.h"
-#include "core/diagnostics/errorscope.h"
 #include "core/config/pathcheck.h"
 #include "core/programpages.h"
-#include "core/found/scraper.h"
 #include "core/textutil.h"
 #include "core/userinteraction.h"
 #include "gui/aboutdialog.h"
@@ -12,6 +10,7 @@
 #include "gui/foundlistpanel.h"
 #include "gui/historydialog.h"
 #include "gui/optionsdialog.h"
+#include "gui/pagescanner.h"
 #include "gui/workqueuewindow.h"
 
 #include <QApplication>
@@ -28,7 +27,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
-#include <QWebEngineScript>
 
 namespace pm {
 
@@ -80,6 +78,8 @@ MainWindow::~MainWindow()
     // reach a half-destroyed window.
     disconnect(m_browser, nullptr, this, nullptr);
     disconnect(m_browser->page(), nullptr, this, nullptr);
+    delete m_scanner;
+    m_scanner = nullptr;
     delete m_browser;
     m_browser = nullptr;
     delete m_queueWindow;
@@ -157,8 +157,9 @@ void MainWindow::createControls()
     connect(m_foundList, &FoundListPanel::showQueueRequested, this, &MainWindow::showQueue);
     connect(m_busyTimer, &QTimer::timeout, this, &MainWindow::tickBusyIndicator);
     connect(m_browser, &BrowserView::addressCommitted, this, &MainWindow::recordVisit);
-    connect(m_browser, &BrowserView::documentParsed, this, [this] { requestScan(ScanTrigger::DocumentParsed); });
-    connect(m_browser, &BrowserView::loadEnded, this, [this] { requestScan(ScanTrigger::LoadEnded); });
+    m_scanner = new PageScanner(*m_browser->scanPage(), m_context.settings, m_context.errors, this);
+    connect(m_scanner, &PageScanner::listReady, this, &MainWindow::showScanResult);
+    connect(m_scanner, &PageScanner::scanEnded, this, &MainWindow::scanEnded);
     // A reload or a Go to the address on display is a visit too, though the
     // address does not change.
     connect(m_browser, &BrowserView::loadEnded, this, &MainWindow::recordVisit);
@@ -498,172 +499,34 @@ void MainWindow::pasteAddress()
     m_addressBox->setEditText(m_context.ui.clipboardText());
 }
 
-void MainWindow::requestScan(ScanTrigger trigger)
+void MainWindow::scanEnded(ScanTrigger trigger, bool applied)
 {
-    // Before the first load the browser shows no document of its own (its
-    // empty placeholder page is not one to scan).
-    if (m_browser->url().isEmpty()) {
-        scanDone(trigger, false);
-        return;
+    switch (trigger) {
+    case ScanTrigger::LoadEnded: emit scanFinished(applied); break;
+    case ScanTrigger::DocumentParsed: emit earlyScanFinished(applied); break;
+    case ScanTrigger::Change: emit liveScanFinished(applied); break;
     }
-    const int generation = m_browser->loadGeneration();
-    if (m_runningScan != 0 && m_runningScanLoad == generation) {
-        // Whatever the running scan misses, the waiting one reads; a scan at
-        // the load's end stands for any other.
-        if (!m_waitingScan || trigger == ScanTrigger::LoadEnded)
-            m_waitingScan = trigger;
-        m_waitingScanLoad = generation;
-        return;
-    }
-    startScan(trigger, generation);
 }
 
-void MainWindow::startScan(ScanTrigger trigger, int generation)
+void MainWindow::showScanResult(const ScanResult& result)
 {
-    if (m_waitingScan && m_waitingScanLoad != generation)
-        dropWaitingScan();
-    if (m_loadScans.generation() != generation) {
-        m_loadScans.begin(generation);
+    if (result.firstOfLoad)
         m_addressShown.clear();
-    }
-    const Settings& settings = m_context.settings;
-    const int epoch = m_loadScans.prepareRead(settings.scanLinks, settings.scanImages);
-    const int serial = ++m_scanSerial;
-    m_runningScan = serial;
-    m_runningScanLoad = generation;
-    QPointer<MainWindow> self(this);
-    // The result is applied from an event of its own, not inside the browser's
-    // callback: an error question may open a modal box there, and the browser
-    // must go on working while it is open.
-    m_browser->page()->runJavaScript(
-        scrapeScript(settings.scanLinks, settings.scanImages, epoch), QWebEngineScript::ApplicationWorld,
-        [self, serial, trigger, generation](const QVariant& result) {
-            if (!self)
-                return;
-            QMetaObject::invokeMethod(
-                self,
-                [self, serial, trigger, generation, result] {
-                    if (!self)
-                        return;
-                    self->applyScan(trigger, generation, result);
-                    if (self)
-                        self->endScan(serial);
-                },
-                Qt::QueuedConnection);
-        });
-}
-
-void MainWindow::endScan(int serial)
-{
-    // A scan of an earlier load may end after a newer one started.
-    if (serial != m_runningScan)
+    m_foundList->showList(result.urls, !result.firstOfLoad);
+    if (result.stopped)  // aborted: the rest stays as it was
         return;
-    m_runningScan = 0;
-    if (!m_waitingScan)
-        return;
-    if (m_waitingScanLoad != m_browser->loadGeneration()) {
-        dropWaitingScan();
-        return;
+
+    // The address box follows the page at the load's end; while it loads or
+    // changes, only when the address changed, so that what the user types
+    // meanwhile stays. The caption is the busy indicator's until the load ends.
+    const bool loadEnded = result.trigger == ScanTrigger::LoadEnded;
+    if (loadEnded || result.pageUrl != m_addressShown) {
+        m_addressBox->setEditText(result.pageUrl);
+        m_addressShown = result.pageUrl;
     }
-    const ScanTrigger next = *m_waitingScan;
-    m_waitingScan.reset();
-    startScan(next, m_waitingScanLoad);
-}
-
-void MainWindow::dropWaitingScan()
-{
-    const ScanTrigger dropped = *m_waitingScan;
-    m_waitingScan.reset();
-    scanDone(dropped, false);
-}
-
-void MainWindow::scanDone(ScanTrigger trigger, bool applied)
-{
-    if (trigger == ScanTrigger::LoadEnded)
-        emit scanFinished(applied);
-    else
-        emit earlyScanFinished(applied);
-}
-
-void MainWindow::applyScan(ScanTrigger trigger, int generation, const QVariant& result)
-{
-    scanDone(trigger, applyScanResult(trigger, generation, result));
-}
-
-bool MainWindow::applyScanResult(ScanTrigger trigger, int generation, const QVariant& result)
-{
-    // A result read before a newer load started belongs to a page no longer
-    // on display.
-    auto stale = [this, generation] { return generation != m_browser->loadGeneration(); };
-    if (stale())
-        return false;
-    PageScan page = parsePageScan(result);
-    if (!page.hasDocument)
-        return false;
-    // A document parsed after the next load started, while the earlier page
-    // was still on display, is the earlier page's.
-    const bool early = trigger == ScanTrigger::DocumentParsed;
-    if (early && QUrl(page.href) != m_browser->loadUrl())
-        return false;
-
-    // Each problem is reported once per load, by the first scan that meets
-    // it; the load's later scans act on the answer given then.
-    ErrorScope scope(m_context.errors, QStringLiteral("DownloadComplete."));
-    if (!page.error.isEmpty()) {  // not an HTML document: there is nothing to list
-        if (m_loadScans.firstNonHtmlReport())
-            scope.report(RuntimeError::of(ErrTypeMismatch, page.error));
-        return false;
-    }
-    if (!m_loadScans.resolve(page)) {
-        requestScan(trigger);  // reads every document again, once this one has ended
-        return false;
-    }
-
-    const Settings& settings = m_context.settings;
-    FoundList found;
-    if (const FoundList* same = m_loadScans.unchangedList(page, settings.extensions, settings.scanLinks,
-                                                          settings.scanImages)) {
-        found = *same;
-    } else {
-        bool dropped = false;
-        found = buildFoundList(
-            page, settings.extensions, settings.scanLinks, settings.scanImages, [&](int position, const QString& error) {
-                if (const std::optional<bool> answer = m_loadScans.answerFor(position))
-                    return *answer;
-                // The frame is skipped and the scan goes on with the next one.
-                const bool carryOn = scope.report(RuntimeError::of(ErrPermissionDenied, error));
-                if (stale()) {  // a newer page arrived while the question was open
-                    dropped = true;
-                    return false;
-                }
-                m_loadScans.rememberAnswer(position, carryOn);
-                return carryOn;
-            });
-        if (dropped)
-            return false;
-        m_loadScans.keepList(page, settings.extensions, settings.scanLinks, settings.scanImages, found);
-    }
-    showFound(found.urls);
-    if (found.stopped)  // aborted: the rest stays as it was
-        return true;
-
-    // The address box follows the page at the load's end; while it loads,
-    // only when the address changed, so that what the user types meanwhile
-    // stays. The caption is the busy indicator's until the load ends.
-    if (!early || page.url != m_addressShown) {
-        m_addressBox->setEditText(page.url);
-        m_addressShown = page.url;
-    }
-    if (!early)
+    if (loadEnded)
         setWindowTitle(m_browser->title());
     m_foundList->showScanStatus();
-    return true;
-}
-
-void MainWindow::showFound(const QStringList& urls)
-{
-    m_foundList->showList(urls, m_loadScans.listShown());
-    m_loadScans.setListShown();
 }
 
 }  // namespace pm

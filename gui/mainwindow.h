@@ -4,7 +4,7 @@
 // program (the queue, the configuration file, the Options, History and About
 // windows).
 
-#include "core/found/scraper.h"
+#include "core/found/scanschedule.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -17,7 +17,6 @@ class QAction;
 class QComboBox;
 class QDialog;
 class QTimer;
-class QVariant;
 class QWebEngineProfile;
 
 namespace pm {
@@ -27,7 +26,9 @@ class BrowserView;
 class FoundListPanel;
 class HistoryDialog;
 class OptionsDialog;
+class PageScanner;
 class WorkQueueWindow;
+struct ScanResult;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -55,6 +56,7 @@ public:
 
     BrowserView* browser() const { return m_browser; }
     FoundListPanel* foundList() const { return m_foundList; }
+    PageScanner* scanner() const { return m_scanner; }
     OptionsDialog* optionsDialog() const { return m_options; }
     // The Work Queue window, created on first use.
     WorkQueueWindow* workQueueWindow();
@@ -86,6 +88,8 @@ signals:
     // A scan made while the page loads, once a document of it had been
     // parsed, ended; `applied` as above.
     void earlyScanFinished(bool applied);
+    // A scan made because the page changed after it was read ended.
+    void liveScanFinished(bool applied);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -102,17 +106,10 @@ private:
     void beginNavigation();
     void tickBusyIndicator();
     void recordVisit();
-    // The page is scanned when a document of it has been parsed and when a
-    // load ends; one scan at a time, the next request waits for it.
-    enum class ScanTrigger { DocumentParsed, LoadEnded };
-    void requestScan(ScanTrigger trigger);
-    void startScan(ScanTrigger trigger, int generation);
-    void endScan(int serial);
-    void dropWaitingScan();
-    void applyScan(ScanTrigger trigger, int generation, const QVariant& result);
-    bool applyScanResult(ScanTrigger trigger, int generation, const QVariant& result);
-    void showFound(const QStringList& urls);
-    void scanDone(ScanTrigger trigger, bool applied);
+    // Shows a found list the scanner built, with the page's address and,
+    // at the load's end, its title.
+    void showScanResult(const ScanResult& result);
+    void scanEnded(ScanTrigger trigger, bool applied);
     void setEditActionsEnabled(bool enabled);
 
     AppContext& m_context;
@@ -133,13 +130,8 @@ private:
     HistoryDialog* m_history = nullptr;
     WorkQueueWindow* m_queueWindow = nullptr;  // no owner: deleted with this window
 
-    LoadScans m_loadScans;
-    int m_scanSerial = 0;         // numbers the scans sent to the page
-    int m_runningScan = 0;        // awaited or being applied; 0: none
-    int m_runningScanLoad = 0;    // the load generation it belongs to
-    std::optional<ScanTrigger> m_waitingScan;
-    int m_waitingScanLoad = 0;
-    QString m_addressShown;       // what this load's scans put in the address box
+    PageScanner* m_scanner = nullptr;
+    QString m_addressShown;  // what this load's scans put in the address box
 };
 
 // The legal notice shown on the first start.

@@ -6,6 +6,7 @@
 #include "core/found/foundlistmodel.h"
 #include "gui/browserview.h"
 #include "gui/optionsdialog.h"
+#include "gui/scanpage.h"
 #include "tests/support/testserver.h"
 #include "tests/support/webtest.h"
 
@@ -113,9 +114,9 @@ private slots:
         t.window.browser()->setHomeUrl(QUrl(url("/c.html")));
         QVERIFY(t.go(url("/five.html")));
         auto* list = t.child<QTreeView>("lstUrl");
-        list->selectionModel()->select(list->model()->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        list->selectionModel()->select(list->model()->index(3, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
         list->selectionModel()->select(list->model()->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        QCOMPARE(t.status(), QStringLiteral("Found 3 URL's. You've selected 2 items."));
+        QCOMPARE(t.status(), QStringLiteral("Found 4 URL's. You've selected 2 items."));
         QCOMPARE(t.window.foundList()->selectedUrls(), urls({"/a.JPG", "/e.gif"}));  // in list order
         QVERIFY(t.child<QPushButton>("cmdAdd")->isEnabled());
         t.window.foundList()->addSelectionToQueue();
@@ -129,7 +130,7 @@ private slots:
         click(t, "cmdBack");
         QCOMPARE(t.found(), QStringList{"http://h/x.jpg"});
         QVERIFY(t.nextScan());
-        QCOMPARE(t.found().size(), 3);
+        QCOMPARE(t.found().size(), 4);
         click(t, "cmdForward");
         QVERIFY(t.nextScan());
         QCOMPARE(t.window.browser()->url().toString(), url("/a.html"));
@@ -174,9 +175,10 @@ private slots:
         QTRY_VERIFY(!t.child<QAction>("mnuPaste")->isEnabled());
     }
 
-    // The found list of real pages: the extensions and kinds scanned, the
-    // first of equal addresses, frames, and pages whose scripts interfere.
-    void foundList()
+    // The classic scan's found list of real pages: the extensions and kinds
+    // scanned, the first of equal addresses, frames, and pages whose scripts
+    // interfere. (The default scan has a test of its own.)
+    void classicFoundList()
     {
         const QString all = QString::fromLatin1(kDefaultExtensions);
         struct Case {
@@ -197,6 +199,7 @@ private slots:
             {"/model.html", true, true, all, {"/base/dir/rel.jpg", "/base/up.mpg", "/base/dir/area.wmv", "/base/dir/map.gif"}}};
         for (const Case& c : cases) {
             TestWindow t(m_web->profile());
+            t.settings.classicScan = true;
             t.settings.scanLinks = c.links;
             t.settings.scanImages = c.images;
             t.settings.extensions = c.extensions;
@@ -210,11 +213,12 @@ private slots:
         }
     }
 
-    void framesThatCannotBeRead()
+    void classicFramesThatCannotBeRead()
     {
         // Another origin's frame is reported and skipped (Prompt, No), once,
         // though the load's scans meet it several times.
         TestWindow t(m_web->profile());
+        t.settings.classicScan = true;
         t.settings.setErrorMode(ErrorMode::Prompt);
         QVERIFY(t.go(url("/crossorigin.html")));
         QCOMPARE(t.ui.count("yesno"), 1);
@@ -232,7 +236,7 @@ private slots:
         QCOMPARE(t.found(), urls({"/l1.jpg", "/shared.mpg"}));
         const int reports = t.errorLines().size();
         t.child<QLabel>("lblStatus")->setText("before");
-        emit t.window.browser()->loadEnded();
+        emit t.window.browser()->page()->loadFinished(true);
         QVERIFY(t.nextScan(&applied));
         QVERIFY(applied);
         QCOMPARE(t.found(), urls({"/l1.jpg", "/shared.mpg"}));
@@ -305,7 +309,7 @@ private slots:
         // Nothing loaded yet.
         t.window.foundList()->model()->setStringList({"http://h/kept.jpg"});
         QSignalSpy scanned(&t.window, &MainWindow::scanFinished);
-        emit t.window.browser()->loadEnded();
+        emit t.window.browser()->page()->loadFinished(true);
         QCOMPARE(scanned.count(), 1);
         QVERIFY(!scanned.first().first().toBool());
         QCOMPARE(t.found(), QStringList{"http://h/kept.jpg"});
@@ -324,7 +328,7 @@ private slots:
         // arrives after the next load started, and one whose error question
         // was open when it started.
         t.window.foundList()->model()->setStringList({"http://h/kept.jpg"});
-        emit t.window.browser()->loadEnded();
+        emit t.window.browser()->page()->loadFinished(true);
         emit t.window.browser()->page()->loadStarted();
         QVERIFY(t.nextScan(&applied));
         QVERIFY(!applied);
@@ -337,7 +341,7 @@ private slots:
         QSignalSpy early(&t.window, &MainWindow::earlyScanFinished);
         t.window.browser()->load(QUrl(url("/a.html?hold=parsed")));
         QVERIFY(started.wait());
-        emit t.window.browser()->documentParsed();
+        emit t.window.browser()->scanPage()->documentParsed();
         QVERIFY(early.wait());
         QVERIFY(!early.first().first().toBool());
         QCOMPARE(t.found(), QStringList{"http://h/kept.jpg"});
@@ -347,6 +351,7 @@ private slots:
         // frame; a scan while the page loads may have listed entries before.
         QStringList foundAtQuestion;
         const int questions = t.ui.count("yesno");
+        t.settings.classicScan = true;  // which asks about the frame of another origin
         t.ui.onQuestion = [&] {
             foundAtQuestion = t.found();
             emit t.window.browser()->page()->loadStarted();

@@ -72,6 +72,8 @@ const SettingKey kSettingKeys[] = {
     {.key = "iG_SameContent", .kind = SettingKey::Count, .count = &Settings::sameContent, .defaultCount = 0,
      .minimum = 0, .maximum = 1},
     {.key = "bG_Probe", .kind = SettingKey::OptionalFlag, .flag = &Settings::probeFoundFiles, .defaultFlag = true},
+    {.key = "bG_ClassicScan", .kind = SettingKey::OptionalFlag, .flag = &Settings::classicScan},
+    {.key = "bG_ImagesAsShown", .kind = SettingKey::OptionalFlag, .flag = &Settings::imagesAsShown},
 };
 
 const SettingKey* findSettingKey(const QString& key)

@@ -41,7 +41,7 @@ class Settings {
 public:
     QString outputFolder;
     QString activityLogFile;         // folder and file name
-    QString extensions;              // blank-separated, searched as one text
+    QString extensions;              // words; the classic scan searches them as one text
     bool logDownloads = false;       // progress lines of each download in the activity log
     bool logCsv = false;             // one CSV row per downloaded file
     bool scanLinks = false;
@@ -56,6 +56,8 @@ public:
     bool skipArchived = false;       // a session skips addresses the download archive holds
     int sameContent = 0;             // SameContentRule as stored; see sameContentRule()
     bool probeFoundFiles = true;     // the found list asks the server about each entry
+    bool classicScan = false;        // the page scan's first rules (see ScanRules)
+    bool imagesAsShown = false;      // an image's displayed version instead of its largest
 
     bool operator==(const Settings&) const = default;
 

@@ -107,6 +107,15 @@ void FoundListModel::merge(const QStringList& fresh, QItemSelectionModel* select
 {
     if (fresh == m_urls)
         return;  // the usual rescan: nothing changed
+    // A page that grows (a gallery that loads as it scrolls): the new
+    // entries follow the ones shown, which stay as they are.
+    if (fresh.size() > m_urls.size() && std::equal(m_urls.cbegin(), m_urls.cend(), fresh.cbegin())) {
+        beginInsertRows({}, int(m_urls.size()), int(fresh.size() - 1));
+        m_urls = fresh;
+        m_rows.clear();
+        endInsertRows();
+        return;
+    }
 
     QHash<QString, QString> freshByKey;
     freshByKey.reserve(fresh.size());

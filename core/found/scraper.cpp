@@ -1,11 +1,10 @@
 #include "core/found/scraper.h"
 
-#include "core/textutil.h"
-
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QVariantMap>
-
-#include <utility>
 
 static void initScraperResources()
 {
@@ -14,30 +13,45 @@ static void initScraperResources()
 
 namespace pm {
 
-bool extensionMatches(const QString& address, const QString& extensionList)
+namespace {
+
+QString resourceText(const QString& name)
 {
-    if (extensionList.isEmpty())
-        return false;
-    return extensionList.contains(fileExtension(address), Qt::CaseInsensitive);
+    initScraperResources();
+    QFile file(QStringLiteral(":/pullmark/") + name);
+    file.open(QIODevice::ReadOnly);
+    return QString::fromUtf8(file.readAll());
 }
 
-bool FoundListBuilder::offer(const QString& address)
+QString flag(bool on)
 {
-    if (!extensionMatches(address, m_extensionList))
-        return false;
-    QString key = address.toCaseFolded();
-    if (m_keys.contains(key))
-        return false;
-    m_keys.insert(std::move(key));
-    m_urls.append(address);
-    return true;
+    return on ? QStringLiteral("true") : QStringLiteral("false");
 }
 
-void FoundListBuilder::offerAll(const QStringList& addresses)
+// A token or command as a script's string literal; both are made of
+// letters, digits and ':' only.
+QString quoted(const QString& text)
 {
-    for (const QString& address : addresses)
-        offer(address);
+    return QLatin1Char('\'') + text + QLatin1Char('\'');
 }
+
+const QString& readerBody()
+{
+    static const QString body = resourceText(QStringLiteral("scan.js"));
+    return body;
+}
+
+QStringList stringsOf(const QJsonValue& value)
+{
+    const QJsonArray array = value.toArray();
+    QStringList strings;
+    strings.reserve(array.size());
+    for (const QJsonValue& item : array)
+        strings.append(item.toString());
+    return strings;
+}
+
+}  // namespace
 
 PageScan parsePageScan(const QVariant& result)
 {
@@ -59,150 +73,92 @@ PageScan parsePageScan(const QVariant& result)
     for (const QVariant& item : documents) {
         const QVariantMap map = item.toMap();
         ScannedDocument doc;
+        doc.path = map.value(QStringLiteral("path")).toString();
         if (map.contains(QStringLiteral("error"))) {
             doc.kind = ScannedDocument::Unreadable;
             doc.error = map.value(QStringLiteral("error")).toString();
         } else if (map.contains(QStringLiteral("links"))) {
             doc.kind = ScannedDocument::Read;
-            doc.id = map.value(QStringLiteral("id")).toInt();
+            doc.id = map.value(QStringLiteral("id")).toString();
+            doc.grown = map.value(QStringLiteral("grown")).toBool();
             doc.links = map.value(QStringLiteral("links")).toStringList();
-            doc.images = map.value(QStringLiteral("images")).toStringList();
+            // The classic script calls them images, the reader media.
+            doc.embedded = map.value(map.contains(QStringLiteral("media")) ? QStringLiteral("media")
+                                                                            : QStringLiteral("images"))
+                               .toStringList();
         } else if (map.value(QStringLiteral("same")).toBool()) {
             doc.kind = ScannedDocument::Read;
-            doc.id = map.value(QStringLiteral("id")).toInt();
+            doc.id = map.value(QStringLiteral("id")).toString();
             doc.unchanged = true;
+        } else if (map.value(QStringLiteral("foreign")).toBool()) {
+            doc.kind = ScannedDocument::Foreign;
         }
         scan.documents.append(std::move(doc));
     }
     return scan;
 }
 
-QString scrapeScript(bool scanLinks, bool scanImages, int epoch)
+std::optional<FrameReport> parseFrameReport(const QString& json)
 {
-    static const QString body = [] {
-        initScraperResources();
-        QFile file(QStringLiteral(":/pullmark/scrape.js"));
-        file.open(QIODevice::ReadOnly);
-        return QString::fromUtf8(file.readAll());
-    }();
-    auto flag = [](bool on) { return on ? QStringLiteral("true") : QStringLiteral("false"); };
+    const QJsonDocument document = QJsonDocument::fromJson(json.toUtf8());
+    if (!document.isObject())
+        return std::nullopt;
+    const QJsonObject object = document.object();
+    if (!object.value(QLatin1String("path")).isString() || !object.value(QLatin1String("links")).isArray())
+        return std::nullopt;
+    FrameReport report;
+    report.path = object.value(QLatin1String("path")).toString();
+    report.id = object.value(QLatin1String("id")).toString();
+    report.topOrigin = object.value(QLatin1String("top")).toString();
+    report.links = stringsOf(object.value(QLatin1String("links")));
+    report.embedded = stringsOf(object.value(QLatin1String("media")));
+    report.embeddedShown = object.contains(QLatin1String("shown")) ? stringsOf(object.value(QLatin1String("shown")))
+                                                                   : report.embedded;
+    return report;
+}
+
+QString classicScanScript(bool scanLinks, bool scanImages, int epoch)
+{
+    static const QString body = resourceText(QStringLiteral("scrape.js"));
     return body + QLatin1Char('(') + flag(scanLinks) + QStringLiteral(", ") + flag(scanImages) + QStringLiteral(", ")
         + QString::number(epoch) + QStringLiteral(");\n");
 }
 
-void LoadScans::begin(int generation)
+QString readerAttachScript(const QString& token)
 {
-    m_generation = generation;
-    forgetReads();
-    m_answers.clear();
-    m_nonHtmlReported = false;
-    m_listShown = false;
+    return readerBody() + QLatin1Char('(') + quoted(token) + QStringLiteral(", 'attach', null);\n");
 }
 
-void LoadScans::forgetReads()
+QString readerReadScript(const QString& token, const ScanRules& rules, int epoch)
 {
-    m_reads.clear();
-    m_list.reset();
-    ++m_epoch;  // never given before, so the page reads every document anew
+    return readerBody() + QLatin1Char('(') + quoted(token) + QStringLiteral(", 'read', {links: ") + flag(rules.links)
+        + QStringLiteral(", media: ") + flag(rules.embedded) + QStringLiteral(", asShown: ")
+        + flag(rules.imagesAsShown) + QStringLiteral(", epoch: ") + QString::number(epoch) + QStringLiteral("});\n");
 }
 
-int LoadScans::prepareRead(bool scanLinks, bool scanImages)
-{
-    if (scanLinks != m_scanLinks || scanImages != m_scanImages) {
-        m_scanLinks = scanLinks;
-        m_scanImages = scanImages;
-        forgetReads();
-    }
-    return m_epoch;
-}
-
-bool LoadScans::resolve(PageScan& page)
-{
-    QHash<int, ScannedDocument> reads;  // only the documents still on the page
-    for (ScannedDocument& doc : page.documents) {
-        if (doc.kind != ScannedDocument::Read)
-            continue;
-        if (doc.unchanged) {
-            const auto held = m_reads.constFind(doc.id);
-            if (held == m_reads.constEnd()) {
-                forgetReads();
-                return false;
-            }
-            doc.links = held->links;
-            doc.images = held->images;
-        }
-        reads.insert(doc.id, doc);
-    }
-    m_reads = std::move(reads);
-    return true;
-}
-
-QList<int> LoadScans::documentsOf(const PageScan& page)
-{
-    QList<int> documents;
-    documents.reserve(page.documents.size());
-    for (const ScannedDocument& doc : page.documents)
-        documents.append(doc.kind == ScannedDocument::Read ? doc.id : -int(doc.kind));
-    return documents;
-}
-
-QString LoadScans::rulesOf(const QString& extensionList, bool scanLinks, bool scanImages)
-{
-    return QLatin1String(scanLinks ? "L" : "-") + QLatin1String(scanImages ? "I" : "-") + extensionList;
-}
-
-const FoundList* LoadScans::unchangedList(const PageScan& page, const QString& extensionList, bool scanLinks,
-                                          bool scanImages) const
-{
-    if (!m_list)
-        return nullptr;
-    for (const ScannedDocument& doc : page.documents) {
-        if (doc.kind == ScannedDocument::Read && !doc.unchanged)
-            return nullptr;
-    }
-    if (documentsOf(page) != m_listDocuments || rulesOf(extensionList, scanLinks, scanImages) != m_listRules)
-        return nullptr;
-    return m_list.get();
-}
-
-void LoadScans::keepList(const PageScan& page, const QString& extensionList, bool scanLinks, bool scanImages,
-                         const FoundList& list)
-{
-    m_list = std::make_unique<FoundList>(list);
-    m_listDocuments = documentsOf(page);
-    m_listRules = rulesOf(extensionList, scanLinks, scanImages);
-}
-
-std::optional<bool> LoadScans::answerFor(int position) const
-{
-    const auto answer = m_answers.constFind(position);
-    if (answer == m_answers.constEnd())
-        return std::nullopt;
-    return *answer;
-}
-
-bool LoadScans::firstNonHtmlReport()
-{
-    return !std::exchange(m_nonHtmlReported, true);
-}
-
-FoundList buildFoundList(const PageScan& page, const QString& extensionList, bool scanLinks, bool scanImages,
+FoundList buildFoundList(const PageScan& page, const ScanRules& rules,
                          const std::function<bool(int position, const QString& error)>& unreadable)
 {
     FoundList list;
-    FoundListBuilder found(extensionList);
+    FoundListBuilder found(rules);
     for (qsizetype i = 0; i < page.documents.size(); ++i) {
         const ScannedDocument& doc = page.documents[i];
-        if (doc.kind == ScannedDocument::Unreadable && !unreadable(int(i), doc.error)) {
-            list.stopped = true;
-            break;
+        if (doc.kind == ScannedDocument::Unreadable || doc.kind == ScannedDocument::Foreign) {
+            if (!rules.classic) {
+                ++list.skippedFrames;
+                continue;
+            }
+            if (!unreadable(int(i), doc.error)) {
+                list.stopped = true;
+                break;
+            }
         }
         if (doc.kind != ScannedDocument::Read)
             continue;
-        if (scanLinks)
+        if (rules.links)
             found.offerAll(doc.links);
-        if (scanImages)
-            found.offerAll(doc.images);
+        if (rules.embedded)
+            found.offerAll(doc.embedded);
     }
     list.urls = found.urls();
     return list;
