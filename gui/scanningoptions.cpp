@@ -20,9 +20,16 @@ ScanningOptions::ScanningOptions(QWidget* parent)
     scrapeGroup = named(new QGroupBox(tr("Scrape"), parent), "fraScrape");
     m_scanImages = named(new QCheckBox(tr("E&mbedded items"), scrapeGroup), "chkScrapeEmbed");
     m_scanLinks = named(new QCheckBox(tr("L&inked items"), scrapeGroup), "chkScrapeLink");
+    m_imagesAsShown = named(new QCheckBox(tr("List images as sho&wn"), scrapeGroup), "chkImagesAsShown");
+    m_imagesAsShown->setToolTip(tr("Each image in the version the browser shows, instead of its largest version"));
+    m_classicScan = named(new QCheckBox(tr("Classic scan r&ules"), scrapeGroup), "chkClassicScan");
+    m_classicScan->setToolTip(tr("The first Pullmark's rules: a page with frames lists only its frames, an image "
+                                 "its src, and the extension is everything after the last dot"));
     auto* scrapeLayout = new QVBoxLayout(scrapeGroup);
     scrapeLayout->addWidget(m_scanImages);
     scrapeLayout->addWidget(m_scanLinks);
+    scrapeLayout->addWidget(m_imagesAsShown);
+    scrapeLayout->addWidget(m_classicScan);
 
     // At least one kind of item is always scanned.
     QObject::connect(m_scanImages, &QCheckBox::stateChanged, scrapeGroup, [this] {
@@ -33,6 +40,9 @@ ScanningOptions::ScanningOptions(QWidget* parent)
         if (!isTicked(m_scanLinks))
             setTicked(m_scanImages, true);
     });
+    // The classic rules take each image's src: there is no version to choose.
+    QObject::connect(m_classicScan, &QCheckBox::stateChanged, scrapeGroup,
+                     [this] { m_imagesAsShown->setEnabled(!isTicked(m_classicScan)); });
 }
 
 void ScanningOptions::load(const Settings& settings)
@@ -40,6 +50,9 @@ void ScanningOptions::load(const Settings& settings)
     extensions->setText(settings.extensions);
     setTicked(m_scanLinks, settings.scanLinks);
     setTicked(m_scanImages, settings.scanImages);
+    setTicked(m_imagesAsShown, settings.imagesAsShown);
+    setTicked(m_classicScan, settings.classicScan);
+    m_imagesAsShown->setEnabled(!settings.classicScan);
 }
 
 void ScanningOptions::save(Settings& settings) const
@@ -47,6 +60,8 @@ void ScanningOptions::save(Settings& settings) const
     settings.extensions = extensions->text();
     settings.scanLinks = isTicked(m_scanLinks);
     settings.scanImages = isTicked(m_scanImages);
+    settings.imagesAsShown = isTicked(m_imagesAsShown);
+    settings.classicScan = isTicked(m_classicScan);
 }
 
 }  // namespace pm

@@ -1,6 +1,6 @@
 #pragma once
 // The Other page's options for what a scan of a page lists: the file
-// extensions, and whether linked and embedded items count.
+// extensions, whether linked and embedded items count, and by which rules.
 
 #include <QCoreApplication>
 
@@ -30,6 +30,8 @@ public:
 private:
     QCheckBox* m_scanImages;
     QCheckBox* m_scanLinks;
+    QCheckBox* m_classicScan;
+    QCheckBox* m_imagesAsShown;
 };
 
 }  // namespace pm

@@ -91,6 +91,7 @@ private slots:
         s.activityLogFile = t.path("logs/run.log");
         s.extensions = on ? "jpg gif" : "mpg";
         s.logDownloads = s.scanImages = s.askBeforeCreatingFolders = s.skipSmallFiles = s.skipArchived = on;
+        s.classicScan = s.imagesAsShown = on;
         s.logCsv = s.scanLinks = s.historyEnabled = s.probeFoundFiles = !on;
         s.minimumSizeKB = on ? 12.5f : 0;
         s.parallelDownloads = on ? 3 : 8;
@@ -104,6 +105,7 @@ private slots:
         QCOMPARE(t.child<QLineEdit>("txtLogFileName")->text(), QStringLiteral("run.log"));
         QCOMPARE(t.child<FolderList>("DirLog")->path(), t.path("logs"));
         QCOMPARE(t.child("txtFileSize")->isEnabled(), on);
+        QCOMPARE(t.child("chkImagesAsShown")->isEnabled(), !on);  // the classic rules have no versions to choose
 
         const Settings before = s;
         s = Settings();
