@@ -50,7 +50,7 @@ MainWindow::MainWindow(AppContext& context, QWebEngineProfile* profile, QWidget*
     connect(m_options, &OptionsDialog::applied, m_foundList, &FoundListPanel::refreshDetails);
     connect(m_options, &OptionsDialog::helpRequested, this, &MainWindow::showUserGuide);
     // New scan rules apply to the page on display at once.
-    connect(m_options, &OptionsDialog::applied, m_scanner, &PageScanner::rescan);
+    connect(m_options, &OptionsDialog::applied, m_scanner, &PageScanner::settingsChanged);
     m_history = new HistoryDialog(m_context.history, this);
     connect(m_history, &HistoryDialog::helpRequested, this, &MainWindow::showUserGuide);
     m_history->setArchive(m_context.archive());

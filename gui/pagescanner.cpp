@@ -65,6 +65,12 @@ void PageScanner::request(ScanTrigger trigger)
     startDueScan();
 }
 
+void PageScanner::settingsChanged()
+{
+    if (ScanRules::from(m_settings) != m_lastRules)
+        request(ScanTrigger::DocumentParsed);
+}
+
 void PageScanner::startDueScan()
 {
     const qint64 now = m_clock.elapsed();
@@ -80,6 +86,7 @@ void PageScanner::startDueScan()
 void PageScanner::startScan(ScanTrigger trigger)
 {
     const ScanRules rules = ScanRules::from(m_settings);
+    m_lastRules = rules;
     const int epoch = m_loadScans.prepareRead(rules);
     const QString script = rules.classic ? classicScanScript(rules.links, rules.embedded, epoch)
                                          : readerReadScript(m_page.token(), rules, epoch);

@@ -42,9 +42,10 @@ public:
     // name; the settings are read at each scan.
     PageScanner(ScanPage& page, const Settings& settings, ErrorReporter& errors, QObject* parent = nullptr);
 
-    // Reads the page again now, as when one of its documents has been parsed
-    // (after the rules changed, for example).
-    void rescan() { request(ScanTrigger::DocumentParsed); }
+    // The settings may have changed: when the rules of what a scan lists
+    // did, the page is read again now, as when one of its documents has
+    // been parsed.
+    void settingsChanged();
 
 signals:
     // A scan built the page's found list. Emitted before scanEnded().
@@ -73,6 +74,7 @@ private:
     QTimer m_dueTimer;      // a waiting read's time has come
     int m_scanSerial = 0;   // numbers the reads sent to the page
     int m_runningScan = 0;  // awaited or being applied; 0: none
+    ScanRules m_lastRules;  // of the last read
 };
 
 }  // namespace pm
