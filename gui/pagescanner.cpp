@@ -140,8 +140,10 @@ bool PageScanner::applyScan(ScanTrigger trigger, int generation, const QVariant&
         return false;
     // A document read after the next load started, while the earlier page
     // was still on display, is the earlier page's.
-    if (trigger != ScanTrigger::LoadEnded && QUrl(page.href) != m_page.loadUrl())
+    if (trigger != ScanTrigger::LoadEnded && QUrl(page.href) != m_page.loadUrl()) {
+        m_loadScans.forgetReads();
         return false;
+    }
 
     // Each problem is reported once per load, by the first scan that meets
     // it; the load's later scans act on the answer given then.

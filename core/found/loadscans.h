@@ -33,6 +33,10 @@ public:
     // the reads are forgotten and the page must be read again.
     bool resolve(PageScan& page);
 
+    // A read's result is not used: the page's next read reads every
+    // document anew, since the page now takes that read as known.
+    void forgetReads();
+
     // Keeps the latest report of a frame of another origin. Returns true
     // when the page last read holds that frame, so that a rebuild of its
     // found list (rebuiltPage) takes the report in.
@@ -68,7 +72,6 @@ private:
         int serial = 0;  // tells one report of a frame from the next
     };
 
-    void forgetReads();
     static QStringList documentsOf(const PageScan& page);
 
     int m_generation = -1;

@@ -248,6 +248,16 @@
         return out;
     }
 
+    // Whether the list `start` is the beginning of `list`.
+    function startsWith(list, start) {
+        if (list.length < start.length)
+            return false;
+        for (var i = 0; i < start.length; ++i)
+            if (list[i] !== start[i])
+                return false;
+        return true;
+    }
+
     // ---- Watching a document -------------------------------------------
 
     function isRelevantNode(node) {
@@ -351,15 +361,6 @@
 
     // ---- Reading from the top ------------------------------------------
 
-    function startsWith(list, start) {
-        if (list.length < start.length)
-            return false;
-        for (var i = 0; i < start.length; ++i)
-            if (list[i] !== start[i])
-                return false;
-        return true;
-    }
-
     function readDocument(doc, read) {
         var state = stateOf(doc);
         var fresh = beginRead(doc, state, read.asShown);
@@ -400,6 +401,7 @@
             count = 0;
         }
         for (var i = 0; i < count; ++i) {
+            var childPath = path === '' ? String(i) : path + '.' + i;
             var child = null;
             try {
                 child = win.frames[i];
@@ -407,9 +409,9 @@
                 child = null;
             }
             if (child)
-                walk(child, path === '' ? String(i) : path + '.' + i, read, out);
+                walk(child, childPath, read, out);
             else
-                out.push({ path: path === '' ? String(i) : path + '.' + i, missing: true });
+                out.push({ path: childPath, missing: true });
         }
     }
 
@@ -466,15 +468,6 @@
         return origins && origins.length > 0 ? String(origins[origins.length - 1]) : '';
     }
 
-    function sameList(a, b) {
-        if (a.length !== b.length)
-            return false;
-        for (var i = 0; i < a.length; ++i)
-            if (a[i] !== b[i])
-                return false;
-        return true;
-    }
-
     // Reads this frame's document and reports it, unless the report would
     // say what the last one said.
     function push(doc, state) {
@@ -488,7 +481,7 @@
             var report = { path: path, id: state.id, top: topOrigin(), links: linksOf(doc),
                            media: itemsOf(doc, base, false, []) };
             var shown = itemsOf(doc, base, true, []);
-            if (!sameList(shown, report.media))
+            if (shown.length !== report.media.length || !startsWith(shown, report.media))
                 report.shown = shown;
             var text = JSON.stringify(report);
             if (text === state.lastReport)
