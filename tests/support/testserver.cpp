@@ -347,12 +347,16 @@ TestServer::TestServer(QObject* parent) : QObject(parent), m_server(new QTcpServ
 
 TestServer::~TestServer()
 {
+    // A connection tells the server when it ends, also when its socket is
+    // deleted: the sockets go while this object is still whole.
     if (m_thread) {
-        QMetaObject::invokeMethod(this, [this] { m_server->close(); moveToThread(m_thread->thread()); },
+        QMetaObject::invokeMethod(this, [this] { delete m_server; moveToThread(m_thread->thread()); },
                                   Qt::BlockingQueuedConnection);
         m_thread->quit();
         m_thread->wait();
         delete m_thread;
+    } else {
+        delete m_server;
     }
 }
 
