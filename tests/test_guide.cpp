@@ -171,11 +171,19 @@ private slots:
     }
 
     // The README's user sections are the guide's, as "make readme" copies
-    // them; every link of the README leads somewhere.
+    // them; every link of the README leads somewhere; no line of the guide
+    // turns into a quote by mistake.
     void readmeFollowsTheGuide()
     {
         const QString guide = sourceFile("docs/user-guide.md");
         const QString readme = sourceFile("README.md");
+        // A sentence wrapped before "> Options" would turn into a quote.
+        const QStringList lines = guide.split(QLatin1Char('\n'));
+        for (qsizetype i = 1; i < lines.size(); ++i) {
+            const bool quoteStarts = lines[i].trimmed().startsWith(QLatin1Char('>'))
+                && !lines[i - 1].trimmed().isEmpty() && !lines[i - 1].trimmed().startsWith(QLatin1Char('>'));
+            QVERIFY2(!quoteStarts, qPrintable(QStringLiteral("docs/user-guide.md line %1 starts with \">\"").arg(i + 1)));
+        }
         const ReadmeUpdate update = readmeWithGuideSections(readme, guide, QStringLiteral("docs/user-guide.md"));
         QVERIFY2(update.error.isEmpty(), qPrintable(update.error));
         QVERIFY2(update.text == readme, "README.md's copies of the guide's sections differ from docs/user-guide.md: "
