@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <cstdio>
 
@@ -19,11 +20,17 @@ CommandLine::CommandLine()
       m_version({QStringLiteral("v"), QStringLiteral("version")}, tr("Show the version and exit.")),
       m_config({QStringLiteral("c"), QStringLiteral("config")},
                tr("Load and save the configuration file FILE instead of the default one."), tr("FILE")),
+      m_harvest(QStringLiteral("harvest"),
+                tr("Without a window: load each page URL, queue the files it lists under the configured rules, "
+                   "and download them.")),
       m_download(QStringLiteral("download"), tr("Without a window: download the stored queue.")),
       m_add(QStringLiteral("add"),
             tr("Add the files URL to the stored queue; a running Pullmark with the same configuration takes them "
                "into its queue.")),
       m_out(QStringLiteral("out"), tr("Save into DIR for this run (created when missing)."), tr("DIR")),
+      m_ext(QStringLiteral("ext"), tr("Harvest the extensions LIST for this run (e.g. \"jpg png\" or jpg,png)."),
+            tr("LIST")),
+      m_images(QStringLiteral("images"), tr("Harvest the pages' images too, for this run.")),
       m_parallel(QStringLiteral("parallel"), tr("Make up to N downloads at once for this run (1 to 8)."), tr("N")),
       m_dryRun(QStringLiteral("dry-run"),
                tr("List each entry with what a download would do with it; download and change nothing.")),
@@ -35,19 +42,21 @@ CommandLine::CommandLine()
            "and download them in a queue.\n"
            "\n"
            "Without a window, for scripts and scheduled jobs:\n"
+           "  pullmark --harvest URL... [--out DIR] [--ext LIST] [--images] [--parallel N] [--dry-run] [--yes]\n"
            "  pullmark --download [--out DIR] [--parallel N] [--dry-run] [--yes]\n"
            "  pullmark --add URL...\n"
            "Each entry gives one line on standard output: what happened, the file or the reason, the size in "
            "bytes and the address; a summary line ends the list. Progress goes to standard error.\n"
-           "Exit status: 0 every entry saved or deliberately skipped, 1 an entry failed or the run was "
+           "Exit status: 0 every entry saved or deliberately skipped, 1 an entry or a page failed or the run was "
            "stopped, 2 a mistake on the command line, 3 the configuration file or the output folder cannot be used "
            "(or another Pullmark uses them)."));
     for (const QCommandLineOption* option :
-         {&m_help, &m_version, &m_config, &m_download, &m_add, &m_out, &m_parallel, &m_dryRun, &m_yes})
+         {&m_help, &m_version, &m_config, &m_harvest, &m_download, &m_add, &m_out, &m_ext, &m_images, &m_parallel,
+          &m_dryRun, &m_yes})
         m_parser.addOption(*option);
     m_parser.addPositionalArgument(QStringLiteral("URL"),
                                    tr("A web address or a local HTML file to open instead of the start page; with "
-                                      "--add, the files to queue."),
+                                      "--harvest, the pages to harvest; with --add, the files to queue."),
                                    QStringLiteral("[URL...]"));
 }
 
@@ -88,7 +97,8 @@ CommandLine::Outcome CommandLine::parse(const QStringList& arguments, const QStr
 CommandLine::Outcome CommandLine::readMode()
 {
     QStringList modes;
-    for (const auto& [option, mode] : {std::pair{&m_download, RunMode::Download}, std::pair{&m_add, RunMode::Add}}) {
+    for (const auto& [option, mode] : {std::pair{&m_harvest, RunMode::Harvest}, std::pair{&m_download, RunMode::Download},
+                                       std::pair{&m_add, RunMode::Add}}) {
         if (m_parser.isSet(*option)) {
             modes << QStringLiteral("--") + option->names().constFirst();
             m_mode = mode;
@@ -107,17 +117,18 @@ CommandLine::Outcome CommandLine::readRunOptions(const QDir& working)
         QList<RunMode> modes;
     };
     const Allowed allowed[] = {
-        {&m_out, {RunMode::Download}},
-        {&m_parallel, {RunMode::Download}},
-        {&m_dryRun, {RunMode::Download}},
-        {&m_yes, {RunMode::Download, RunMode::Add}},
+        {&m_out, {RunMode::Harvest, RunMode::Download}},      {&m_ext, {RunMode::Harvest}},
+        {&m_images, {RunMode::Harvest}},                      {&m_parallel, {RunMode::Harvest, RunMode::Download}},
+        {&m_dryRun, {RunMode::Harvest, RunMode::Download}},   {&m_yes, {RunMode::Harvest, RunMode::Download, RunMode::Add}},
     };
     for (const Allowed& rule : allowed) {
         if (!m_parser.isSet(*rule.option) || rule.modes.contains(m_mode))
             continue;
         QStringList modes;
         for (RunMode mode : rule.modes)
-            modes << (mode == RunMode::Download ? QStringLiteral("--download") : QStringLiteral("--add"));
+            modes << (mode == RunMode::Harvest ? QStringLiteral("--harvest")
+                      : mode == RunMode::Download ? QStringLiteral("--download")
+                                                  : QStringLiteral("--add"));
         return fail(tr("--%1 goes with %2 only.").arg(rule.option->names().constFirst(), modes.join(tr(" or "))));
     }
 
@@ -128,6 +139,20 @@ CommandLine::Outcome CommandLine::readRunOptions(const QDir& working)
             return fail(tr("--out needs the name of a folder."));
         run.outputFolder = QDir::toNativeSeparators(QDir::cleanPath(working.absoluteFilePath(folder)));
     }
+    if (m_parser.isSet(m_ext)) {
+        // Blanks or commas between the extensions; a leading dot is no part
+        // of one.
+        QStringList extensions = m_parser.value(m_ext).split(QRegularExpression(QStringLiteral("[\\s,]+")),
+                                                             Qt::SkipEmptyParts);
+        for (QString& extension : extensions) {
+            while (extension.startsWith(QLatin1Char('.')))
+                extension.remove(0, 1);
+        }
+        extensions.removeAll(QString());
+        if (extensions.isEmpty())
+            return fail(tr("--ext needs at least one extension, e.g. --ext \"jpg png\"."));
+        run.extensions = extensions.join(QLatin1Char(' '));
+    }
     if (m_parser.isSet(m_parallel)) {
         bool number = false;
         run.parallel = m_parser.value(m_parallel).toInt(&number);
@@ -136,6 +161,7 @@ CommandLine::Outcome CommandLine::readRunOptions(const QDir& working)
                             .arg(kMostParallel)
                             .arg(m_parser.value(m_parallel)));
     }
+    run.images = m_parser.isSet(m_images);
     run.dryRun = m_parser.isSet(m_dryRun);
     run.yes = m_parser.isSet(m_yes);
     return Outcome::Run;
@@ -162,14 +188,18 @@ CommandLine::Outcome CommandLine::readAddresses(const QDir& working)
             m_headless.urls << url.toString(QUrl::FullyEncoded);
         }
         return Outcome::Run;
+    case RunMode::Harvest:
+        if (addresses.isEmpty())
+            return fail(tr("--harvest needs the addresses of the pages to harvest."));
+        break;
     case RunMode::Window:
         if (addresses.size() > 1)
             return fail(tr("Only one address can be opened at start-up; %1 were given.").arg(addresses.size()));
         break;
     }
 
-    // A file in the working folder is that file; anything else is a web
-    // address as the address box takes it.
+    // Pages: a file in the working folder is that file; anything else is a
+    // web address as the address box takes it.
     for (const QString& text : addresses) {
         const QUrl url = QUrl::fromUserInput(text, working.absolutePath());
         const QString scheme = url.scheme();
@@ -185,7 +215,10 @@ CommandLine::Outcome CommandLine::readAddresses(const QDir& working)
             if (!file.isFile())
                 return fail(tr("%1 is not a file.").arg(file.filePath()));
         }
-        m_firstPage = url;
+        if (m_mode == RunMode::Window)
+            m_firstPage = url;
+        else
+            m_headless.urls << url.toString(QUrl::FullyEncoded);
     }
     return Outcome::Run;
 }

@@ -1,8 +1,9 @@
 #pragma once
 // The program's command line:
-//   pullmark [--config FILE] [URL]      the window
-//   pullmark --download [run options]   download the stored queue without a window
-//   pullmark --add URL...               add entries to the stored queue
+//   pullmark [--config FILE] [URL]                      the window
+//   pullmark --harvest URL... [run options]             harvest pages without a window
+//   pullmark --download [run options]                   download the stored queue without a window
+//   pullmark --add URL...                               add entries to the stored queue
 //
 // It is read before any window system is touched, so --help, --version and
 // a mistake work without a display and write nothing.
@@ -19,13 +20,15 @@ class QDir;
 namespace pm {
 
 // What the program is asked to do.
-enum class RunMode { Window, Download, Add };
+enum class RunMode { Window, Harvest, Download, Add };
 
 // A run without a window, as the command line asks for it. The overrides
 // hold for this run only: they are never saved.
 struct HeadlessOptions {
-    QStringList urls;        // --add: the files
+    QStringList urls;        // --harvest: the pages; --add: the files
     QString outputFolder;    // --out, absolute; "" for the configured one
+    QString extensions;      // --ext, blank-separated; "" for the configured ones
+    bool images = false;     // --images: embedded images are harvested too
     int parallel = 0;        // --parallel; 0 for the configured number
     bool dryRun = false;     // --dry-run: list what would happen, change nothing
     bool yes = false;        // --yes: every question is answered Yes
@@ -34,7 +37,7 @@ struct HeadlessOptions {
     // settings (such a run cannot be handed to a running window).
     bool overridesSettings() const
     {
-        return !outputFolder.isEmpty() || parallel > 0 || dryRun;
+        return !outputFolder.isEmpty() || !extensions.isEmpty() || images || parallel > 0 || dryRun;
     }
 };
 
@@ -76,9 +79,12 @@ private:
     QCommandLineOption m_help;
     QCommandLineOption m_version;
     QCommandLineOption m_config;
+    QCommandLineOption m_harvest;
     QCommandLineOption m_download;
     QCommandLineOption m_add;
     QCommandLineOption m_out;
+    QCommandLineOption m_ext;
+    QCommandLineOption m_images;
     QCommandLineOption m_parallel;
     QCommandLineOption m_dryRun;
     QCommandLineOption m_yes;

@@ -91,6 +91,10 @@ std::optional<int> HeadlessRun::prepare()
     m_context.storeSettingsAs(settings);
     if (!m_options.outputFolder.isEmpty())
         settings.outputFolder = m_options.outputFolder;
+    if (!m_options.extensions.isEmpty())
+        settings.extensions = m_options.extensions;
+    if (m_options.images)
+        settings.scanImages = true;
     if (m_options.parallel > 0)
         settings.parallelDownloads = m_options.parallel;
     return readyOutputFolder();
@@ -122,13 +126,20 @@ std::optional<int> HeadlessRun::readyOutputFolder()
     return std::nullopt;
 }
 
-void HeadlessRun::run()
+void HeadlessRun::run(const QStringList& found)
 {
     m_clock.start();
+    DownloadQueue& queue = m_context.queue;
     if (m_options.dryRun) {
-        listPredictions(m_context.queue.urls());
+        QStringList entries = queue.urls();
+        for (const QString& url : found) {
+            if (!queue.isQueued(url) && !entries.contains(url, Qt::CaseInsensitive))
+                entries << url;
+        }
+        listPredictions(entries);
         return;
     }
+    queue.addNew(found);
     m_report.startProgress([this] {
         const QueueWorker& worker = m_context.worker;
         const ActiveProgress active = worker.activeProgress();
@@ -165,7 +176,7 @@ void HeadlessRun::printPredictions()
     m_report.line(QStringLiteral("summary"),
                   tr("%1 entries, %2 would fail; nothing downloaded").arg(m_predicting.size()).arg(failing),
                   -1, formatElapsed(m_clock.elapsed() / 1000));
-    end(failing > 0 ? ExitFailures : ExitDone);
+    end(failing > 0 || m_pagesFailed > 0 ? ExitFailures : ExitDone);
 }
 
 void HeadlessRun::entryFinished(const EntryResult& result)
@@ -218,8 +229,14 @@ void HeadlessRun::sessionEnded()
     m_report.line(QStringLiteral("summary"),
                   tr("%1 saved, %2 skipped, %3 failed; %4 left in the queue").arg(m_saved).arg(m_skipped).arg(m_failed).arg(left),
                   m_bytes, formatElapsed(m_clock.elapsed() / 1000));
-    const bool clean = m_failed == 0 && !m_stopping && left == 0;
+    const bool clean = m_failed == 0 && m_pagesFailed == 0 && !m_stopping && left == 0;
     QTimer::singleShot(0, this, [this, clean] { end(clean ? ExitDone : ExitFailures); });
+}
+
+void HeadlessRun::pageFailed(const QString& url, const QString& reason)
+{
+    ++m_pagesFailed;
+    m_report.line(QStringLiteral("page-failed"), reason, -1, url);
 }
 
 void HeadlessRun::stop()

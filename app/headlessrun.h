@@ -23,7 +23,7 @@ struct EntryResult;
 // The exit statuses of a run without a window.
 enum ExitStatus {
     ExitDone = 0,          // every entry saved or deliberately skipped
-    ExitFailures = 1,      // an entry failed, or the run was stopped
+    ExitFailures = 1,      // an entry or a page failed, or the run was stopped
     ExitBadArguments = 2,  // a mistake on the command line
     ExitUnusable = 3,      // the configuration file or the output folder cannot be used
 };
@@ -39,9 +39,14 @@ public:
     // the exit status when the run cannot go on (the reason is printed).
     std::optional<int> prepare();
 
-    // Downloads the queue; a dry run lists its entries instead. finished()
-    // follows from the event loop.
-    void run();
+    // Downloads the whole queue with `found` added at its end (entries
+    // queued already are not added twice); a dry run lists them instead.
+    // finished() follows from the event loop.
+    void run(const QStringList& found = {});
+
+    // A page of a harvest that could not be read: it is listed, and the run
+    // ends with ExitFailures.
+    void pageFailed(const QString& url, const QString& reason);
     // Ends the run early (a signal, a question nobody can answer): the
     // downloads in work are cancelled, their entries stay queued.
     void stop();
@@ -68,6 +73,7 @@ private:
     int m_saved = 0;
     int m_skipped = 0;
     int m_failed = 0;
+    int m_pagesFailed = 0;
     qint64 m_bytes = 0;
     bool m_stopping = false;
     bool m_ended = false;

@@ -7,13 +7,15 @@
 #include "app/headlessrun.h"
 #include "app/instancechannel.h"
 #include "app/instancerequests.h"
+#include "app/pageharvest.h"
 #include "app/startup.h"
 #include "app/terminationwatcher.h"
 #include "core/appcontext.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QJsonObject>
 #include <QTimer>
+#include <QWebEngineProfile>
 
 #include <cstdlib>
 #include <memory>
@@ -62,9 +64,63 @@ QJsonObject requestFor(RunMode mode, const HeadlessOptions& options)
     switch (mode) {
     case RunMode::Add: return addRequest(options.urls);
     case RunMode::Download: return options.overridesSettings() ? helloRequest() : downloadRequest();
+    case RunMode::Harvest:
     case RunMode::Window: break;
     }
     return helloRequest();
+}
+
+// Qt's and the browser's notes (no graphics off screen, no runtime folder,
+// a page's console) are no part of what a run tells: only their errors
+// reach standard error.
+QtMessageHandler g_qtMessages = nullptr;
+
+void keepQtErrorsOnly(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        g_qtMessages(type, context, message);
+}
+
+// The application: a browser needs a window system, and without a display
+// it draws off screen (unless the user names a platform).
+std::unique_ptr<QCoreApplication> makeApplication(bool browser, char* programName)
+{
+    static char platform[] = "-platform";
+    static char offscreen[] = "offscreen";
+    static char* argv[] = {programName, nullptr, nullptr, nullptr};
+    static int argc = 1;
+    if (!browser)
+        return std::make_unique<QCoreApplication>(argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        argv[1] = platform;
+        argv[2] = offscreen;
+        argc = 3;
+    }
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    return std::make_unique<QGuiApplication>(argc, argv);
+}
+
+// The pages' found lists, read one after another, then the run.
+std::unique_ptr<PageHarvest> startHarvest(AppContext& context, HeadlessRun& run, ConsoleReport& report,
+                                          const QStringList& pages)
+{
+    auto harvest = std::make_unique<PageHarvest>(QWebEngineProfile::defaultProfile(), context.settings, context.errors);
+    QObject::connect(harvest.get(), &PageHarvest::pageStarted, &report, [&report](const QString& url, int n, int count) {
+        report.message(Texts::tr("reading page %1 of %2: %3").arg(n).arg(count).arg(url));
+    });
+    QObject::connect(harvest.get(), &PageHarvest::pageRead, &report, [&report](const QString& url, int found) {
+        report.message(Texts::tr("%1 lists %2 files to harvest.").arg(url).arg(found));
+    });
+    QObject::connect(harvest.get(), &PageHarvest::pageStopped, &report, [&report](const QString& url) {
+        report.message(Texts::tr("%1 did not end loading in time; it is read as it is.").arg(url));
+    });
+    QObject::connect(harvest.get(), &PageHarvest::pageFailed, &run, &HeadlessRun::pageFailed);
+    QObject::connect(harvest.get(), &PageHarvest::finished, &run, [&run](const QStringList& found) {
+        if (!run.stopping())
+            run.run(found);
+    });
+    harvest->start(pages);
+    return harvest;
 }
 
 // --add with no other Pullmark running: straight into the stored queue.
@@ -89,10 +145,9 @@ int runWithoutWindow(const CommandLine& commandLine, char* programName)
 {
     const RunMode mode = commandLine.mode();
     const HeadlessOptions& options = commandLine.headless();
-    int argc = 1;
-    char* argv[] = {programName, nullptr};
-    QCoreApplication app(argc, argv);
-    installTranslations(app);
+    g_qtMessages = qInstallMessageHandler(keepQtErrorsOnly);
+    const std::unique_ptr<QCoreApplication> app = makeApplication(mode == RunMode::Harvest, programName);
+    installTranslations(*app);
 
     ConsoleInteraction ui(options.yes);
     AppContext context(ui);
@@ -136,17 +191,24 @@ int runWithoutWindow(const CommandLine& commandLine, char* programName)
         return requestCommand(request).isEmpty() ? QJsonObject() : holderAnswer(false, false);
     });
 
+    QObject::connect(&run, &HeadlessRun::finished, app.get(), &QCoreApplication::exit);
+    std::unique_ptr<PageHarvest> harvest;
+    if (mode == RunMode::Harvest)
+        harvest = startHarvest(context, run, report, options.urls);
+    else
+        QTimer::singleShot(0, &run, [&run] { run.run(); });
+
     // The first SIGINT or SIGTERM stops the run cleanly; a second one ends
     // the program at once (the next run cleans up after it).
     TerminationWatcher termination;
-    QObject::connect(&termination, &TerminationWatcher::terminationRequested, &run, [&run](int) {
+    QObject::connect(&termination, &TerminationWatcher::terminationRequested, &run, [&run, &harvest](int) {
         if (run.stopping())
             std::_Exit(ExitFailures);
+        if (harvest)
+            harvest->stop();
         run.stop();
     });
-    QObject::connect(&run, &HeadlessRun::finished, &app, &QCoreApplication::exit);
-    QTimer::singleShot(0, &run, [&run] { run.run(); });
-    return app.exec();
+    return app->exec();
 }
 
 }  // namespace pm

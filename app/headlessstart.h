@@ -1,5 +1,5 @@
 #pragma once
-// The program without a window: --download and --add.
+// The program without a window: --harvest, --download and --add.
 
 namespace pm {
 

@@ -10,3 +10,5 @@ for bench in "$build"/bin/bench_*; do
 done
 echo "== download queue"
 sh bench/queue_bench.sh "$build"
+echo "== harvest from the command line"
+sh bench/harvest_bench.sh "$build"

@@ -82,6 +82,13 @@ private slots:
         m_server.addPage("/g/a.jpg", patternBytes(2000), "image/jpeg");
         m_server.addPage("/g/b.jpg", patternBytes(3000), "image/jpeg");
         m_server.addPage("/g/small.jpg", patternBytes(100), "image/jpeg");
+        m_server.addPage("/g/doc.pdf", patternBytes(400), "application/pdf");
+        m_server.addPage("/g/pic.gif", patternBytes(500), "image/gif");
+        m_server.addPage("/gallery.html", "<html><body><a href='/g/a.jpg'>a</a> <a href='/g/b.jpg'>b</a> "
+                                          "<a href='/g/gone.jpg'>gone</a> <a href='/g/doc.pdf'>doc</a> "
+                                          "<a href='/other.html'>other</a> <img src='/g/pic.gif'></body></html>");
+        m_server.addPage("/more.html", "<html><body><a href='/g/b.jpg'>b again</a> <a href='/g/small.jpg'>s</a>"
+                                       "</body></html>");
         m_server.moveToOwnThread();  // it serves while the test waits for the program
         QVERIFY(m_server.listen());
     }
@@ -153,6 +160,58 @@ private slots:
         const Settings saved = h.savedSettings();
         QCOMPARE(saved.outputFolder, h.path("out"));
         QCOMPARE(saved.parallelDownloads, 1);
+    }
+
+    void harvest_data()
+    {
+        QTest::addColumn<QStringList>("arguments");  // besides --harvest; "$" the server
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QStringList>("expected");   // the lines, made short
+        QTest::addColumn<QStringList>("left");       // the stored queue afterwards
+        QTest::addColumn<QStringList>("files");      // in the output folder
+        const QString gone = "failed server answered 404 Not Found -";
+        QTest::newRow("a gallery: its jpg links, one gone")
+            << QStringList{"$/gallery.html"} << 1 << QStringList{"saved a.jpg 2000", "saved b.jpg 3000", gone}
+            << QStringList{"/g/gone.jpg"} << QStringList{"a.jpg", "b.jpg"};
+        QTest::newRow("--ext and --images for this run")
+            << QStringList{"$/gallery.html", "--ext", ".pdf,gif", "--images"} << 0
+            << QStringList{"saved doc.pdf 400", "saved pic.gif 500"} << QStringList{}
+            << QStringList{"doc.pdf", "pic.gif"};
+        QTest::newRow("two pages: what both list is queued once")
+            << QStringList{"$/more.html", "$/gallery.html", "--parallel", "3"} << 1
+            << QStringList{"saved b.jpg 3000", "saved small.jpg 100", "saved a.jpg 2000", gone}
+            << QStringList{"/g/gone.jpg"} << QStringList{"a.jpg", "b.jpg", "small.jpg"};
+        QTest::newRow("a page that cannot be read is listed and fails the run")
+            << QStringList{"$/status/404", "$/more.html"} << 1
+            << QStringList{"page-failed the server answered 404 -", "saved b.jpg 3000", "saved small.jpg 100"}
+            << QStringList{} << QStringList{"b.jpg", "small.jpg"};
+        QTest::newRow("a dry run lists and changes nothing")
+            << QStringList{"$/gallery.html", "--dry-run"} << 1
+            << QStringList{"new new 2000", "new new 3000", "fail not found (404) -"} << QStringList{} << QStringList{};
+    }
+    // Pages loaded in a browser nobody sees, without a display, read under
+    // the configured rules and the run's own, their files queued and
+    // downloaded.
+    void harvest()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QStringList, expected);
+        QFETCH(QStringList, left);
+        QFETCH(QStringList, files);
+        Harvester h;
+        const ProgramCopy::Result run = h.runToEnd(QStringList{"--harvest"} + arguments.replaceInStrings("$", m_server.baseUrl()));
+        QCOMPARE(run.status, status);
+        QStringList lines = entryLines(run.out);
+        // Downloads made at once end in any order.
+        std::sort(lines.begin() + lines.filter(QRegularExpression("^page-failed ")).size(), lines.end());
+        std::sort(expected.begin() + expected.filter(QRegularExpression("^page-failed ")).size(), expected.end());
+        QCOMPARE(lines, expected);
+        QCOMPARE(storedQueue(h.configuration), urls(left));
+        QCOMPARE(folderFiles(h.path("out")), files);
+        const Settings saved = h.savedSettings();
+        QCOMPARE(saved.extensions, QString(kDefaultExtensions));
+        QVERIFY(!saved.scanImages);
     }
 
     void dryRun_data()
@@ -322,10 +381,13 @@ private slots:
         QCOMPARE(added.status, 0);
         QVERIFY2(added.err.contains("the running Pullmark queued the new addresses: 1 added, 2 in its queue now"),
                  qPrintable(added.err));
-        const ProgramCopy::Result own = h.runToEnd({"--download", "--out", h.path("elsewhere")});
-        QCOMPARE(own.status, 3);
-        QVERIFY2(own.err.contains(QString("Pullmark's window (process %1) is open").arg(window.processId())),
-                 qPrintable(own.err));
+        for (const QStringList& arguments : {QStringList{"--download", "--out", h.path("elsewhere")},
+                                             QStringList{"--harvest", url("/gallery.html")}}) {
+            const ProgramCopy::Result own = h.runToEnd(arguments);
+            QCOMPARE(own.status, 3);
+            QVERIFY2(own.err.contains(QString("Pullmark's window (process %1) is open").arg(window.processId())),
+                     qPrintable(own.err));
+        }
         QProcess second;
         h.start(second, {}, true);
         QVERIFY(second.waitForFinished(120000));

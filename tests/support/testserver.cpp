@@ -121,6 +121,23 @@ private:
         r.generated = -1;
     }
 
+    // A gallery page of N links and its files, for /gallery; see the header.
+    static void galleryRoute(Response& r, const QStringList& parts)
+    {
+        const int count = parts.value(1).toInt();
+        r.delayMs = parts.value(3).toInt();
+        const QString file = parts.value(4);
+        if (!file.isEmpty() && file != QLatin1String("index.html")) {
+            r.contentType = "image/jpeg";
+            r.generated = parts.value(2).toLongLong();
+            return;
+        }
+        QByteArray links;
+        for (int i = 1; i <= count; ++i)
+            links += "<a href=\"f" + QByteArray::number(i) + ".jpg\">" + QByteArray::number(i) + "</a>\n";
+        html(r, 200, links);
+    }
+
     // Ranges, validators and dropped connections for /range; see the header.
     void rangeRoute(Response& r, const QUrlQuery& query, qint64 size, int attempt)
     {
@@ -238,6 +255,8 @@ private:
                                  : to.toLatin1());
         } else if (kind == QLatin1String("loop")) {
             redirect(r, "/loop");
+        } else if (kind == QLatin1String("gallery")) {
+            galleryRoute(r, parts);
         } else {
             html(r, 404, "Not found");
         }

@@ -29,6 +29,9 @@
 //   /flaky/NAME?status=S&fails=K&size=N&retryafter=T
 //                                  status S (with Retry-After: T) for the
 //                                  first K requests, then N bytes
+//   /gallery/N/SIZE/MS/            a page linking f1.jpg ... fN.jpg beside it,
+//                                  each SIZE bytes; the page and every file
+//                                  answered MS ms late
 // Any route takes &delay=MS: the response starts that much later; &hold=KEY:
 // it starts once the test has called release(KEY); and
 // &head=CODE: a HEAD request gets that status (&head=drop: the connection

@@ -1,0 +1,152 @@
+#include "app/pageharvest.h"
+
+#include "gui/pagescanner.h"
+#include "gui/scanpage.h"
+
+#include <QWebEngineLoadingInfo>
+
+namespace pm {
+
+namespace {
+// A page nobody sees: it asks nothing, shows nothing, plays nothing aloud
+// and keeps the page's own console messages off the program's output.
+class HiddenPage : public ScanPage {
+public:
+    explicit HiddenPage(QWebEngineProfile* profile, QObject* parent) : ScanPage(profile, parent)
+    {
+        setAudioMuted(true);
+    }
+
+protected:
+    void javaScriptAlert(const QUrl&, const QString&) override {}
+    bool javaScriptConfirm(const QUrl&, const QString&) override { return false; }
+    bool javaScriptPrompt(const QUrl&, const QString&, const QString&, QString*) override { return false; }
+    QStringList chooseFiles(FileSelectionMode, const QStringList&, const QStringList&) override { return {}; }
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message, int line,
+                                  const QString& source) override
+    {
+        if (message.startsWith(token()))
+            ScanPage::javaScriptConsoleMessage(level, message, line, source);
+    }
+};
+
+QString loadError(const QWebEngineLoadingInfo& info)
+{
+    if (info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain)
+        return PageHarvest::tr("the server answered %1").arg(info.errorCode());
+    return info.errorString().isEmpty() ? PageHarvest::tr("the page could not be loaded") : info.errorString();
+}
+}  // namespace
+
+PageHarvest::PageHarvest(QWebEngineProfile* profile, const Settings& settings, ErrorReporter& errors, QObject* parent)
+    : QObject(parent),
+      m_page(new HiddenPage(profile, this)),
+      m_scanner(new PageScanner(*m_page, settings, errors, this))
+{
+    m_timeout.setSingleShot(true);
+    connect(&m_timeout, &QTimer::timeout, this, &PageHarvest::timedOut);
+    connect(m_scanner, &PageScanner::listReady, this, &PageHarvest::listReady);
+    connect(m_scanner, &PageScanner::scanEnded, this, &PageHarvest::scanEnded);
+    connect(m_page, &QWebEnginePage::loadingChanged, this, &PageHarvest::loadingChanged);
+}
+
+PageHarvest::~PageHarvest()
+{
+    // The scanner reads the page: it goes first.
+    delete m_scanner;
+    delete m_page;
+}
+
+void PageHarvest::start(const QStringList& pages)
+{
+    m_pages = pages;
+    m_next = 0;
+    QTimer::singleShot(0, this, &PageHarvest::loadNext);
+}
+
+void PageHarvest::stop()
+{
+    m_stopping = true;
+    if (!m_current.isEmpty())
+        m_page->triggerAction(QWebEnginePage::Stop);  // the load's end reads what there is
+}
+
+void PageHarvest::loadNext()
+{
+    if (m_stopping || m_next >= m_pages.size()) {
+        emit finished(m_found);
+        return;
+    }
+    m_current = m_pages.at(m_next++);
+    m_pageList.clear();
+    m_pageKeys.clear();
+    m_loadError.reset();
+    m_stoppedInTime = true;
+    emit pageStarted(m_current, m_next, int(m_pages.size()));
+    m_timeout.start(kPageTimeoutMs);
+    m_page->load(QUrl(m_current));
+}
+
+void PageHarvest::loadingChanged(const QWebEngineLoadingInfo& info)
+{
+    if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus)
+        m_loadError = loadError(info);
+}
+
+void PageHarvest::listReady(const ScanResult& result)
+{
+    if (m_current.isEmpty())
+        return;
+    if (result.firstOfLoad) {
+        m_pageList.clear();
+        m_pageKeys.clear();
+    }
+    for (const QString& url : result.urls) {
+        if (!m_pageKeys.contains(url)) {
+            m_pageKeys.insert(url);
+            m_pageList << url;
+        }
+    }
+}
+
+void PageHarvest::scanEnded(ScanTrigger trigger, bool)
+{
+    if (trigger == ScanTrigger::LoadEnded && !m_current.isEmpty())
+        endPage();
+}
+
+void PageHarvest::timedOut()
+{
+    if (m_current.isEmpty())
+        return;
+    if (m_stoppedInTime) {
+        // Stopped, the load ends, and what the page shows is read then.
+        m_stoppedInTime = false;
+        emit pageStopped(m_current);
+        m_timeout.start(kStopTimeoutMs);
+        m_page->triggerAction(QWebEnginePage::Stop);
+        return;
+    }
+    m_loadError = tr("the page did not end loading");
+    endPage();
+}
+
+void PageHarvest::endPage()
+{
+    m_timeout.stop();
+    const QString page = std::exchange(m_current, QString());
+    if (m_loadError) {
+        emit pageFailed(page, *m_loadError);
+    } else {
+        for (const QString& url : std::as_const(m_pageList)) {
+            if (!m_foundKeys.contains(url.toCaseFolded())) {
+                m_foundKeys.insert(url.toCaseFolded());
+                m_found << url;
+            }
+        }
+        emit pageRead(page, int(m_pageList.size()));
+    }
+    QTimer::singleShot(0, this, &PageHarvest::loadNext);
+}
+
+}  // namespace pm
