@@ -63,8 +63,13 @@ std::optional<QUrl> requestedPage(const QJsonObject& request)
     const QJsonValue value = request.value(QStringLiteral("url"));
     if (value.isUndefined())
         return QUrl();
+    if (!value.isString())
+        return std::nullopt;
+    if (value.toString().isEmpty())
+        return QUrl();
+    // What the command line would open: a web page or a local file.
     const QUrl page(value.toString(), QUrl::StrictMode);
-    if (!value.isString() || (!value.toString().isEmpty() && !page.isValid()))
+    if (!isWebAddress(page.toString()) && !(page.isValid() && page.isLocalFile()))
         return std::nullopt;
     return page;
 }

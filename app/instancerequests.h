@@ -32,7 +32,8 @@ QString requestCommand(const QJsonObject& request);
 // address must be an http or https address.
 QJsonObject answerAdd(DownloadQueue& queue, const QJsonObject& request);
 
-// The page of a show request (empty: none); invalid when it is malformed.
+// The page of a show request (empty: none): a web address or a local file;
+// nullopt when the request is malformed.
 std::optional<QUrl> requestedPage(const QJsonObject& request);
 
 // Who holds the configuration file, and whether the request was carried out.

@@ -32,11 +32,14 @@ QJsonObject answerWindowRequest(pm::MainWindow& window, pm::AppContext& context,
         return pm::holderAnswer(true, true);
     }
     if (command == QLatin1String("show")) {
-        if (!pm::requestedPage(request))
+        const std::optional<QUrl> page = pm::requestedPage(request);
+        if (!page)
             return {};
         window.showNormal();
         window.raise();
         window.activateWindow();
+        if (!page->isEmpty())
+            window.openPage(*page);
         return pm::holderAnswer(true, true);
     }
     if (command == QLatin1String("hello"))

@@ -395,6 +395,13 @@ void MainWindow::beginNavigation()
     m_foundList->clear();
 }
 
+void MainWindow::openPage(const QUrl& page)
+{
+    beginNavigation();
+    m_addressBox->setEditText(page.toString());
+    m_browser->load(page);
+}
+
 void MainWindow::navigateToAddress()
 {
     beginNavigation();

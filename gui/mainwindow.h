@@ -45,6 +45,9 @@ public:
     // The page start() opens instead of the start page the settings name
     // (the address given on the command line); empty: that start page.
     void setFirstPage(const QUrl& page) { m_firstPage = page; }
+    // Opens `page` now, as if its address had been typed (an address given
+    // to another Pullmark started meanwhile).
+    void openPage(const QUrl& page);
 
     // How the program's own windows are shown modally (tests inspect them
     // instead of blocking). The default runs the dialog's exec().

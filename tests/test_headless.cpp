@@ -388,10 +388,14 @@ private slots:
             QVERIFY2(own.err.contains(QString("Pullmark's window (process %1) is open").arg(window.processId())),
                      qPrintable(own.err));
         }
+        // The window lists what the page it was given holds, and asks the
+        // server about it.
+        const int asked = m_server.headCount("/g/small.jpg");
         QProcess second;
-        h.start(second, {}, true);
+        h.start(second, {url("/more.html")}, true);
         QVERIFY(second.waitForFinished(120000));
         QCOMPARE(second.exitCode(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(m_server.headCount("/g/small.jpg") > asked, 60000);
 
         const ProgramCopy::Result download = h.runToEnd({"--download"});
         QCOMPARE(download.status, 0);
