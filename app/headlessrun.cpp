@@ -39,6 +39,7 @@ HeadlessRun::HeadlessRun(AppContext& context, ConsoleInteraction& ui, ConsoleRep
                          const HeadlessOptions& options, QObject* parent)
     : QObject(parent), m_context(context), m_ui(ui), m_report(report), m_options(options)
 {
+    m_clock.start();  // the summary's time includes reading the pages
     // A log that cannot be written is told once per file, as the window does.
     connect(&m_context.log, &ActivityLog::writeFailed, this, [this](const QString& fileName, const QString& reason) {
         m_report.message(tr("cannot write to %1 (%2); its entries are lost until it can.").arg(fileName, reason));
@@ -128,7 +129,6 @@ std::optional<int> HeadlessRun::readyOutputFolder()
 
 void HeadlessRun::run(const QStringList& found)
 {
-    m_clock.start();
     DownloadQueue& queue = m_context.queue;
     if (m_options.dryRun) {
         QStringList entries = queue.urls();
@@ -250,7 +250,10 @@ void HeadlessRun::stop()
         m_context.log.write(QStringLiteral("Cancelled operation, due to OS application termination"));
         return;  // sessionEnded() follows once the downloads have ended
     }
+    // Stopped before any download: pages being read, or a dry run's probes.
     m_context.prober.cancelAll();
+    m_report.line(QStringLiteral("summary"), tr("stopped before downloading; %1 in the queue").arg(m_context.queue.count()),
+                  -1, formatElapsed(m_clock.elapsed() / 1000));
     QTimer::singleShot(0, this, [this] { end(ExitFailures); });
 }
 

@@ -185,11 +185,9 @@ int runWithoutWindow(const CommandLine& commandLine, char* programName)
     ui.setUnansweredHandler([&run] { run.stop(); });
     // Files another Pullmark adds meanwhile join this run's queue; a dry
     // run changes no queue and takes none.
-    channel.listen([&context, dryRun = options.dryRun](const QJsonObject& request) {
-        if (requestCommand(request) == QLatin1String("add"))
-            return dryRun ? holderAnswer(false, false) : answerAdd(context.queue, request);
-        return requestCommand(request).isEmpty() ? QJsonObject() : holderAnswer(false, false);
-    });
+    DownloadQueue* queue = options.dryRun ? nullptr : &context.queue;
+    if (!channel.listen([queue](const QJsonObject& request) { return answerAsRun(queue, request); }))
+        report.message(Texts::tr("other Pullmark programs cannot reach this run: %1.").arg(channel.errorText()));
 
     QObject::connect(&run, &HeadlessRun::finished, app.get(), &QCoreApplication::exit);
     std::unique_ptr<PageHarvest> harvest;

@@ -74,6 +74,16 @@ std::optional<QUrl> requestedPage(const QJsonObject& request)
     return page;
 }
 
+QJsonObject answerAsRun(DownloadQueue* queue, const QJsonObject& request)
+{
+    const QString command = requestCommand(request);
+    if (command == QLatin1String("add") && queue)
+        return answerAdd(*queue, request);
+    const bool known = command == QLatin1String("add") || command == QLatin1String("download")
+                       || command == QLatin1String("show") || command == QLatin1String("hello");
+    return known ? holderAnswer(false, false) : QJsonObject();
+}
+
 QJsonObject holderAnswer(bool ok, bool window)
 {
     return {{QStringLiteral("ok"), ok},

@@ -39,4 +39,8 @@ std::optional<QUrl> requestedPage(const QJsonObject& request);
 // Who holds the configuration file, and whether the request was carried out.
 QJsonObject holderAnswer(bool ok, bool window);
 
+// What a run without a window answers: it queues the files of an add
+// request in `queue` (nullptr: it takes none) and does nothing else.
+QJsonObject answerAsRun(DownloadQueue* queue, const QJsonObject& request);
+
 }  // namespace pm

@@ -87,6 +87,8 @@ private slots:
         m_server.addPage("/gallery.html", "<html><body><a href='/g/a.jpg'>a</a> <a href='/g/b.jpg'>b</a> "
                                           "<a href='/g/gone.jpg'>gone</a> <a href='/g/doc.pdf'>doc</a> "
                                           "<a href='/other.html'>other</a> <img src='/g/pic.gif'></body></html>");
+        m_server.addPage("/loading.html", "<html><body><a href='/g/a.jpg'>a</a>"
+                                          "<img src='/file/held.gif?size=10&hold=loading'></body></html>");
         m_server.addPage("/more.html", "<html><body><a href='/g/b.jpg'>b again</a> <a href='/g/small.jpg'>s</a>"
                                        "</body></html>");
         m_server.moveToOwnThread();  // it serves while the test waits for the program
@@ -308,27 +310,41 @@ private slots:
     void stopBySignal_data()
     {
         QTest::addColumn<int>("signalNumber");
-        QTest::newRow("SIGTERM") << int(SIGTERM);
-        QTest::newRow("SIGINT") << int(SIGINT);
+        QTest::addColumn<QStringList>("arguments");  // "$" the server
+        QTest::addColumn<QString>("awaited");        // the request the signal waits for
+        QTest::addColumn<QStringList>("expected");   // the lines, made short
+        const QStringList download{"--download"};
+        const QStringList harvest{"--harvest", "$/loading.html"};
+        const QStringList stopped{"stopped left in the queue -",
+                                  "summary 0 saved, 0 skipped, 0 failed; 2 left in the queue 0"};
+        const QStringList reading{"summary stopped before downloading; 2 in the queue -"};
+        QTest::newRow("SIGTERM mid-download") << int(SIGTERM) << download << "/drip/slow.bin" << stopped;
+        QTest::newRow("SIGINT mid-download") << int(SIGINT) << download << "/drip/slow.bin" << stopped;
+        QTest::newRow("SIGTERM while a page loads") << int(SIGTERM) << harvest << "/file/held.gif" << reading;
     }
-    // A signal mid-download stops the run cleanly: the entry in work and
-    // the ones after it stay queued, and no file is left, not even a part.
+    // A signal stops a run cleanly: the entry in work and the ones after it
+    // stay queued, nothing of a page being read is queued, and no file is
+    // left, not even a part.
     void stopBySignal()
     {
         QFETCH(int, signalNumber);
-        const QStringList queued = urls({"/drip/slow.bin?size=200000&chunk=1000&ms=20", "/g/a.jpg"});
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, awaited);
+        QFETCH(QStringList, expected);
+        const QStringList queued = urls({"/drip/slow.bin?size=200000&chunk=1000&ms=20", "/g/b.jpg"});
         Harvester h({}, queued);
-        const int before = m_server.requestCount("/drip/slow.bin");
+        const int before = m_server.requestCount(awaited);
         QProcess run;
-        h.start(run, {"--download"});
-        QTRY_VERIFY_WITH_TIMEOUT(m_server.requestCount("/drip/slow.bin") > before, 60000);
+        h.start(run, arguments.replaceInStrings("$", m_server.baseUrl()));
+        QTRY_VERIFY_WITH_TIMEOUT(m_server.requestCount(awaited) > before, 60000);
         ::kill(run.processId(), signalNumber);
         QVERIFY(run.waitForFinished(60000));
         QCOMPARE(run.exitStatus(), QProcess::NormalExit);
         QCOMPARE(run.exitCode(), 1);
-        const QString out = run.readAllStandardOutput();
-        QCOMPARE(entryLines(out), QStringList{"stopped left in the queue -"});
-        QVERIFY(out.contains("\nsummary\t0 saved, 0 skipped, 0 failed; 2 left in the queue\t"));
+        QStringList lines;
+        for (const QString& line : QString(run.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts))
+            lines << shortLine(line);
+        QCOMPARE(lines, expected);
         QCOMPARE(storedQueue(h.configuration), queued);
         QCOMPARE(folderFiles(h.path("out")), QStringList{});
     }
