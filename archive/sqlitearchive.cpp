@@ -148,18 +148,28 @@ SqliteDownloadArchive::Failure SqliteDownloadArchive::setUp(QSqlError& error) co
         return kindOf(error);
     }
     QSqlQuery query(db);
-    // A commit in WAL mode is whole after a crash of the program; with
-    // "NORMAL" it does not wait for the disk, and a power cut loses at most
-    // the last records, never the database.
-    for (const char* statement : {"PRAGMA journal_mode = WAL", "PRAGMA synchronous = NORMAL", "PRAGMA quick_check"}) {
-        if (!query.exec(QLatin1String(statement))) {
-            error = query.lastError();
-            return kindOf(error);
-        }
+    // Read first, changed only once it is known to be the archive: another
+    // program's database is set aside as it was.
+    if (!query.exec(QStringLiteral("PRAGMA quick_check"))) {
+        error = query.lastError();
+        return kindOf(error);
     }
     if (!query.next() || query.value(0).toString() != QLatin1String("ok")) {
         error = QSqlError(QString(), query.value(0).toString());
         return Failure::Damaged;
+    }
+    if (!hasOwnSchema(query)) {
+        error = query.lastError();
+        return error.isValid() ? kindOf(error) : Failure::Foreign;
+    }
+    // A commit in WAL mode is whole after a crash of the program; with
+    // "NORMAL" it does not wait for the disk, and a power cut loses at most
+    // the last records, never the database.
+    for (const char* statement : {"PRAGMA journal_mode = WAL", "PRAGMA synchronous = NORMAL"}) {
+        if (!query.exec(QLatin1String(statement))) {
+            error = query.lastError();
+            return kindOf(error);
+        }
     }
     for (const char* statement : kSchema) {
         if (!query.exec(QLatin1String(statement))) {
@@ -170,11 +180,30 @@ SqliteDownloadArchive::Failure SqliteDownloadArchive::setUp(QSqlError& error) co
     return Failure::None;
 }
 
-bool SqliteDownloadArchive::setAside() const
+bool SqliteDownloadArchive::hasOwnSchema(QSqlQuery& query) const
 {
-    // The damaged file, with its write-ahead log, stays for the user under
-    // a name of its own; the next open begins a new archive.
-    const QString stem = m_fileName + QStringLiteral(".damaged-")
+    // A table of another program, or a "downloads" table of other columns,
+    // is not the archive's to write to.
+    if (!query.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite_%'")))
+        return false;
+    QStringList tables;
+    while (query.next())
+        tables << query.value(0).toString();
+    if (tables.isEmpty())
+        return true;  // a new archive
+    if (tables != QStringList{QStringLiteral("downloads")} || !query.exec(QStringLiteral("PRAGMA table_info(downloads)")))
+        return false;
+    QStringList columns;
+    while (query.next())
+        columns << query.value(1).toString();
+    return columns == QStringList{"id", "url", "final_url", "path", "size", "sha256", "saved_at"};
+}
+
+bool SqliteDownloadArchive::setAside(Failure why) const
+{
+    // The file, with its write-ahead log, stays for the user under a name of
+    // its own; the next open begins a new archive.
+    const QString stem = m_fileName + (why == Failure::Foreign ? QStringLiteral(".foreign-") : QStringLiteral(".damaged-"))
         + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString aside = stem;
     for (int n = 1; QFileInfo::exists(aside); ++n)
@@ -183,7 +212,11 @@ bool SqliteDownloadArchive::setAside() const
         return false;
     QFile::rename(m_fileName + QStringLiteral("-wal"), aside + QStringLiteral("-wal"));
     QFile::remove(m_fileName + QStringLiteral("-shm"));
-    report(ErrArchiveDamaged, QStringLiteral("%1 (kept as %2; a new archive was begun)").arg(m_fileName, aside));
+    if (why == Failure::Foreign)
+        report(ErrArchiveForeign, QStringLiteral("%1 holds another program's tables (kept as %2; a new archive was begun)")
+                                      .arg(m_fileName, aside));
+    else
+        report(ErrArchiveDamaged, QStringLiteral("%1 (kept as %2; a new archive was begun)").arg(m_fileName, aside));
     return true;
 }
 
@@ -200,9 +233,9 @@ bool SqliteDownloadArchive::open(bool create) const
     }
     QSqlError error;
     Failure failure = setUp(error);
-    if (failure == Failure::Damaged) {
+    if (failure == Failure::Damaged || failure == Failure::Foreign) {
         close();
-        failure = setAside() ? setUp(error) : Failure::Other;
+        failure = setAside(failure) ? setUp(error) : Failure::Other;
     }
     if (failure == Failure::None) {
         m_state = State::Open;
@@ -215,9 +248,24 @@ bool SqliteDownloadArchive::open(bool create) const
     return false;
 }
 
+void SqliteDownloadArchive::restore(const QList<ArchiveRecord>& records)
+{
+    for (const ArchiveRecord& record : records)
+        m_waiting.append({record, true});
+    if (!m_retry.isActive())
+        writeWaiting();
+}
+
+int SqliteDownloadArchive::flush()
+{
+    m_retry.stop();
+    writeWaiting();
+    return waitingCount();
+}
+
 void SqliteDownloadArchive::add(const ArchiveRecord& record)
 {
-    m_waiting.append(record);
+    m_waiting.append({record, false});
     if (m_retry.isActive())
         return;  // waiting for a lock
     // The first record after a quiet time goes in at once; those that
@@ -248,34 +296,52 @@ void SqliteDownloadArchive::writeWaiting()
         QSqlDatabase db = database();
         QSqlQuery& insert = prepared(QStringLiteral("INSERT INTO downloads (url, final_url, path, size, sha256, "
                                                     "saved_at) VALUES (?, ?, ?, ?, ?, ?)"));
+        QSqlQuery& existing = prepared(QStringLiteral("SELECT id FROM downloads WHERE url = ? AND path = ? AND saved_at = ?"));
         // A single record is one statement, a transaction of its own; a
         // batch, or records that waited for a lock, go in together.
         const bool several = m_waiting.size() > 1;
         bool written = !several || db.transaction();
+        QSqlQuery* failing = &insert;
         for (qsizetype i = 0; written && i < m_waiting.size(); ++i) {
-            const ArchiveRecord& r = m_waiting[i];
+            ArchiveRecord& r = m_waiting[i].record;
             const QDateTime when = r.when.isValid() ? r.when : QDateTime::currentDateTimeUtc();
+            const QString savedAt = when.toUTC().toString(Qt::ISODate);
+            if (m_waiting[i].restored) {
+                // Taken before the program ended, perhaps: not twice.
+                existing.bindValue(0, r.url);
+                existing.bindValue(1, r.savedPath);
+                existing.bindValue(2, savedAt);
+                failing = &existing;
+                written = existing.exec();
+                const bool found = written && existing.next();
+                if (found)
+                    r.id = existing.value(0).toLongLong();
+                existing.finish();
+                if (found || !written)
+                    continue;
+            }
             const QVariant finalUrl = r.finalUrl == r.url ? QVariant() : QVariant(r.finalUrl);
-            const QVariantList values{r.url, finalUrl, r.savedPath, r.size, r.sha256, when.toUTC().toString(Qt::ISODate)};
+            const QVariantList values{r.url, finalUrl, r.savedPath, r.size, r.sha256, savedAt};
             for (int column = 0; column < values.size(); ++column)
                 insert.bindValue(column, values[column]);
+            failing = &insert;
             written = insert.exec();
             if (written)
-                m_waiting[i].id = insert.lastInsertId().toLongLong();
+                r.id = insert.lastInsertId().toLongLong();
         }
         if (written && (!several || db.commit())) {
-            for (const ArchiveRecord& r : std::exchange(m_waiting, {}))
-                emit recordAdded(r);
+            for (const Waiting& w : std::exchange(m_waiting, {}))
+                emit recordAdded(w.record);
             return;
         }
-        const QSqlError error = insert.lastError().isValid() ? insert.lastError() : db.lastError();
+        const QSqlError error = failing->lastError().isValid() ? failing->lastError() : db.lastError();
         insert.finish();
         if (several)
             db.rollback();
         failed(error);
     }
     if (m_state == State::Unusable)
-        m_waiting.clear();  // the run goes on without the archive
+        m_waiting.clear();  // the run goes on without the archive; the journal keeps the records
     else
         m_retry.start();
 }

@@ -5,8 +5,9 @@
 // small transaction that does not wait for the disk.
 //
 // Nothing is created until the first record. A database found damaged when
-// it is opened is set aside under a new name, kept for the user, and a new
-// one begun. A locked database (another program writing to it) keeps the
+// it is opened, or one that holds other tables than the archive's (another
+// program's database), is set aside under a new name, kept for the user,
+// and a new one begun. A locked database (another program writing to it) keeps the
 // records in memory and tries again later. Either, and any other failure,
 // is told once per run: a line in the activity log and the log's failure
 // notice, which the main window shows. Neither ever stops a download: an
@@ -36,6 +37,8 @@ public:
 
     QString location() const override { return m_fileName; }
     void add(const ArchiveRecord& record) override;
+    void restore(const QList<ArchiveRecord>& records) override;
+    int flush() override;
     std::optional<ArchiveRecord> findByUrl(const QString& url) const override;
     QHash<QString, QString> savedFiles(const QStringList& urls) const override;
     QList<ArchiveRecord> findBySize(qint64 size, const QByteArray& sha256 = {}) const override;
@@ -59,12 +62,18 @@ public:
 
 private:
     enum class State { Closed, Open, Unusable };
-    enum class Failure { None, Damaged, Locked, Other };
+    enum class Failure { None, Damaged, Foreign, Locked, Other };
+    struct Waiting {
+        ArchiveRecord record;
+        bool restored = false;  // it may be in the archive already
+    };
 
     static Failure kindOf(const QSqlError& error);
     bool open(bool create) const;
     Failure setUp(QSqlError& error) const;
-    bool setAside() const;
+    bool setAside(Failure why) const;
+    // Whether the open database holds the archive's table alone, or nothing.
+    bool hasOwnSchema(QSqlQuery& query) const;
     QSqlDatabase database() const;
     // Runs a prepared query; a failure is handled (see failed()) and false returned.
     bool run(QSqlQuery& query) const;
@@ -85,7 +94,7 @@ private:
     QString m_fileName;
     QString m_connection;
     ErrorReporter& m_errors;
-    QList<ArchiveRecord> m_waiting;
+    QList<Waiting> m_waiting;
     QTimer m_retry;
     QTimer m_batch;
     QElapsedTimer m_sinceWrite;

@@ -22,9 +22,17 @@ AppContext::AppContext(UserInteraction& ui) : ui(ui)
             journalled();
         }
     });
+    QObject::connect(&queue, &DownloadQueue::partialChanged, &queue,
+                     [this](const QString& url, const PartialDownload& partial) {
+                         if (m_journalling)
+                             m_journal.recordPartial(url, partial);
+                     });
     QObject::connect(&worker, &QueueWorker::aboutToSave, &queue,
-                     [this](const QString& temporaryFile, const QString& url) { m_journal.recordSaving(temporaryFile, url); });
-    QObject::connect(&worker, &QueueWorker::entryFailed, &queue, [this](const QString& url) { m_journal.recordFailed(url); });
+                     [this](const QString& temporaryFile, const ArchiveRecord& record) {
+                         m_journal.recordSaving(temporaryFile, record);
+                     });
+    QObject::connect(&worker, &QueueWorker::recording, &queue,
+                     [this](const ArchiveRecord& record) { m_journal.keepUntilArchived(record); });
 }
 
 void AppContext::setArchive(std::unique_ptr<DownloadArchive> archive)
@@ -33,6 +41,14 @@ void AppContext::setArchive(std::unique_ptr<DownloadArchive> archive)
     worker.setArchive(archive.get());
     settings.archiveFile = archive ? archive->location() : QString();
     m_archive = std::move(archive);
+    if (m_archive)
+        QObject::connect(m_archive.get(), &DownloadArchive::recordAdded, &queue,
+                         [this](const ArchiveRecord& record) { m_journal.archived(record); });
+}
+
+bool AppContext::writeArchiveNow()
+{
+    return !m_archive || writeWaitingRecords(*m_archive, log) == 0;
 }
 
 void AppContext::setProgramFolder(const QString& folder)
@@ -87,7 +103,7 @@ bool AppContext::saveConfiguration(const QString& fileName)
     const bool saved = pm::saveConfiguration(fileName, m_storedSettings ? *m_storedSettings : settings,
                                              {history.entries(), queue.urls()}, errors);
     if (saved && fileName == settings.configurationFile)
-        m_journal.clear();
+        m_journal.restart(queue.partials());
     return saved;
 }
 
@@ -96,13 +112,21 @@ bool AppContext::load(const QString& fileName, bool replayJournal)
     ConfigurationLists lists{history.entries(), {}};
     bool keepCopy = false;
     const bool loaded = pm::loadConfiguration(fileName, settings, lists, errors, log, &keepCopy);
-    const bool replayed = replayJournal && ProgressJournal::replay(ProgressJournal::fileNameFor(fileName), lists.queue);
+    JournalContents journal;
+    const bool replayed =
+        replayJournal && ProgressJournal::replay(ProgressJournal::fileNameFor(fileName), lists.queue, journal);
     history.setEntries(lists.history);
     if (replayJournal) {
         // What the file and its journal hold is no change to record.
         m_journalling = false;
         queue.replaceWaiting(lists.queue);
+        resumeKeptParts(journal.partials);
         m_journalling = true;
+        if (m_archive && !journal.records.isEmpty()) {
+            for (const ArchiveRecord& record : std::as_const(journal.records))
+                m_journal.keepUntilArchived(record);
+            m_archive->restore(journal.records);
+        }
     } else {
         queue.replaceWaiting(lists.queue);
     }
@@ -112,6 +136,18 @@ bool AppContext::load(const QString& fileName, bool replayJournal)
     if (replayed && loaded)
         saveConfiguration(fileName);
     return loaded;
+}
+
+void AppContext::resumeKeptParts(QHash<QString, PartialDownload> partials)
+{
+    // Each kept part goes to the first waiting entry of its address.
+    for (int row = 0; row < queue.count() && !partials.isEmpty(); ++row) {
+        const PartialDownload partial = partials.take(queue.url(row));
+        if (!partial.isValid() || queue.stateAt(row) == EntryState::Active)
+            continue;
+        queue.setPartial(queue.idAt(row), partial);
+        queue.setState(queue.idAt(row), EntryState::Paused);
+    }
 }
 
 bool AppContext::loadStoredConfiguration()

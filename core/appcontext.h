@@ -61,6 +61,10 @@ public:
     // The download archive in use (nullptr: none; everything works without).
     DownloadArchive* archive() const { return m_archive.get(); }
     void setArchive(std::unique_ptr<DownloadArchive> archive);
+    // Writes the records that wait for the archive now, as the program ends.
+    // Those it cannot take (a locked database) stay in the journal for the
+    // next start, which the activity log says; returns false then.
+    bool writeArchiveNow();
 
     // The journal is folded into the configuration file once it is this long.
     static constexpr qint64 kJournalLimit = 256 * 1024;
@@ -81,6 +85,8 @@ public:
 
 private:
     bool load(const QString& fileName, bool replayJournal);
+    // Gives the queue's entries the parts a journal kept, by address.
+    void resumeKeptParts(QHash<QString, PartialDownload> partials);
     void journalled();
 
     ProgressJournal m_journal;

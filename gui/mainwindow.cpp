@@ -321,6 +321,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
     // The close is never refused: save first, then close the other windows.
     if (!m_shutDown) {
         m_shutDown = true;
+        m_context.writeArchiveNow();  // what it cannot take, the journal keeps
         m_context.saveConfiguration(m_context.settings.configurationFile);
         m_history->close();
         m_options->close();

@@ -80,32 +80,49 @@ private slots:
     void damagedFile_data()
     {
         QTest::addColumn<QString>("damage");
-        QTest::newRow("not a database") << "garbage";
-        QTest::newRow("cut short") << "truncate";
-        QTest::newRow("a page overwritten") << "overwrite";
+        QTest::addColumn<QString>("asideAs");  // the name it is kept under, before its time
+        QTest::addColumn<QString>("message");
+        QTest::newRow("not a database") << "garbage" << "damaged" << "Download archive damaged";
+        QTest::newRow("cut short") << "truncate" << "damaged" << "Download archive damaged";
+        QTest::newRow("a page overwritten") << "overwrite" << "damaged" << "Download archive damaged";
+        QTest::newRow("another downloads table") << "downloads" << "foreign" << "Not a download archive";
+        QTest::newRow("another program's table") << "files" << "foreign" << "Not a download archive";
     }
-    // A damaged archive is kept as it is under another name, told once,
-    // and a new one begun.
+    // A damaged archive, or another program's database in its place, is kept
+    // as it is under another name, told once, and a new one begun.
     void damagedFile()
     {
         QFETCH(QString, damage);
+        QFETCH(QString, asideAs);
+        QFETCH(QString, message);
         TestContext t;
         const QString file = t.path("archive.sqlite");
-        {
-            SqliteDownloadArchive archive(file, t.app.errors);
-            for (int n = 0; n < 3000; ++n)
-                archive.add(numbered(n));
+        if (asideAs == "foreign") {
+            QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "other");
+            other.setDatabaseName(file);
+            QVERIFY(other.open());
+            QSqlQuery query(other);
+            QVERIFY(query.exec("CREATE TABLE " + damage + " (id INTEGER PRIMARY KEY, url TEXT, note TEXT)"));
+            QVERIFY(query.exec("INSERT INTO " + damage + " (url, note) VALUES ('http://h/1', 'theirs')"));
+            query = QSqlQuery();
+            other.close();
+        } else {
+            {
+                SqliteDownloadArchive archive(file, t.app.errors);
+                for (int n = 0; n < 3000; ++n)
+                    archive.add(numbered(n));
+            }
+            QFile bytes(file);
+            QVERIFY(bytes.open(QIODevice::ReadWrite));
+            QVERIFY(bytes.size() > 64 * 1024);
+            if (damage == "garbage")
+                bytes.write(QByteArray(bytes.size(), 'x'));
+            else if (damage == "truncate")
+                bytes.resize(bytes.size() / 2);
+            else if (bytes.seek(bytes.size() / 2 / 4096 * 4096))
+                bytes.write(QByteArray(4096, '\xff'));
         }
-        QFile bytes(file);
-        QVERIFY(bytes.open(QIODevice::ReadWrite));
-        QVERIFY(bytes.size() > 64 * 1024);
-        if (damage == "garbage")
-            bytes.write(QByteArray(bytes.size(), 'x'));
-        else if (damage == "truncate")
-            bytes.resize(bytes.size() / 2);
-        else if (bytes.seek(bytes.size() / 2 / 4096 * 4096))
-            bytes.write(QByteArray(4096, '\xff'));
-        bytes.close();
+        QSqlDatabase::removeDatabase("other");
         const QByteArray damaged = readAll(file);
 
         QSignalSpy told(&t.app.log, &ActivityLog::writeFailed);
@@ -113,12 +130,12 @@ private slots:
         archive.add(numbered(7));
         QVERIFY(archive.findByUrl(numbered(7).url));
         QCOMPARE(archive.records({}, 0, 100).size(), 1);
-        const QStringList aside = QDir(t.dir.path()).entryList({"archive.sqlite.damaged-*"});
+        const QStringList aside = QDir(t.dir.path()).entryList({"archive.sqlite." + asideAs + "-*"});
         QCOMPARE(aside.size(), 1);
         QCOMPARE(readAll(t.path(aside.first())), damaged);
         QCOMPARE(told.count(), 1);
         QCOMPARE(t.errorLines().size(), 1);
-        QVERIFY(t.errorLines().first().contains("Download archive damaged"));
+        QVERIFY(t.errorLines().first().contains(message));
     }
 
     // Records that follow each other quickly go in as one batch, yet every

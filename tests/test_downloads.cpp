@@ -5,6 +5,7 @@
 #include "core/config/progressjournal.h"
 #include "core/textutil.h"
 #include "core/download/transfer.h"
+#include "tests/support/killloop.h"
 #include "tests/support/testcontext.h"
 #include "tests/support/testserver.h"
 
@@ -12,6 +13,8 @@
 #include <QNetworkAccessManager>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QUrlQuery>
 #include <QTcpServer>
 #include <QTimer>
@@ -589,52 +592,196 @@ private slots:
         QVERIFY(d.errorLines().first().startsWith("Error #35702("));
     }
 
-    void journalReplay()
-    {
-        TestContext t;
-        writeFile(t.path("here.part"), "x");
-        writeFile(t.path("j"), "add a\nadd b\nadd c\nremove a\nsaving " + t.path("gone.part").toUtf8() + " b\nsaving "
-                                   + t.path("here.part").toUtf8() + " c\nadd d\nsaving " + t.path("x.part").toUtf8()
-                                   + " d\nfailed d\nadd cut off");
-        QStringList queue{"s"};
-        QVERIFY(ProgressJournal::replay(t.path("j"), queue));
-        // a removed, b renamed into place, c not yet renamed, d's rename failed.
-        QCOMPARE(queue, (QStringList{"s", "c", "d"}));
-        QVERIFY(!ProgressJournal::replay(t.path("none"), queue));
-    }
-
-    // The program killed at random moments of a 200-entry session, 20 times:
-    // after each restart the stored queue holds exactly the unfinished entries.
-    void killedSessionsLoseNothing()
+    // Another program holds the archive locked past the end of the run: the
+    // records wait in the journal, the log says so, and the next start
+    // writes them, once however often it starts.
+    void archiveLockedPastTheEnd()
     {
         Downloads d;
-        QStringList all;
-        for (int i = 0; i < 200; ++i)
-            all << url(QStringLiteral("/file/k%1.bin?size=3000&delay=25").arg(i));
-        d.app.queue.append(all);
-        QVERIFY(d.app.saveConfiguration(d.settings.configurationFile));
-        QRandomGenerator random(20261206);
-        for (int kill = 0; kill < 20; ++kill) {
-            QProcess runner;
-            runner.start(QCoreApplication::applicationDirPath() + "/pm_session_runner", {d.dir.path()});
-            QVERIFY(runner.waitForStarted());
-            QTest::qWait(random.bounded(50, 400));
-            runner.kill();
-            runner.waitForFinished();
+        d.archive().add({0, "http://h/seed", "http://h/seed", "/seed", 1, {}, {}});  // the database exists
+        QVERIFY(d.archive().findByUrl("http://h/seed"));
+        const QStringList urls{url("/file/l1.bin?size=10"), url("/file/l2.bin?size=10")};
+        {
+            QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "locker");
+            other.setDatabaseName(d.path("archive.sqlite"));
+            QVERIFY(other.open() && QSqlQuery(other).exec("BEGIN IMMEDIATE"));
+            d.app.queue.append(urls);
+            QVERIFY(d.run());
+            QCOMPARE(d.figures().endStatus, QStringLiteral("Queue Empty; 2 download records wait for the archive"));
+            QVERIFY(!d.app.writeArchiveNow());
+            QVERIFY(d.logMessages().contains("Download archive " + d.path("archive.sqlite")
+                                             + " is locked: 2 records wait; the journal keeps them for the next start"));
+            d.app.setArchive(nullptr);  // the program ends; its last try fails too
+            QVERIFY(QSqlQuery(other).exec("COMMIT"));
+        }
+        QSqlDatabase::removeDatabase("locker");
 
+        for (int start = 0; start < 2; ++start) {
             TestContext restarted;
             restarted.app.setProgramFolder(d.dir.path());
+            restarted.app.setArchive(std::make_unique<SqliteDownloadArchive>(d.path("archive.sqlite"), restarted.app.errors));
             QVERIFY(restarted.app.loadStoredConfiguration());
-            QStringList unfinished;
-            for (const QString& address : all) {
-                const QByteArray file = readAll(d.out + '/' + fileNameOf(address));
-                QVERIFY(file.isEmpty() || file == patternBytes(3000));
-                if (file.isEmpty())
-                    unfinished << address;
-            }
-            QCOMPARE(restarted.app.queue.urls(), unfinished);
-            QVERIFY2(!unfinished.isEmpty(), "the session ended before it was killed");
+            for (const QString& address : urls)
+                QCOMPARE(restarted.app.archive()->records(fileNameOf(address), 0, 10).size(), 1);
         }
+    }
+
+    // Journals of the earlier format, "WORD TEXT" lines, replay whatever
+    // their line ends and blanks in the folder: an entry leaves the queue
+    // only when removed, or when its temporary file is gone and its file
+    // is there.
+    void earlierJournals_data()
+    {
+        QTest::addColumn<QByteArray>("journal");  // $T0: a temporary file renamed to "b"; $T1: one still there
+        QTest::addColumn<QStringList>("queue");   // what a stored queue {s} becomes
+        const QByteArray journal = "add a\nadd b\nadd c\nremove a\nsaving $T0 b\nsaving $T1 c\nadd d\nsaving $T0 d\n"
+                                   "failed d\nadd cut off";
+        QTest::newRow("LF") << journal << QStringList{"s", "c", "d"};
+        QTest::newRow("CR LF") << QByteArray(journal).replace("\n", "\r\n") << QStringList{"s", "c", "d"};
+        QTest::newRow("CR") << QByteArray(journal).replace("\n", "\r") << QStringList{"s", "c", "d"};
+        QTest::newRow("stale saving line") << QByteArray("add e\nsaving $T0 e\n") << QStringList{"s", "e"};
+        QTest::newRow("no temporary file named") << QByteArray("add b\nsaving b\n") << QStringList{"s", "b"};
+    }
+    void earlierJournals()
+    {
+        QFETCH(QByteArray, journal);
+        QFETCH(QStringList, queue);
+        TestContext t;
+        const QString folder = t.path("My \"Out\" dir");
+        QVERIFY(QDir().mkdir(folder));
+        writeFile(folder + "/b", "saved");
+        writeFile(folder + "/.pullmark-000000000000000a.part", "not renamed");
+        journal.replace("$T0", (folder + "/.pullmark-0000000000000000.part").toUtf8())
+            .replace("$T1", (folder + "/.pullmark-000000000000000a.part").toUtf8());
+        writeFile(t.path("j"), journal);
+        QStringList stored{"s"};
+        JournalContents contents;
+        QVERIFY(ProgressJournal::replay(t.path("j"), stored, contents));
+        QCOMPARE(stored, queue);
+        QVERIFY(!ProgressJournal::replay(t.path("none"), stored, contents));
+    }
+
+    // The journal's own format: any address and path, quotes, commas, blanks
+    // and line ends included. A rename is proven by the file it made, a kept
+    // part and the records the archive has not taken survive a restart of
+    // the journal, and CR LF ends read the same.
+    void journalProvesWhatItDrops()
+    {
+        TestContext t;
+        const QString folder = t.path("My \"Out\", dir\nnext");
+        QVERIFY(QDir().mkdir(folder));
+        const QString j = t.path("j");
+        ProgressJournal journal;
+        journal.setFileName(j);
+        const QStringList urls{"http://h/a \"1\",x.bin", "http://h/stale.bin", "http://h/other.bin", "http://h/part.bin"};
+        journal.recordAdded(urls);
+        auto saving = [&](int n, bool rename) {
+            const QString temporary = folder + QStringLiteral("/.pullmark-%1.part").arg(n, 16, 10, QChar('0'));
+            const ArchiveRecord record{0, urls[n], urls[n], folder + QStringLiteral("/f%1").arg(n), 5, QByteArray(32, 'h'),
+                                       QDateTime::fromSecsSinceEpoch(1700000000 + n, Qt::UTC)};
+            writeFile(temporary, "bytes");
+            journal.recordSaving(temporary, record);
+            if (rename)
+                QFile::rename(temporary, record.savedPath);
+            else
+                QFile::remove(temporary);  // a rename that failed, its file gone
+            return record;
+        };
+        const ArchiveRecord saved = saving(0, true);
+        saving(1, false);
+        writeFile(folder + "/f2", "an older file of the name");
+        saving(2, false);
+        writeFile(folder + "/kept.part", "12345");
+        journal.recordPartial(urls[3], {folder + "/kept.part", 5, "\"v\""});
+        ArchiveRecord identical = saved;
+        identical.url = "http://h/same.bin";
+        journal.keepUntilArchived(identical);
+
+        for (const QByteArray& ends : {QByteArray("\n"), QByteArray("\r\n")}) {
+            writeFile(j, readAll(j).replace("\r\n", "\n").replace("\n", ends));
+            QStringList queue;
+            JournalContents contents;
+            QVERIFY(ProgressJournal::replay(j, queue, contents));
+            QCOMPARE(queue, urls.mid(1));
+            QCOMPARE(contents.records.size(), 2);
+            QCOMPARE(contents.records[0].url, identical.url);
+            QCOMPARE(contents.records[1].savedPath, saved.savedPath);
+            QCOMPARE(contents.records[1].sha256, saved.sha256);
+            QCOMPARE(contents.partials.value(urls[3]), (PartialDownload{folder + "/kept.part", 5, "\"v\""}));
+        }
+        // Begun anew after a save: the kept part and the record the archive
+        // has not taken stay, until it has.
+        journal.restart({{urls[3], {folder + "/kept.part", 5, "\"v\""}}});
+        QStringList queue;
+        JournalContents contents;
+        QVERIFY(ProgressJournal::replay(j, queue, contents));
+        QVERIFY(queue.isEmpty());
+        QCOMPARE(contents.partials.size(), 1);
+        QCOMPARE(contents.records.size(), 1);
+        journal.archived(identical);
+        journal.restart({});
+        QVERIFY(!QFileInfo::exists(j));
+    }
+
+    // The program killed 20 times at random moments of sessions of four
+    // downloads at once: see runKillLoop() for what each restart finds.
+    void killedSessionsLoseNothing()
+    {
+        TestContext t;
+        const KillLoopReport report = runKillLoop(m_server, QCoreApplication::applicationDirPath() + "/pm_session_runner",
+                                                  t.dir.path(), {20, 4, 25, 20261206});
+        QVERIFY2(report.problems.isEmpty(), qPrintable(report.problems.join('\n')));
+        QCOMPARE(report.kills, 20);
+        QVERIFY(report.saved > 0);
+    }
+
+    // A part kept when a session stopped, or when the program was killed
+    // mid-download, goes on after a restart: the rest is asked for.
+    void restartGoesOnFromTheKeptPart_data()
+    {
+        QTest::addColumn<bool>("killed");
+        QTest::newRow("stopped") << false;
+        QTest::newRow("killed") << true;
+    }
+    void restartGoesOnFromTheKeptPart()
+    {
+        QFETCH(bool, killed);
+        Downloads d;
+        const qint64 size = 4 * 1024 * 1024;
+        const QString address = url(QStringLiteral("/range/restart-%1.bin?size=%2&etag=r&chunk=32768&ms=10").arg(killed).arg(size));
+        d.app.queue.append({address});
+        QVERIFY(d.app.saveConfiguration(d.settings.configurationFile));
+        auto keptBytes = [&] {
+            const QStringList parts = folderFiles(d.out).filter(QRegularExpression("^\\.pullmark-.*\\.part$"));
+            return parts.size() == 1 ? QFileInfo(d.out + '/' + parts.first()).size() : 0;
+        };
+        if (killed) {
+            QProcess runner;
+            runner.start(QCoreApplication::applicationDirPath() + "/pm_session_runner", {d.dir.path()});
+            QTRY_VERIFY_WITH_TIMEOUT(keptBytes() >= 1536 * 1024, 60000);
+            runner.kill();
+            runner.waitForFinished();
+        } else {
+            connect(&d.app.worker, &QueueWorker::itemProgress, this, [&](qint64 received) {
+                if (received >= 1536 * 1024 && !d.app.worker.stopRequested())
+                    d.app.worker.requestStop();
+            });
+            QVERIFY(d.run());
+            d.app.worker.disconnect(this);
+        }
+        const qint64 kept = keptBytes();
+        QVERIFY(kept >= 1536 * 1024 && kept < size);
+
+        TestContext restarted;
+        restarted.app.setProgramFolder(d.dir.path());
+        QVERIFY(restarted.app.loadStoredConfiguration());
+        QCOMPARE(restarted.app.queue.stateAt(0), EntryState::Paused);
+        QSignalSpy ended(&restarted.app.worker, &QueueWorker::sessionEnded);
+        restarted.app.worker.start();
+        QVERIFY(ended.wait(60000));
+        QCOMPARE(m_server.rangesAskedFor().last(), QStringLiteral("bytes=%1-").arg(kept));
+        QCOMPARE(readAll(d.out + '/' + fileNameOf(address)), patternBytes(size));
+        QVERIFY(restarted.app.queue.isEmpty());
     }
 
     // Addresses holding "%" and digits come out of every log line as they

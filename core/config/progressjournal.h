@@ -1,21 +1,48 @@
 #pragma once
-// The queue's changes since the configuration file was last written, one
-// line each, appended as they happen, so that a crash or a kill loses none of
-// them and never downloads a finished entry again. The configuration file is
-// rewritten only now and then; each rewrite empties the journal, and a start
-// after a crash replays what the journal holds onto the stored queue.
+// The journal beside the configuration file: the queue's changes since the
+// file was last written, and what the file cannot hold (the kept parts of
+// downloads, the download records the archive has not taken yet). Lines are
+// appended as things happen, each in one write, so a crash or a kill loses
+// none written before it and never downloads a finished entry again; a start
+// after one replays the journal onto the stored queue.
 //
-// Lines: "add URL", "remove URL", "saving TEMPORARY URL" just before a
-// finished download's temporary file is renamed over its target (if the
-// temporary file is gone at replay, the rename happened and the entry is
-// done), and "failed URL" when an entry failed (a rename that did not happen
-// among the reasons).
+// A line is a word and its fields, each in double quotes; a backslash
+// escapes a backslash, a quote and the line ends (\\ \" \r \n):
+//   "add",URL                  an entry was added
+//   "remove",URL               an entry left the queue (done, or the user's)
+//   "partial",URL,FILE,VALIDATOR
+//                              the entry goes on from FILE, which holds the
+//                              start of the response with that validator
+//                              ("partial",URL alone: nothing is kept)
+//   "saving",URL,TEMPORARY,ID,RECORD...
+//                              just before a finished download's temporary
+//                              file, whose identity (device and inode) is ID,
+//                              is renamed over the record's file: that file
+//                              with that identity proves the rename happened
+//   "record",RECORD...         a download the archive may not have yet
+// RECORD is the address, final address, file, size, SHA-256 (hex) and time
+// (ISO 8601, UTC) of the download. A reader ignores fields beyond those it
+// knows, so a later version may add some (the page an entry was found on).
+// Lines of the earlier format (add URL, remove URL, saving TEMPORARY URL,
+// failed URL) replay too, whatever their line ends.
+
+#include "core/download/downloadarchive.h"
+#include "core/download/partialdownload.h"
 
 #include <QFile>
+#include <QHash>
+#include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
 namespace pm {
+
+// What a journal holds besides the queue's changes.
+struct JournalContents {
+    QHash<QString, PartialDownload> partials;  // by address; each file still there, with its size
+    QList<ArchiveRecord> records;              // downloads the archive may not have yet
+};
 
 class ProgressJournal {
 public:
@@ -23,25 +50,37 @@ public:
     static QString fileNameFor(const QString& configurationFile);
 
     void setFileName(const QString& fileName);
-    void recordAdded(const QStringList& urls) { append("add", urls); }
-    void recordRemoved(const QStringList& urls) { append("remove", urls); }
-    void recordSaving(const QString& temporaryFile, const QString& url) { append("saving", {temporaryFile + ' ' + url}); }
-    void recordFailed(const QString& url) { append("failed", {url}); }
+    void recordAdded(const QStringList& urls);
+    void recordRemoved(const QStringList& urls);
+    // An invalid partial: nothing is kept for the entry any more.
+    void recordPartial(const QString& url, const PartialDownload& partial);
+    // Just before `temporaryFile` is renamed over `record.savedPath`.
+    void recordSaving(const QString& temporaryFile, const ArchiveRecord& record);
+    // A record handed to the archive stays in the journal, across restart(),
+    // until archived() says the archive holds it.
+    void keepUntilArchived(const ArchiveRecord& record);
+    void archived(const ArchiveRecord& record);
     qint64 size() const { return m_size; }
-    // Empties the journal once the configuration file holds everything.
-    void clear();
 
-    // Applies the journal `fileName` to a stored queue. Returns false when
-    // there is no journal.
-    static bool replay(const QString& fileName, QStringList& queue);
+    // Begins the journal anew once the configuration file holds the queue:
+    // it keeps the entries' kept parts, given by address, and the records the
+    // archive has not taken yet.
+    void restart(const QList<QPair<QString, PartialDownload>>& partials);
+
+    // Applies the journal `fileName` to a stored queue and gathers what else
+    // it holds. An entry leaves the queue only when the journal says it was
+    // removed or proves its file was saved. Returns false when there is no
+    // journal.
+    static bool replay(const QString& fileName, QStringList& queue, JournalContents& contents);
 
 private:
-    // One line per text, all in one write.
-    void append(const char* word, const QStringList& texts);
+    void append(const QByteArray& lines);
 
     QString m_fileName;
     QFile m_file;
     qint64 m_size = 0;
+    QHash<QString, ArchiveRecord> m_unarchived;  // by recordKey()
+    QSet<QString> m_recordsInJournal;            // keys of records a line of the journal holds
 };
 
 }  // namespace pm

@@ -23,6 +23,7 @@ QString errorDescription(int number)
     case ErrArchiveDamaged: return QStringLiteral("Download archive damaged");
     case ErrArchiveUnusable: return QStringLiteral("Download archive unusable");
     case ErrLineNotWhole: return QStringLiteral("Line cannot be read whole");
+    case ErrArchiveForeign: return QStringLiteral("Not a download archive");
     case ErrTransferFailed: return QStringLiteral("Transfer failed");
     case ErrHttpStatus: return QStringLiteral("HTTP error status");
     case ErrUnsupportedScheme: return QStringLiteral("Unsupported address scheme");

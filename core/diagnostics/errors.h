@@ -27,6 +27,7 @@ enum ErrorNumber : int {
     ErrArchiveDamaged = 35701,   // the download archive was damaged; it was set aside and begun anew
     ErrArchiveUnusable = 35702,  // the download archive cannot be read or written (locked, disk full, ...)
     ErrLineNotWhole = 35703,     // a configuration line whose text has no closing quote
+    ErrArchiveForeign = 35704,   // the archive's file holds another program's tables; it was set aside
 
     // Transfer errors: 35750 and up. The description names the HTTP status or
     // the network error.

@@ -1,5 +1,7 @@
 #include "core/download/downloadarchive.h"
 
+#include "core/diagnostics/activitylog.h"
+
 #include <QFileInfo>
 
 namespace pm {
@@ -12,6 +14,15 @@ QHash<QString, QString> DownloadArchive::savedFiles(const QStringList& urls) con
             files.insert(url, record->savedPath);
     }
     return files;
+}
+
+int writeWaitingRecords(DownloadArchive& archive, ActivityLog& log)
+{
+    const int waiting = archive.flush();
+    if (waiting > 0)
+        log.write(QStringLiteral("Download archive %1 is locked: %2 records wait; the journal keeps them for the next start")
+                      .arg(archive.location(), QString::number(waiting)));
+    return waiting;
 }
 
 QString existingFileWithContent(const DownloadArchive& archive, const QByteArray& sha256, qint64 size)

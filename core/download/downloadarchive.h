@@ -42,6 +42,13 @@ public:
     // Records a finished download; `record.id` is ignored. Quick: one small
     // transaction.
     virtual void add(const ArchiveRecord& record) = 0;
+    // Records kept elsewhere (the journal) because the program ended before
+    // the archive took them: each goes in unless the archive holds it
+    // already (the same address, file and time).
+    virtual void restore(const QList<ArchiveRecord>& records) = 0;
+    // Writes the records that wait (for a batch, or for a locked database)
+    // now. Returns how many still wait.
+    virtual int flush() = 0;
     // The newest record whose address or final address is `url`.
     virtual std::optional<ArchiveRecord> findByUrl(const QString& url) const = 0;
     // For each of `urls` downloaded before, the file of its newest record
@@ -58,10 +65,18 @@ public:
     virtual void clear() = 0;
 
 signals:
+    // The archive holds `record` now (added, or restored).
     void recordAdded(const ArchiveRecord& record);
     // Records were removed or the archive was cleared.
     void recordsRemoved();
 };
+
+class ActivityLog;
+
+// Writes the records that wait for `archive` now. Those it cannot take
+// (another program holds the database locked) are told in `log`, and the
+// journal keeps them for the next start; returns how many wait.
+int writeWaitingRecords(DownloadArchive& archive, ActivityLog& log);
 
 // The file of the newest record with this content that is still on disk with
 // that size, or "" when there is none. The file is not read again: the

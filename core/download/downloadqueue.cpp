@@ -4,6 +4,7 @@
 #include "core/textutil.h"
 
 #include <QCoreApplication>
+#include <QFile>
 
 namespace pm {
 
@@ -141,6 +142,16 @@ QStringList DownloadQueue::partialFiles() const
             files.append(entry.partial.file);
     }
     return files;
+}
+
+QList<QPair<QString, PartialDownload>> DownloadQueue::partials() const
+{
+    QList<QPair<QString, PartialDownload>> kept;
+    for (const Entry& entry : m_entries) {
+        if (entry.partial.isValid())
+            kept.append({entry.url, entry.partial});
+    }
+    return kept;
 }
 
 int DownloadQueue::failedCount() const
@@ -284,9 +295,12 @@ void DownloadQueue::setPartial(EntryId id, const PartialDownload& partial)
     if (Entry* entry = find(id, &row)) {
         if (entry->partial.isValid() && entry->partial.file != partial.file)
             QFile::remove(entry->partial.file);
+        const bool other = entry->partial.file != partial.file || entry->partial.validator != partial.validator;
         entry->partial = partial;
         entry->received = partial.size;
         changed(row);
+        if (other)
+            emit partialChanged(entry->url, partial);
     }
 }
 

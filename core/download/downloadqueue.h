@@ -6,7 +6,7 @@
 // user's editing. Adding, and removing near the front where the entries in
 // work are, cost the same whatever the queue's length.
 
-#include "core/download/downloadtask.h"
+#include "core/download/partialdownload.h"
 
 #include <QAbstractListModel>
 #include <QHash>
@@ -62,6 +62,8 @@ public:
     QStringList urls() const;
     // The temporary files of the entries that go on from a kept part.
     QStringList partialFiles() const;
+    // The kept parts, each with its entry's address, in queue order.
+    QList<QPair<QString, PartialDownload>> partials() const;
     int failedCount() const;
 
     // Appends the addresses not queued yet (letter case ignored), in order,
@@ -93,6 +95,8 @@ signals:
     // has changed.
     void entriesAdded(const QStringList& urls);
     void entriesRemoved(const QStringList& urls);
+    // What an entry's download goes on from has changed (invalid: nothing).
+    void partialChanged(const QString& url, const PartialDownload& partial);
 
 private:
     struct Entry {

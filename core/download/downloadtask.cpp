@@ -124,6 +124,18 @@ DownloadTask::DownloadTask(const Settings& settings, ActivityLog& log, ErrorRepo
         if (m_busy)
             afterFetch();
     });
+    connect(m_transfer, &Transfer::progress, this, &DownloadTask::announceResumable);
+}
+
+void DownloadTask::announceResumable(qint64 received, qint64 total)
+{
+    // Only a body large enough to be kept, whose response names its version.
+    const QByteArray validator = m_transfer->validator();
+    if (!m_busy || !m_temporary || received <= 0 || total < kKeepPartialFrom || validator.isEmpty()
+        || validator == m_resumableAs || m_transfer->status() >= 400)
+        return;
+    m_resumableAs = validator;
+    emit resumable({m_temporary->fileName(), received, validator});
 }
 
 DownloadTask::~DownloadTask()
@@ -143,9 +155,8 @@ void DownloadTask::start(const QString& url, const PartialDownload& partial)
     m_busy = true;
     m_url = url;
     m_size = QVariant();
-    m_sameAs.clear();
-    m_bytes = -1;
-    m_sha256.clear();
+    m_record = {};
+    m_resumableAs = partial.validator;
     m_transfer->contentHash().reset();  // a kept body is hashed anew before it goes on
     m_attempt = 0;
     m_restarted = false;
@@ -316,12 +327,15 @@ void DownloadTask::save()
     }
 
     // A file with the same content on disk already: the user may keep only that one.
-    m_bytes = m_temporary->size();
+    const qint64 bytes = m_temporary->size();
     ContentHash& hash = m_transfer->contentHash();
-    m_sha256 = hash.bytes() == m_bytes ? hash.finish() : QByteArray();
+    // Whole seconds: the record reads back the same from the journal.
+    m_record = {0, m_url, m_transfer->finalUrl(), m_target, bytes, hash.bytes() == bytes ? hash.finish() : QByteArray(),
+                QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch(), Qt::UTC)};
     if (m_archive && m_settings.sameContentRule() == SameContentRule::KeepExisting) {
-        m_sameAs = existingFileWithContent(*m_archive, m_sha256, m_bytes);
-        if (!m_sameAs.isEmpty()) {
+        const QString sameAs = existingFileWithContent(*m_archive, m_record.sha256, bytes);
+        if (!sameAs.isEmpty()) {
+            m_record.savedPath = sameAs;
             logProgress(QStringLiteral("Completed: ") + m_url);
             return finish(DownloadOutcome::Identical);
         }
@@ -333,7 +347,7 @@ void DownloadTask::save()
     m_temporary->close();
     if (m_temporary->error() != QFileDevice::NoError)
         return fail(fileWriteError(errno, m_target));
-    emit aboutToCommit(temporaryName);
+    emit aboutToCommit(temporaryName, m_record);
     if (!renameOver(temporaryName, m_target))
         return fail(fileWriteError(errno, m_target));
     m_temporary.reset();
@@ -371,12 +385,8 @@ void DownloadTask::finish(DownloadOutcome::Kind kind, const QString& failureReas
     outcome.failureReason = failureReason;
     if (kind == DownloadOutcome::Stopped || kind == DownloadOutcome::Failed)
         outcome.partial = keepPartial();
-    if (kind == DownloadOutcome::Saved || kind == DownloadOutcome::Identical) {
-        outcome.savedPath = kind == DownloadOutcome::Identical ? m_sameAs : m_target;
-        outcome.finalUrl = m_transfer->finalUrl();
-        outcome.bytes = m_bytes;
-        outcome.sha256 = m_sha256;
-    }
+    if (kind == DownloadOutcome::Saved || kind == DownloadOutcome::Identical)
+        outcome.record = m_record;
     if (outcome.partial.isValid()) {
         m_temporary->close();
         m_temporary.reset();  // the file stays for the next attempt

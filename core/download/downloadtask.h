@@ -9,6 +9,8 @@
 // reported under "SaveToFile.".
 
 #include "core/diagnostics/errors.h"
+#include "core/download/downloadarchive.h"
+#include "core/download/partialdownload.h"
 #include "core/download/transfer.h"
 
 #include <QFile>
@@ -45,14 +47,6 @@ bool usableFileName(const QString& name);
 // that is a link counts under the name it points to as well.
 bool isProgramFile(const QString& target, const Settings& settings);
 
-// A body that was cut off, kept in its temporary file for the next attempt.
-struct PartialDownload {
-    QString file;          // the temporary file
-    qint64 size = 0;       // bytes it holds
-    QByteArray validator;  // ETag or Last-Modified of the response they came from
-    bool isValid() const { return !file.isEmpty(); }
-};
-
 // How one entry's download ended.
 struct DownloadOutcome {
     enum Kind {
@@ -68,12 +62,10 @@ struct DownloadOutcome {
     QVariant size;
     QString failureReason;    // Failed: what went wrong, in plain words
     PartialDownload partial;  // Stopped or Failed: what the next attempt can go on from
-    // Saved or Identical: what the download archive records. For Identical
-    // the file is the one kept.
-    QString savedPath;
-    QString finalUrl;         // after redirects
-    qint64 bytes = -1;
-    QByteArray sha256;        // empty when it could not be computed
+    // Saved or Identical: what the download archive records (the digest is
+    // empty when it could not be computed). For Identical the file is the
+    // one kept.
+    ArchiveRecord record;
 };
 
 class DownloadTask : public QObject {
@@ -110,8 +102,11 @@ public:
 
 signals:
     // The complete body in `temporaryFile` is about to be renamed over its
-    // target.
-    void aboutToCommit(const QString& temporaryFile);
+    // target, `record.savedPath`.
+    void aboutToCommit(const QString& temporaryFile, const ArchiveRecord& record);
+    // The body now arriving can be gone on from after an interruption, even
+    // of the program: its temporary file and the response's validator.
+    void resumable(const PartialDownload& partial);
     void finished(const DownloadOutcome& outcome);
 
 private:
@@ -127,6 +122,7 @@ private:
     PartialDownload keepPartial();
     void discardTemporary();
     void logProgress(const QString& text);
+    void announceResumable(qint64 received, qint64 total);
 
     const Settings& m_settings;
     ActivityLog& m_log;
@@ -140,9 +136,8 @@ private:
     QString m_target;
     QVariant m_size;
     const DownloadArchive* m_archive = nullptr;
-    QString m_sameAs;  // the existing file with this content, when it is kept instead
-    qint64 m_bytes = -1;
-    QByteArray m_sha256;
+    ArchiveRecord m_record;  // what the archive records of a finished download
+    QByteArray m_resumableAs;  // the validator resumable() told last
     int m_attempt = 0;
     bool m_restarted = false;
     bool m_busy = false;

@@ -72,11 +72,12 @@ void QueueWorker::setArchive(DownloadArchive* archive)
     }
 }
 
-void QueueWorker::recordDownload(const QString& url, const DownloadOutcome& outcome)
+void QueueWorker::recordDownload(const DownloadOutcome& outcome)
 {
-    if (m_archive)
-        m_archive->add({0, url, outcome.finalUrl, outcome.savedPath, outcome.bytes, outcome.sha256,
-                        QDateTime::currentDateTimeUtc()});
+    if (!m_archive)
+        return;
+    emit recording(outcome.record);
+    m_archive->add(outcome.record);
 }
 
 QueueWorker::Slot* QueueWorker::freeSlot()
@@ -92,8 +93,9 @@ QueueWorker::Slot* QueueWorker::freeSlot()
             slot.task->setArchive(m_archive);
             connect(slot.task, &DownloadTask::finished, this,
                     [this, i](const DownloadOutcome& outcome) { afterDownload(m_slots[i], outcome); });
-            connect(slot.task, &DownloadTask::aboutToCommit, this,
-                    [this, i](const QString& temporaryFile) { emit aboutToSave(temporaryFile, m_slots[i].url); });
+            connect(slot.task, &DownloadTask::aboutToCommit, this, &QueueWorker::aboutToSave);
+            connect(slot.task, &DownloadTask::resumable, this,
+                    [this, i](const PartialDownload& partial) { m_queue.setPartial(m_slots[i].id, partial); });
             connect(slot.task->transfer(), &Transfer::progress, this, [this, i](qint64 received, qint64 total) {
                 m_slots[i].received = received;
                 m_slots[i].total = total;
@@ -243,7 +245,7 @@ void QueueWorker::afterDownload(Slot& slot, const DownloadOutcome& outcome)
     const DownloadQueue::EntryId id = slot.id;
     const QString url = slot.url;
     m_queue.setPartial(id, outcome.partial);
-    EntryResult result{EntryResult::Stopped, url, outcome.savedPath, outcome.failureReason, outcome.bytes};
+    EntryResult result{EntryResult::Stopped, url, outcome.record.savedPath, outcome.failureReason, outcome.record.size};
     switch (outcome.kind) {
     case DownloadOutcome::Stopped:
         m_queue.setState(id, outcome.partial.isValid() ? EntryState::Paused : EntryState::Waiting);
@@ -251,19 +253,17 @@ void QueueWorker::afterDownload(Slot& slot, const DownloadOutcome& outcome)
     case DownloadOutcome::Failed:
         m_queue.setState(id, EntryState::Failed, outcome.failureReason);
         m_log.write(QStringLiteral("Failed: %1 (%2)").arg(url, outcome.failureReason) + whichFile(url));
-        emit entryFailed(url);
         ++m_figures.failed;
         result.kind = EntryResult::Failed;
         break;
     case DownloadOutcome::Identical:
-        m_log.write(QStringLiteral("Identical: %1 (same as %2)").arg(url, outcome.savedPath));
+        m_log.write(QStringLiteral("Identical: %1 (same as %2)").arg(url, outcome.record.savedPath));
         [[fallthrough]];
     case DownloadOutcome::Saved:
-        recordDownload(url, outcome);
+        recordDownload(outcome);
         [[fallthrough]];
     case DownloadOutcome::TooSmall:
-        countFinished(slot, outcome);
-        if (m_queue.rowOf(id) < 0)  // counted; else an abort left it queued
+        if (countFinished(slot, outcome))  // else an abort left it queued
             result.kind = outcome.kind == DownloadOutcome::Saved       ? EntryResult::Saved
                         : outcome.kind == DownloadOutcome::Identical ? EntryResult::Identical
                                                                      : EntryResult::TooSmall;
@@ -280,7 +280,7 @@ void QueueWorker::afterDownload(Slot& slot, const DownloadOutcome& outcome)
     fillSlots();
 }
 
-void QueueWorker::countFinished(Slot& slot, const DownloadOutcome& outcome)
+bool QueueWorker::countFinished(Slot& slot, const DownloadOutcome& outcome)
 {
     // Saved, or fetched and left out by the size rule: both count.
     ErrorScope& scope = *m_scope;
@@ -288,7 +288,7 @@ void QueueWorker::countFinished(Slot& slot, const DownloadOutcome& outcome)
         && scope.step([&] { m_figures.lastFileSize = itemSizeText(sizeNumber(outcome.size)); });
     if (!go) {
         m_queue.setState(slot.id, EntryState::Waiting);
-        return;
+        return false;
     }
     m_figures.sessionTotal = m_total.text();
     m_total.stepUnit();
@@ -301,6 +301,7 @@ void QueueWorker::countFinished(Slot& slot, const DownloadOutcome& outcome)
         m_log.write(QStringLiteral("Downloaded %1 in %2").arg(m_figures.lastFileSize, m_figures.lastDownloadTime)
                     + whichFile(slot.url));
     finishEntry(slot.id);
+    return true;
 }
 
 void QueueWorker::finishEntry(DownloadQueue::EntryId id)
@@ -320,6 +321,10 @@ void QueueWorker::endSessionWhenIdle()
         m_figures.endStatus = QCoreApplication::translate("pm::QueueWorker", "Queue Stopped");
     else
         m_figures.endStatus = QCoreApplication::translate("pm::QueueWorker", "%1 failed").arg(m_queue.failedCount());
+    // Records the archive cannot take now wait in the journal; the window says so.
+    if (const int waiting = m_archive ? writeWaitingRecords(*m_archive, m_log) : 0; waiting > 0)
+        m_figures.endStatus += QCoreApplication::translate("pm::QueueWorker", "; %1 download records wait for the archive")
+                                   .arg(waiting);
     m_figures.sessionEnd = QDateTime::currentDateTime();
     m_figures.active = 0;
     m_progressTimer.stop();

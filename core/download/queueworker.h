@@ -102,9 +102,11 @@ signals:
     void figuresChanged();
     // Bytes of one download in work (of the whole file, when resumed).
     void itemProgress(qint64 received, qint64 total);
-    // A finished download's temporary file is about to become its target.
-    void aboutToSave(const QString& temporaryFile, const QString& url);
-    void entryFailed(const QString& url);
+    // A finished download's temporary file is about to become its target,
+    // `record.savedPath`.
+    void aboutToSave(const QString& temporaryFile, const ArchiveRecord& record);
+    // A finished download's record goes to the archive.
+    void recording(const ArchiveRecord& record);
     // The session is done with an entry for now: finished, failed, or left
     // in the queue by a stop.
     void entryFinished(const pm::EntryResult& result);
@@ -125,8 +127,9 @@ private:
 
     void fillSlots();
     void afterDownload(Slot& slot, const DownloadOutcome& outcome);
-    void countFinished(Slot& slot, const DownloadOutcome& outcome);
-    void recordDownload(const QString& url, const DownloadOutcome& outcome);
+    // Returns whether the entry was counted and left the queue.
+    bool countFinished(Slot& slot, const DownloadOutcome& outcome);
+    void recordDownload(const DownloadOutcome& outcome);
     void finishEntry(DownloadQueue::EntryId id);
     void endSessionWhenIdle();
     void publishProgress();

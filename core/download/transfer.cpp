@@ -23,12 +23,13 @@ QByteArray finalResponseHeader(const QNetworkReply* reply, const QByteArray& nam
     return comma < 0 ? value : value.mid(comma + 1).trimmed();
 }
 
-namespace {
-bool supportedScheme(const QUrl& url)
+bool Transfer::supportedScheme(const QUrl& url)
 {
     const QString scheme = url.scheme().toLower();
     return scheme == QLatin1String("http") || scheme == QLatin1String("https");
 }
+
+namespace {
 
 bool isTransientStatus(int status)
 {

@@ -37,6 +37,9 @@ public:
     Transfer(QNetworkAccessManager* manager, QObject* parent = nullptr);
     ~Transfer() override;
 
+    // Whether `url` is one a transfer fetches: http and https.
+    static bool supportedScheme(const QUrl& url);
+
     // Starts fetching `url`; the body goes to `sink` (nullptr: discarded).
     // With a resume point the rest is asked for; a server that answers with
     // the whole body instead empties the sink first. Only http and https are
@@ -63,6 +66,8 @@ public:
     // changed validator): nothing of it was written; fetch the whole body
     // again. error() tells why.
     bool restartNeeded() const { return m_restartNeeded; }
+    // The last response's HTTP status (0 before one came).
+    int status() const { return m_status; }
     // Bytes of this response's body.
     qint64 bytesReceived() const { return m_received; }
     // Where the body written to the sink started: the resume offset when the

@@ -219,6 +219,8 @@ private:
         const QString kind = parts.value(0);
         const qint64 size = item("size").toLongLong();
         r.generated = size;
+        r.dripChunk = item("chunk").toLongLong();
+        r.dripMs = item("ms").toInt();
         r.closeAfter = QStringList{"drop", "short", "length", "nolength"}.contains(kind);
         if (kind == QLatin1String("file")) {
             r.offset = item("seed").toLongLong();

@@ -33,7 +33,8 @@
 //                                  each SIZE bytes; the page and every file
 //                                  answered MS ms late
 // Any route takes &delay=MS: the response starts that much later; &hold=KEY:
-// it starts once the test has called release(KEY); and
+// it starts once the test has called release(KEY); &chunk=C&ms=T: the body
+// goes C bytes every T ms; and
 // &head=CODE: a HEAD request gets that status (&head=drop: the connection
 // is closed without an answer). /file takes &seed=S: the bytes of offset
 // i + S, the same size with other content. The Kth request counts the same
