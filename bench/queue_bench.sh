@@ -8,7 +8,7 @@
 #
 #   bench/queue_bench.sh [BUILD_DIR [FIGURE...]]
 #
-# FIGURE is any of: big small parallel far startup stop floor (default: all
+# FIGURE is any of: big small parallel far startup stop failing floor (default: all
 # but floor). ROUNDS sets the rounds of each figure (default 3 for big and
 # far, 5 for small and parallel). The files go to a new folder under
 # $BENCH_DIR (default: the home folder), which must be on a disk for the
@@ -34,7 +34,7 @@ if [ "${PM_A11Y_SESSION:-}" != inner ]; then
 fi
 BIN=${1:-build}/bin
 [ $# -gt 0 ] && shift
-FIGURES=${*:-big small parallel far startup stop}
+FIGURES=${*:-big small parallel far startup stop failing}
 WORK=$(mktemp -d -p "${BENCH_DIR:-$HOME}" pullmark-bench.XXXXXX)
 trap 'kill $SERVER 2>/dev/null; rm -rf "$WORK"' EXIT
 export QTWEBENGINE_DISABLE_SANDBOX=1
@@ -254,5 +254,26 @@ if wants stop; then
     "$BIN/pm_queue_bench" stop "$(mktemp -d -p "$WORK" stop.XXXXXX)" 4 $(printf "$DRIP $DRIP $DRIP $DRIP" 1 2 3 4) > "$WORK/stop.txt" 2> /dev/null
     echo "stop to every download ended: $(field stop_ms "$WORK/stop.txt") ms (target < 100)"
   done
+fi
+if wants failing; then
+  echo "== Failing entries: time per entry at 5,000 and at 50,000, 1 at a time ($(rounds 3) rounds)"
+  # Addresses no transfer fetches fail at once: what the queue, its window,
+  # the logs and the journal cost per failed entry, which must not grow with
+  # the failed entries that stay in the queue before it. The reference is
+  # the same session over a tenth of the entries.
+  failing() {
+    seq 1 "$1" | sed 's|.*|ftp://127.0.0.1/f&.bin|' > "$WORK/fail"
+    "$BIN/pm_queue_bench" list "$(mktemp -d -p "$WORK" fail.XXXXXX)" 1 "$WORK/fail" > "$WORK/fail.txt" 2> /dev/null
+    test "$(field items "$WORK/fail.txt")" = 0
+    field seconds "$WORK/fail.txt" | awk -v n="$1" '{ printf "%.1f\n", $1 * 1e6 / n }'
+  }
+  : > "$WORK/failing.rounds"
+  for round in $(seq "$(rounds 3)"); do
+    echo "$(failing 5000) $(failing 50000)" >> "$WORK/failing.rounds"
+  done
+  echo "rounds (us per entry at 5,000, at 50,000): $(tr '\n' ';' < "$WORK/failing.rounds")"
+  echo "us per entry: $(column_median 1 "$WORK/failing.rounds") at 5,000, $(column_median 2 "$WORK/failing.rounds") at 50,000"
+  r=$(ratio_median 2 1 "$WORK/failing.rounds")
+  echo "ratio 50,000 / 5,000, median of the rounds: $r (target <= 1.2: $(verdict "$r" "<=" 1.2))"
 fi
 echo "machine at the end: $(uptime | sed 's/.*load average/load average/')"

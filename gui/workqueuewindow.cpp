@@ -28,6 +28,20 @@
 namespace pm {
 
 namespace {
+// The queue's list. Its rows are all of one size, so a change of a row's data
+// only repaints that row: QListView would lay out every row again, which
+// costs as much as the queue is long at every entry of a session.
+class QueueListView : public QListView {
+public:
+    using QListView::QListView;
+
+protected:
+    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles) override
+    {
+        QAbstractItemView::dataChanged(topLeft, bottomRight, roles);
+    }
+};
+
 // One row of the queue: the entry's state as an icon (a tick for a waiting
 // entry downloaded before), its file name, its size, and for a download in
 // work or paused its progress. The address is the row's tooltip.
@@ -148,7 +162,7 @@ WorkQueueWindow::WorkQueueWindow(AppContext& context, QWidget* parent) : QWidget
 
 void WorkQueueWindow::createControls()
 {
-    m_list = new QListView(this);
+    m_list = new QueueListView(this);
     m_list->setObjectName(QStringLiteral("lstQue"));
     new PaintThrottle(m_list, &m_context.queue, 100);
     m_list->setModel(&m_context.queue);

@@ -471,6 +471,23 @@ private slots:
         }
     }
 
+    // A long queue of failing entries is run through to its end; each stays,
+    // marked failed, and the stored queue keeps them all.
+    void manyFailingEntries()
+    {
+        Downloads d;
+        d.settings.parallelDownloads = 4;
+        QStringList urls;
+        for (int i = 0; i < 50000; ++i)
+            urls << QStringLiteral("ftp://127.0.0.1/f%1.bin").arg(i);
+        d.app.queue.append(urls);
+        QVERIFY(d.run(300000));
+        QCOMPARE(d.figures().failed, 50000);
+        QCOMPARE(d.app.queue.failedCount(), 50000);
+        QCOMPARE(d.storedQueue(), urls);
+        QCOMPARE(d.logMessages().filter(QRegularExpression("^Failed: ftp://")).size(), 50000);
+    }
+
     // Several downloads at once; two of one name never write at once; Stop
     // ends all of them, in work or waiting to try again, and keeps them.
     void parallelDownloadsAndStop()

@@ -104,10 +104,17 @@ void DownloadQueue::archiveChanged()
 
 int DownloadQueue::rowOf(EntryId id) const
 {
-    // Entries in work sit near the front, so a scan from there is short.
-    for (int row = 0; row < count(); ++row) {
-        if (m_entries[row].id == id)
-            return row;
+    // Lookups are for the entries in work, which sit together, and each
+    // moves by a few rows at most between two lookups: the search goes
+    // outward from the row found last, so it costs the same however many
+    // failed entries stay ahead of them.
+    const int n = count();
+    const int from = std::clamp(m_lastFoundRow, 0, std::max(0, n - 1));
+    for (int distance = 0; from - distance >= 0 || from + distance < n; ++distance) {
+        for (const int row : {from + distance, from - distance}) {
+            if (row >= 0 && row < n && m_entries[row].id == id)
+                return m_lastFoundRow = row;
+        }
     }
     return -1;
 }

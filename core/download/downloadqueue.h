@@ -124,6 +124,7 @@ private:
     std::deque<Entry> m_entries;
     QHash<QString, int> m_queuedKeys;  // case-folded URL -> how many entries have it
     EntryId m_nextId = 1;
+    mutable int m_lastFoundRow = 0;  // where rowOf() begins its search
     const DownloadArchive* m_archive = nullptr;
     quint64 m_archiveGeneration = 1;
 };

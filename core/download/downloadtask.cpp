@@ -171,6 +171,8 @@ void DownloadTask::start(const QString& url, const PartialDownload& partial)
 
     if (!usableFileName(name))
         return failSoon(RuntimeError::of(ErrBadFileName, m_target));
+    if (const QUrl address(url); !address.isValid() || !Transfer::supportedScheme(address))
+        return failSoon(RuntimeError::of(ErrUnsupportedScheme, url));  // no temporary file for what is never fetched
     if (m_settings.duplicateRule() != DuplicateRule::Rename && isProgramFile(m_target, m_settings))
         return failSoon(RuntimeError::of(ErrOwnFile, m_target));  // "Rename" looks after the fetch
     // A kept body goes on where it ended, if it is still whole.

@@ -56,6 +56,17 @@ QueueWorker::QueueWorker(const Settings& settings, ActivityLog& log, ErrorReport
     m_progressTimer.setInterval(100);
     connect(&m_progressTimer, &QTimer::timeout, this, &QueueWorker::publishProgress);
     m_errors.setAbortTarget(this);
+    // The rows before m_scanFrom stay tried ones whatever the user edits.
+    connect(&m_queue, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex&, int first, int) {
+        m_scanFrom = std::min(m_scanFrom, first);
+    });
+    connect(&m_queue, &QAbstractItemModel::rowsRemoved, this, [this](const QModelIndex&, int first, int last) {
+        if (first < m_scanFrom)
+            m_scanFrom -= std::min(m_scanFrom, last + 1) - first;
+    });
+    connect(&m_queue, &QAbstractItemModel::rowsMoved, this, [this] { m_scanFrom = 0; });
+    connect(&m_queue, &QAbstractItemModel::layoutChanged, this, [this] { m_scanFrom = 0; });
+    connect(&m_queue, &QAbstractItemModel::modelReset, this, [this] { m_scanFrom = 0; });
 }
 
 QueueWorker::~QueueWorker()
@@ -161,6 +172,7 @@ void QueueWorker::start()
     m_running = true;
     m_stopRequested = false;
     m_tried.clear();
+    m_scanFrom = 0;
     m_log.write(QStringLiteral("Starting a work session"));
     m_scope.emplace(m_errors, QStringLiteral("WorkQueue."));
     DownloadTask::removeLeftoverTemporaries(m_settings.outputFolder, m_queue.partialFiles());
@@ -177,10 +189,17 @@ void QueueWorker::start()
     fillSlots();
 }
 
-int QueueWorker::nextStartableRow() const
+int QueueWorker::nextStartableRow()
 {
-    for (int row = 0; row < m_queue.count(); ++row) {
-        if (m_queue.stateAt(row) == EntryState::Active || m_tried.contains(m_queue.idAt(row)))
+    // The rows before m_scanFrom have all been tried: failed entries that
+    // stay in the queue are passed over once, not at every entry.
+    auto tried = [this](int row) {
+        return m_queue.stateAt(row) == EntryState::Active || m_tried.contains(m_queue.idAt(row));
+    };
+    while (m_scanFrom < m_queue.count() && tried(m_scanFrom))
+        ++m_scanFrom;
+    for (int row = m_scanFrom; row < m_queue.count(); ++row) {
+        if (tried(row))
             continue;
         // Two downloads never write the same file at once: the second waits.
         const QString target = m_settings.outputFolder + QDir::separator() + fileNameOf(m_queue.url(row));

@@ -137,7 +137,7 @@ private:
     int busySlots() const;
     // The first entry not tried in this session whose file no running
     // download is writing, or -1.
-    int nextStartableRow() const;
+    int nextStartableRow();
     // A log line's end: the file's name when several downloads run at once.
     QString whichFile(const QString& url) const;
 
@@ -155,6 +155,7 @@ private:
     SessionFigures m_figures;
     SessionTotal m_total;
     QSet<DownloadQueue::EntryId> m_tried;
+    int m_scanFrom = 0;  // every row before it has been tried in this session
     bool m_running = false;
     bool m_stopRequested = false;
 };
