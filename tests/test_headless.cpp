@@ -8,9 +8,11 @@
 #include "tests/support/testserver.h"
 
 #include <QLocalSocket>
+#include <QScopeGuard>
 #include <QtTest>
 
 #include <csignal>
+#include <unistd.h>
 
 using namespace pm;
 using namespace pm::test;
@@ -305,6 +307,30 @@ private slots:
         QVERIFY2(run.err.contains(message), qPrintable(run.err));
         QCOMPARE(h.savedSettings().legalNoticeAccepted, accepted);
         QCOMPARE(storedQueue(h.configuration).isEmpty(), status == 0 && !arguments.contains("--dry-run"));
+    }
+
+    // A configuration file the run could not write back: it does not start,
+    // so no progress is ever lost. A dry run writes nothing and may go on.
+    void configurationFolderReadOnly()
+    {
+        Harvester h({}, {url("/g/a.jpg")});
+        const QString bin = h.path("bin");
+        const bool root = ::geteuid() == 0;
+        if (!(root ? QProcess::execute("chattr", {"+i", bin}) == 0
+                   : QFile::setPermissions(bin, QFile::ReadOwner | QFile::ExeOwner)))
+            QSKIP("cannot take the write permission of a folder away here");
+        const auto restore = qScopeGuard([&] {
+            if (root)
+                QProcess::execute("chattr", {"-i", bin});
+            QFile::setPermissions(bin, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        });
+        // (A program folder it cannot write to is no portable one: the file
+        // is named.)
+        const ProgramCopy::Result run = h.runToEnd({"--download", "--config", h.configuration});
+        QCOMPARE(run.status, 3);
+        QVERIFY2(run.err.contains("cannot write the configuration file " + h.configuration), qPrintable(run.err));
+        QCOMPARE(folderFiles(h.path("out")), QStringList{});
+        QCOMPARE(h.runToEnd({"--download", "--dry-run", "--config", h.configuration}).status, 0);
     }
 
     void stopBySignal_data()
