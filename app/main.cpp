@@ -3,9 +3,12 @@
 #include "app/headlessstart.h"
 #include "app/instancechannel.h"
 #include "app/instancerequests.h"
+#include "app/profileleftovers.h"
 #include "app/startup.h"
 #include "app/terminationwatcher.h"
 #include "core/appcontext.h"
+#include "core/config/filelocations.h"
+#include "gui/browsersession.h"
 #include "gui/mainwindow.h"
 #include "gui/qtinteraction.h"
 #include "gui/workqueuewindow.h"
@@ -13,11 +16,14 @@
 #include <QApplication>
 #include <QDir>
 #include <QJsonObject>
+#include <QNetworkProxyFactory>
 #include <QSessionManager>
+#include <QStandardPaths>
 #include <QWebEngineProfile>
 
 #include <csignal>
 #include <cstdlib>
+#include <memory>
 
 namespace {
 // What a window answers through the instance channel.
@@ -73,6 +79,9 @@ int main(int argc, char* argv[])
     if (commandLine.mode() != pm::RunMode::Window)
         return pm::runWithoutWindow(commandLine, argv[0]);
 
+    // Declared before the application object, so that it cleans up after
+    // the browser has shut down.
+    pm::ProfileLeftovers profileLeftovers;
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     int qtArgc = 1;  // the arguments have been read: Qt and the browser take none of them
     QApplication app(qtArgc, argv);
@@ -107,9 +116,25 @@ int main(int argc, char* argv[])
     }
     pm::openArchive(context, locations);
 
+    // The transfers and the browser go through the proxies the system names.
+    QNetworkProxyFactory::setUseSystemConfiguration(true);
+    // The browser keeps its profile (and with it a sign-in) on disk, made
+    // once the legal notice is accepted; until then it browses off the
+    // record, leaving nothing behind.
+    const QString profileFolder = pm::browserProfileFolder(locations, context.settings.configurationFile,
+                                                           pm::browserProfileName());
+    std::unique_ptr<QWebEngineProfile> profile;  // outlives the window and its pages
+
     pm::TerminationWatcher termination;
     pm::MainWindow window(context, QWebEngineProfile::defaultProfile());
     window.setFirstPage(commandLine.firstPage());
+    window.setProfileMaker([&] {
+        if (locations.portable)
+            profileLeftovers.watch(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
+                                   + QStringLiteral("/QtWebEngine/") + pm::browserProfileName());
+        profile.reset(pm::makeBrowserProfile(profileFolder));
+        return profile.get();
+    });
 
     // The system ending the program closes it as the user would, so the
     // configuration is saved. During start-up (the legal notice or the path

@@ -10,6 +10,8 @@ namespace pm {
 
 AppContext::AppContext(UserInteraction& ui) : ui(ui)
 {
+    worker.setSession(&session);
+    prober.setSession(&session);
     QObject::connect(&queue, &DownloadQueue::entriesAdded, &queue, [this](const QStringList& urls) {
         if (m_journalling) {
             m_journal.recordAdded(urls);

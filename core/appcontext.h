@@ -2,7 +2,8 @@
 // The objects the whole program shares: the settings, the activity log, the
 // error reporter, the download queue with its worker, the address history,
 // the journal that keeps the queue's changes between configuration saves,
-// the download archive and the prober that asks servers about found files.
+// the download archive, the prober that asks servers about found files and
+// the web session their transfers are made in.
 // The program creates one at start-up and passes it to its windows; tests
 // create their own.
 
@@ -16,6 +17,7 @@
 #include "core/download/queueworker.h"
 #include "core/config/settings.h"
 #include "core/found/urlprober.h"
+#include "core/download/websession.h"
 
 #include <QSet>
 #include <QString>
@@ -73,6 +75,9 @@ public:
     Settings settings;
     ActivityLog log{settings};
     ErrorReporter errors{settings, log, ui};
+    // The browser's cookies, user agent and sign-ins, which every transfer
+    // carries; it outlives the worker and the prober.
+    WebSession session{ui};
 
 private:
     std::unique_ptr<DownloadArchive> m_archive;  // outlives the queue and the worker, which use it

@@ -1,7 +1,8 @@
 #pragma once
 // Every modal interaction with the user goes through this seam: message
-// boxes, questions, file dialogs, the text prompt and the clipboard. The
-// program passes a Qt implementation; tests pass a scripted one.
+// boxes, questions, file dialogs, the text prompt, the sign-in prompt and
+// the clipboard. The program passes a Qt implementation; tests pass a
+// scripted one.
 
 #include <QString>
 
@@ -17,6 +18,12 @@ struct FileDialogRequest {
     QString filter;         // e.g. "INI File (*.ini)"
     QString defaultSuffix;  // without the dot
     QString initialName;    // full file name shown first
+};
+
+// A user name and password for a server that asks for them.
+struct SignIn {
+    QString user;
+    QString password;
 };
 
 // What a folder dialog is asked to do.
@@ -42,6 +49,9 @@ public:
     virtual std::optional<QString> existingFolder(const FolderDialogRequest& request) = 0;
     // One-line text prompt; nullopt when cancelled.
     virtual std::optional<QString> promptText(const QString& title, const QString& prompt, const QString& initial) = 0;
+    // The user name and password `server` asks for to enter `realm` (the
+    // name the server gives the protected area); nullopt when cancelled.
+    virtual std::optional<SignIn> askSignIn(const QString& server, const QString& realm) = 0;
     virtual QString clipboardText() = 0;
     virtual void setClipboardText(const QString& text) = 0;
 };

@@ -3,6 +3,8 @@
 #include "core/programpages.h"
 #include "gui/scanpage.h"
 
+#include <QPointer>
+
 static void initGuiResources()
 {
     Q_INIT_RESOURCE(gui);
@@ -10,13 +12,26 @@ static void initGuiResources()
 
 namespace pm {
 
-BrowserView::BrowserView(QWebEngineProfile* profile, QWidget* parent)
-    : QWebEngineView(parent), m_page(new ScanPage(profile, this))
+BrowserView::BrowserView(QWebEngineProfile* profile, QWidget* parent) : QWebEngineView(parent)
 {
     initGuiResources();
+    usePage(profile);
+}
+
+void BrowserView::setProfile(QWebEngineProfile* profile)
+{
+    const QPointer<ScanPage> old = m_page;
+    usePage(profile);
+    delete old;  // unless setPage() took it away already
+}
+
+void BrowserView::usePage(QWebEngineProfile* profile)
+{
+    m_page = new ScanPage(profile, this);
     setPage(m_page);
     connect(m_page, &QWebEnginePage::loadFinished, this, [this](bool) { emit loadEnded(); });
     connect(m_page, &QWebEnginePage::urlChanged, this, [this] { emit addressCommitted(); });
+    connect(m_page, &QWebEnginePage::authenticationRequired, this, &BrowserView::signInRequested);
 }
 
 BrowserView::~BrowserView()

@@ -2,6 +2,7 @@
 // The embedded web browser: a QWebEngineView over a ScanPage, with the
 // start page as its home, and the events the main window acts on.
 
+#include <QAuthenticator>
 #include <QUrl>
 #include <QWebEngineView>
 
@@ -17,6 +18,8 @@ public:
     // `profile` must outlive the view; tests pass an off-the-record one.
     BrowserView(QWebEngineProfile* profile, QWidget* parent = nullptr);
     ~BrowserView() override;
+    // Browses in `profile` from now on, with a new, empty page.
+    void setProfile(QWebEngineProfile* profile);
 
     // The start page shipped with the program, which Home opens unless
     // another home is set.
@@ -36,9 +39,14 @@ signals:
     void loadEnded();
     // The page's address changed after a committed navigation.
     void addressCommitted();
+    // A server asks for a user name and password for `url`: fill in
+    // `authenticator`, or set it to a null QAuthenticator to cancel.
+    void signInRequested(const QUrl& url, QAuthenticator* authenticator);
 
 private:
-    ScanPage* m_page;
+    void usePage(QWebEngineProfile* profile);
+
+    ScanPage* m_page = nullptr;
     QUrl m_homeUrl = startPageUrl();
 };
 

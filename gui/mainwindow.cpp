@@ -6,6 +6,7 @@
 #include "core/textutil.h"
 #include "core/userinteraction.h"
 #include "gui/aboutdialog.h"
+#include "gui/browsersession.h"
 #include "gui/browserview.h"
 #include "gui/foundlistpanel.h"
 #include "gui/historydialog.h"
@@ -45,12 +46,12 @@ MainWindow::MainWindow(AppContext& context, QWebEngineProfile* profile, QWidget*
     setWindowTitle(QStringLiteral(PULLMARK_TITLE));
     createControls();
     createMenus();
+    m_sessionLink = new BrowserSessionLink(m_profile, m_context.session, this);
     m_options = new OptionsDialog(m_context, this);
     // New rules or another output folder change what downloads would do.
     connect(m_options, &OptionsDialog::applied, m_foundList, &FoundListPanel::refreshDetails);
     connect(m_options, &OptionsDialog::helpRequested, this, &MainWindow::showUserGuide);
-    // New scan rules apply to the page on display at once.
-    connect(m_options, &OptionsDialog::applied, m_scanner, &PageScanner::settingsChanged);
+    makeScanner();
     m_history = new HistoryDialog(m_context.history, this);
     connect(m_history, &HistoryDialog::helpRequested, this, &MainWindow::showUserGuide);
     m_history->setArchive(m_context.archive());
@@ -159,9 +160,9 @@ void MainWindow::createControls()
     connect(m_foundList, &FoundListPanel::showQueueRequested, this, &MainWindow::showQueue);
     connect(m_busyTimer, &QTimer::timeout, this, &MainWindow::tickBusyIndicator);
     connect(m_browser, &BrowserView::addressCommitted, this, &MainWindow::recordVisit);
-    m_scanner = new PageScanner(*m_browser->scanPage(), m_context.settings, m_context.errors, this);
-    connect(m_scanner, &PageScanner::listReady, this, &MainWindow::showScanResult);
-    connect(m_scanner, &PageScanner::scanEnded, this, &MainWindow::scanEnded);
+    connect(m_browser, &BrowserView::signInRequested, this, [this](const QUrl& url, QAuthenticator* authenticator) {
+        m_context.session.answerPageSignIn(url, authenticator);
+    });
     // A reload or a Go to the address on display is a visit too, though the
     // address does not change.
     connect(m_browser, &BrowserView::loadEnded, this, &MainWindow::recordVisit);
@@ -181,6 +182,16 @@ void MainWindow::createControls()
     connect(history, &QAbstractItemModel::modelAboutToBeReset, this, keepText);
     m_addressBox->installEventFilter(this);
     m_addressBox->lineEdit()->installEventFilter(this);
+}
+
+void MainWindow::makeScanner()
+{
+    delete m_scanner;
+    m_scanner = new PageScanner(*m_browser->scanPage(), m_context.settings, m_context.errors, this);
+    connect(m_scanner, &PageScanner::listReady, this, &MainWindow::showScanResult);
+    connect(m_scanner, &PageScanner::scanEnded, this, &MainWindow::scanEnded);
+    // New scan rules apply to the page on display at once.
+    connect(m_options, &OptionsDialog::applied, m_scanner, &PageScanner::settingsChanged);
 }
 
 void MainWindow::createMenus()
@@ -209,6 +220,7 @@ void MainWindow::createMenus()
     tools->setObjectName(QStringLiteral("mnuOther"));
     QAction* options = action(tools, "mnuOptions", tr("&Options ..."));
     QAction* history = action(tools, "mnuHistory", tr("&History ..."));
+    QAction* clearCookies = action(tools, "mnuClearCookies", tr("&Clear Cookies and Cache..."));
     tools->addSeparator()->setObjectName(QStringLiteral("mnuSeparator2"));
     QAction* help = action(tools, "mnuHelp", tr("H&elp"), QKeySequence::HelpContents);
     QAction* about = action(tools, "mnuAbout", tr("&About Pullmark..."));
@@ -220,6 +232,7 @@ void MainWindow::createMenus()
     connect(m_pasteAction, &QAction::triggered, this, &MainWindow::pasteAddress);
     connect(options, &QAction::triggered, this, &MainWindow::showOptions);
     connect(history, &QAction::triggered, this, &MainWindow::showHistory);
+    connect(clearCookies, &QAction::triggered, this, &MainWindow::clearCookiesAndCache);
     connect(help, &QAction::triggered, this, [this] { showUserGuide(); });
     connect(about, &QAction::triggered, this, &MainWindow::showAbout);
 }
@@ -235,6 +248,14 @@ bool MainWindow::start()
         if (!m_context.ui.askYesNo(tr("Legal Notice"), legalNoticeText(), MessageIcon::Question))
             return false;
         settings.legalNoticeAccepted = true;
+    }
+    if (m_profileMaker) {
+        // A new page in the profile kept on disk, and a scanner for it.
+        m_profile = m_profileMaker();
+        m_browser->setProfile(m_profile);
+        makeScanner();
+        delete m_sessionLink;
+        m_sessionLink = new BrowserSessionLink(m_profile, m_context.session, this);
     }
     if (loaded)
         checkPathsAfterLoad();
@@ -369,6 +390,15 @@ void MainWindow::showAbout()
 {
     AboutDialog about(m_context.settings.programFolder, m_context.settings.configurationFile, m_context.ui, this);
     runModal(about);
+}
+
+void MainWindow::clearCookiesAndCache()
+{
+    if (m_context.ui.askYesNo(tr("Clear Cookies and Cache"),
+                              tr("Forget every cookie and empty the browser's cache? You are signed out of every "
+                                 "site, for browsing and for downloads."),
+                              MessageIcon::Question))
+        m_sessionLink->clearCookiesAndCache();
 }
 
 void MainWindow::showUserGuide(const QString& section)

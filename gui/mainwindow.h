@@ -22,6 +22,7 @@ class QWebEngineProfile;
 namespace pm {
 
 class AppContext;
+class BrowserSessionLink;
 class BrowserView;
 class FoundListPanel;
 class HistoryDialog;
@@ -48,6 +49,10 @@ public:
     // Opens `page` now, as if its address had been typed (an address given
     // to another Pullmark started meanwhile).
     void openPage(const QUrl& page);
+    // Makes the profile the browser uses once the user has accepted the
+    // legal notice, before the first page opens (a profile kept on disk
+    // writes to its folder as soon as it is made).
+    void setProfileMaker(std::function<QWebEngineProfile*()> maker) { m_profileMaker = std::move(maker); }
 
     // How the program's own windows are shown modally (tests inspect them
     // instead of blocking). The default runs the dialog's exec().
@@ -80,6 +85,9 @@ public slots:
     // Opens the user guide at `section` (a heading's anchor; empty: the
     // top) through the address box, as if typed there.
     void showUserGuide(const QString& section = QString());
+    // Asks first, then forgets every cookie (sign-ins included) and empties
+    // the browser's cache.
+    void clearCookiesAndCache();
     void copyAddress();
     void pasteAddress();
 
@@ -101,6 +109,8 @@ protected:
 private:
     void createControls();
     void createMenus();
+    // A scanner for the browser's page (a new one for a new page).
+    void makeScanner();
     // Reads a configuration file, then makes sure its folders exist.
     void loadConfiguration(const QString& fileName);
     void checkPathsAfterLoad();
@@ -117,6 +127,8 @@ private:
 
     AppContext& m_context;
     QWebEngineProfile* m_profile;
+    std::function<QWebEngineProfile*()> m_profileMaker;
+    BrowserSessionLink* m_sessionLink = nullptr;
     QUrl m_firstPage;
     bool m_started = false;
     bool m_shutDown = false;

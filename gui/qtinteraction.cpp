@@ -2,9 +2,13 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFormLayout>
 #include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 
 namespace pm {
@@ -78,6 +82,34 @@ std::optional<QString> QtInteraction::promptText(const QString& title, const QSt
     bool ok = false;
     const QString text = QInputDialog::getText(dialogParent(), title, prompt, QLineEdit::Normal, initial, &ok);
     return ok ? std::optional<QString>(text) : std::nullopt;
+}
+
+std::optional<SignIn> QtInteraction::askSignIn(const QString& server, const QString& realm)
+{
+    auto tr = [](const char* text) { return QCoreApplication::translate("pm::QtInteraction", text); };
+    QDialog dialog(dialogParent());
+    dialog.setObjectName(QStringLiteral("dlgSignIn"));
+    dialog.setWindowTitle(tr("Sign In"));
+    // The realm is the server's text: shown as it is, never as markup.
+    auto* text = new QLabel(tr("%1 asks for a user name and password for \"%2\".").arg(server, realm), &dialog);
+    text->setTextFormat(Qt::PlainText);
+    text->setWordWrap(true);
+    auto* user = new QLineEdit(&dialog);
+    user->setObjectName(QStringLiteral("txtUser"));
+    auto* password = new QLineEdit(&dialog);
+    password->setObjectName(QStringLiteral("txtPassword"));
+    password->setEchoMode(QLineEdit::Password);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    auto* form = new QFormLayout(&dialog);
+    form->addRow(text);
+    form->addRow(tr("&User name:"), user);
+    form->addRow(tr("&Password:"), password);
+    form->addRow(buttons);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return SignIn{user->text(), password->text()};
 }
 
 QString QtInteraction::clipboardText()

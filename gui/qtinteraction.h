@@ -15,6 +15,7 @@ public:
     std::optional<QString> saveFileName(const FileDialogRequest& request) override;
     std::optional<QString> existingFolder(const FolderDialogRequest& request) override;
     std::optional<QString> promptText(const QString& title, const QString& prompt, const QString& initial) override;
+    std::optional<SignIn> askSignIn(const QString& server, const QString& realm) override;
     QString clipboardText() override;
     void setClipboardText(const QString& text) override;
 };

@@ -163,8 +163,9 @@ private slots:
     }
     // The real program, ended by SIGTERM, saves where it should and nowhere
     // else: installed or in a read-only folder, its configuration, output
-    // folder and log are in the user's folders; portable, beside it. During
-    // the legal notice it saves nothing, and a failed save is no crash.
+    // folder, log and browser profile are in the user's folders; portable,
+    // beside it. During the legal notice it saves nothing, and a failed save
+    // is no crash.
     void whereFilesGo()
     {
         QFETCH(QString, layout);
@@ -211,9 +212,14 @@ private slots:
         QCOMPARE(saved.value(1), "\"strG_LogFileName\",\"" + p.path(log) + "\"");
         QCOMPARE(saved.value(15), firstPage.isEmpty() ? QString() : "\"URL0\",\"" + firstPage + "\"");
         QVERIFY(QFileInfo(p.path(output)).isDir());
-        QStringList added = p.files();  // besides the configuration, only the CSV log's header
+        // The browser's profile: beside the configuration when portable.
+        const QString profile = perUser ? "home/data/Pullmark/QtWebEngine/Pullmark"
+                                        : QDir::cleanPath(QFileInfo(configuration).path() + "/Pullmark-browser");
+        QVERIFY2(QFileInfo(p.path(profile + "/user_prefs.json")).isFile(), qPrintable(p.files().join(' ')));
+        QStringList added = p.files();  // besides the configuration and the profile, only the CSV log's header
         for (const QString& file : before)
             added.removeOne(file);
+        added.removeIf([&](const QString& file) { return file.startsWith(profile + '/'); });
         QCOMPARE(added, QStringList{QString(log).replace(".log", ".csv")});
     }
 

@@ -12,6 +12,7 @@ const QString kConfigurationName = QStringLiteral("Pullmark.ini");
 const QString kLogName = QStringLiteral("pulmark.log");
 const QString kOutputName = QStringLiteral("Pullmark");
 const QString kArchiveName = QStringLiteral("Pullmark-archive.sqlite");
+const QString kBrowserFolderName = QStringLiteral("Pullmark-browser");
 
 QString joined(const QString& folder, const QString& name)
 {
@@ -41,6 +42,14 @@ QString archiveFileName(const FileLocations& locations, const QString& configura
 {
     const QString folder = locations.portable ? QFileInfo(configurationFile).absolutePath() : locations.dataFolder;
     return joined(folder, kArchiveName);
+}
+
+QString browserProfileFolder(const FileLocations& locations, const QString& configurationFile,
+                             const QString& profileName)
+{
+    if (locations.portable)
+        return joined(QFileInfo(configurationFile).absolutePath(), kBrowserFolderName);
+    return joined(locations.dataFolder, QStringLiteral("QtWebEngine") + QDir::separator() + profileName);
 }
 
 UserFolders standardUserFolders()

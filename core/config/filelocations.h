@@ -33,6 +33,13 @@ FileLocations fileLocations(const QString& programFolder, bool portable, const U
 // when the program runs portable, in the user's data folder otherwise.
 QString archiveFileName(const FileLocations& locations, const QString& configurationFile);
 
+// The browser's profile (its cookies, site storage and cache): beside the
+// configuration file in use when the program runs portable, in the user's
+// data folder otherwise, where Qt keeps a profile named `profileName` unless
+// told otherwise.
+QString browserProfileFolder(const FileLocations& locations, const QString& configurationFile,
+                             const QString& profileName);
+
 // The user's folders as Qt's standard paths give them (the XDG base
 // directories and the user's download folder).
 UserFolders standardUserFolders();

@@ -167,7 +167,7 @@ int DownloadQueue::failedCount() const
                              [](const Entry& e) { return e.state == EntryState::Failed; }));
 }
 
-void DownloadQueue::appendEntries(const QStringList& urls)
+void DownloadQueue::appendEntries(const QStringList& urls, const QString& foundOn)
 {
     if (urls.isEmpty())
         return;
@@ -176,6 +176,7 @@ void DownloadQueue::appendEntries(const QStringList& urls)
         Entry entry;
         entry.id = m_nextId++;
         entry.url = url;
+        entry.foundOn = foundOn;
         m_entries.push_back(std::move(entry));
         ++m_queuedKeys[url.toCaseFolded()];
     }
@@ -183,7 +184,7 @@ void DownloadQueue::appendEntries(const QStringList& urls)
     emit entriesAdded(urls);
 }
 
-int DownloadQueue::addNew(const QStringList& urls)
+int DownloadQueue::addNew(const QStringList& urls, const QString& foundOn)
 {
     QStringList fresh;
     QSet<QString> seen;
@@ -194,7 +195,7 @@ int DownloadQueue::addNew(const QStringList& urls)
         seen.insert(key);
         fresh.append(url);
     }
-    appendEntries(fresh);
+    appendEntries(fresh, foundOn);
     return int(fresh.size());
 }
 

@@ -56,6 +56,9 @@ public:
     EntryState stateAt(int row) const { return m_entries.at(row).state; }
     QString failureReasonAt(int row) const { return m_entries.at(row).failureReason; }
     PartialDownload partialAt(int row) const { return m_entries.at(row).partial; }
+    // The page the entry was found on, the Referer of its download; "" when
+    // unknown.
+    QString foundOnAt(int row) const { return m_entries.at(row).foundOn; }
     // The row of an entry, or -1 when it is gone.
     int rowOf(EntryId id) const;
     bool isQueued(const QString& url) const;  // letter case ignored
@@ -67,8 +70,9 @@ public:
     int failedCount() const;
 
     // Appends the addresses not queued yet (letter case ignored), in order,
-    // each once. Returns how many were added.
-    int addNew(const QStringList& urls);
+    // each once, as found on the page `foundOn` ("" when unknown). Returns
+    // how many were added.
+    int addNew(const QStringList& urls, const QString& foundOn = QString());
     // Appends every address as given, duplicates included (a stored queue).
     void append(const QStringList& urls);
     // Replaces every entry that is not in work by `urls`, as given.
@@ -102,6 +106,7 @@ private:
     struct Entry {
         EntryId id = 0;
         QString url;
+        QString foundOn;
         EntryState state = EntryState::Waiting;
         QString failureReason;
         PartialDownload partial;
@@ -114,7 +119,7 @@ private:
     };
 
     Entry* find(EntryId id, int* row = nullptr);
-    void appendEntries(const QStringList& urls);
+    void appendEntries(const QStringList& urls, const QString& foundOn = QString());
     void removeRange(int first, int last);
     void changed(int row);
     QString archivedAs(int row) const;

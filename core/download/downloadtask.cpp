@@ -7,6 +7,7 @@
 #include "core/diagnostics/errorreporter.h"
 #include "core/config/settings.h"
 #include "core/textutil.h"
+#include "core/download/websession.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -149,17 +150,25 @@ void DownloadTask::logProgress(const QString& text)
         m_log.write(text);
 }
 
-void DownloadTask::start(const QString& url, const PartialDownload& partial)
+void DownloadTask::setSession(WebSession* session)
+{
+    m_session = session;
+    m_transfer->setSession(session);
+}
+
+void DownloadTask::start(const QString& url, const PartialDownload& partial, const QString& foundOn)
 {
     Q_ASSERT(!m_busy);
     m_busy = true;
     m_url = url;
+    m_foundOn = foundOn;
     m_size = QVariant();
     m_record = {};
     m_resumableAs = partial.validator;
     m_transfer->contentHash().reset();  // a kept body is hashed anew before it goes on
     m_attempt = 0;
     m_restarted = false;
+    m_signInAsked = false;
     m_resume = {};
     discardTemporary();
 
@@ -202,7 +211,7 @@ void DownloadTask::fetch()
     if (hashKeptPiece())
         return m_retryTimer.start(0);  // the next piece from the event loop; cancel() ends it like a pause
     ++m_attempt;
-    m_transfer->fetch(m_url, m_temporary.get(), m_resume);
+    m_transfer->fetch(m_url, m_temporary.get(), m_resume, m_foundOn);
 }
 
 // The digest must cover the whole file: a body kept from an earlier session
@@ -270,6 +279,21 @@ bool DownloadTask::retryLater()
     return true;
 }
 
+// A server that wants a user name and password: the session asks the user
+// once per server and realm, and this download once; with an answer it
+// starts over.
+bool DownloadTask::signInGiven()
+{
+    const std::optional<QString> realm = m_transfer->signInRealm();
+    if (!realm || !m_session || m_signInAsked)
+        return false;
+    m_signInAsked = true;
+    if (!m_session->askSignIn(QUrl(m_transfer->finalUrl()), *realm))
+        return false;
+    --m_attempt;
+    return true;
+}
+
 void DownloadTask::afterFetch()
 {
     if (m_stopRequested())  // a stop is no error, whatever the fetch did
@@ -285,6 +309,8 @@ void DownloadTask::afterFetch()
         return fetch();
     }
     if (m_transfer->failed()) {
+        if (signInGiven())
+            return m_stopRequested() ? finish(DownloadOutcome::Stopped) : fetch();
         if (retryLater())
             return;
         return fail(m_transfer->error());

@@ -30,6 +30,7 @@ class ActivityLog;
 class DownloadArchive;
 class ErrorReporter;
 class Settings;
+class WebSession;
 
 // The target's free name under the "Rename" rule: the target itself if free,
 // else the counter put before the last "." of the target's file name (a.jpg:
@@ -76,9 +77,10 @@ public:
                  std::function<bool()> stopRequested, QObject* parent = nullptr);
     ~DownloadTask() override;
 
-    // Downloads `url`, going on from `partial` when it is valid; finished()
+    // Downloads `url`, going on from `partial` when it is valid; `foundOn`
+    // is the page the address was found on ("" when unknown). finished()
     // follows from the event loop.
-    void start(const QString& url, const PartialDownload& partial = {});
+    void start(const QString& url, const PartialDownload& partial = {}, const QString& foundOn = QString());
     bool busy() const { return m_busy; }
     // Ends the running fetch, or the pause before the next attempt; finished()
     // reports it as stopped.
@@ -86,6 +88,9 @@ public:
     Transfer* transfer() const { return m_transfer; }
     // The archive that tells whether the content exists already (nullptr: none).
     void setArchive(const DownloadArchive* archive) { m_archive = archive; }
+    // The session the requests are made in, which asks the user for a
+    // sign-in a server wants (nullptr: plain requests, no questions).
+    void setSession(WebSession* session);
     // The file name the entry is saved under before any renaming.
     QString target() const { return m_target; }
 
@@ -115,6 +120,7 @@ private:
     void afterFetch();
     void save();
     bool retryLater();
+    bool signInGiven();
     // Reports `error`; the entry ends as failed, or as stopped after an abort.
     void fail(const RuntimeError& error);
     void failSoon(const RuntimeError& error);
@@ -133,13 +139,16 @@ private:
     ResumePoint m_resume;
     QTimer m_retryTimer;
     QString m_url;
+    QString m_foundOn;
     QString m_target;
     QVariant m_size;
     const DownloadArchive* m_archive = nullptr;
     ArchiveRecord m_record;  // what the archive records of a finished download
     QByteArray m_resumableAs;  // the validator resumable() told last
+    WebSession* m_session = nullptr;
     int m_attempt = 0;
     bool m_restarted = false;
+    bool m_signInAsked = false;
     bool m_busy = false;
 };
 

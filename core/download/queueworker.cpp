@@ -6,6 +6,7 @@
 #include "core/config/settings.h"
 #include "core/textutil.h"
 #include "core/download/transfer.h"
+#include "core/download/websession.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -83,6 +84,17 @@ void QueueWorker::setArchive(DownloadArchive* archive)
     }
 }
 
+void QueueWorker::setSession(WebSession* session)
+{
+    m_session = session;
+    if (session)
+        session->attach(m_network);
+    for (Slot& slot : m_slots) {
+        if (slot.task)
+            slot.task->setSession(session);
+    }
+}
+
 void QueueWorker::recordDownload(const DownloadOutcome& outcome)
 {
     if (!m_archive)
@@ -102,6 +114,7 @@ QueueWorker::Slot* QueueWorker::freeSlot()
             slot.task = new DownloadTask(m_settings, m_log, m_errors, m_network, [this] { return m_stopRequested; },
                                          this);
             slot.task->setArchive(m_archive);
+            slot.task->setSession(m_session);
             connect(slot.task, &DownloadTask::finished, this,
                     [this, i](const DownloadOutcome& outcome) { afterDownload(m_slots[i], outcome); });
             connect(slot.task, &DownloadTask::aboutToCommit, this, &QueueWorker::aboutToSave);
@@ -254,7 +267,7 @@ void QueueWorker::fillSlots()
         m_queue.setState(id, EntryState::Active);
         m_figures.active = busySlots();
         emit figuresChanged();
-        slot->task->start(url, partial);  // afterDownload() goes on
+        slot->task->start(url, partial, m_queue.foundOnAt(row));  // afterDownload() goes on
     }
     endSessionWhenIdle();
 }

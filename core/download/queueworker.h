@@ -32,6 +32,7 @@ namespace pm {
 class ActivityLog;
 class DownloadArchive;
 class Settings;
+class WebSession;
 
 // What the Work Queue window shows of a session.
 struct SessionFigures {
@@ -95,6 +96,9 @@ public:
     // The archive that records each finished download and tells what was
     // downloaded before (nullptr: none).
     void setArchive(DownloadArchive* archive);
+    // The session the downloads are made in (nullptr: plain requests). It
+    // must outlive the worker.
+    void setSession(WebSession* session);
 
     void abortSession() override { requestStop(); }
 
@@ -148,6 +152,7 @@ private:
     DownloadQueue& m_queue;
     QNetworkAccessManager* m_network;
     DownloadArchive* m_archive = nullptr;
+    WebSession* m_session = nullptr;
     std::function<void()> m_saveConfiguration;
     std::optional<ErrorScope> m_scope;
     QList<Slot> m_slots;

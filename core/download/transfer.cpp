@@ -1,5 +1,7 @@
 #include "core/download/transfer.h"
 
+#include "core/download/websession.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QLocale>
@@ -110,7 +112,7 @@ Transfer::~Transfer()
     }
 }
 
-void Transfer::fetch(const QString& url, QFile* sink, const ResumePoint& resume)
+void Transfer::fetch(const QString& url, QFile* sink, const ResumePoint& resume, const QString& foundOn)
 {
     Q_ASSERT(!running());
     m_sink = sink;
@@ -128,6 +130,7 @@ void Transfer::fetch(const QString& url, QFile* sink, const ResumePoint& resume)
     m_refusal.clear();
     m_partLength = -1;
     m_error = RuntimeError();
+    m_signInRealm.reset();
     m_finalUrl = url;
     if (resume.offset <= 0)
         m_hash.reset();
@@ -142,6 +145,8 @@ void Transfer::fetch(const QString& url, QFile* sink, const ResumePoint& resume)
     }
 
     QNetworkRequest request(target);
+    if (m_session)
+        m_session->prepare(request, foundOn);
     // The saved bytes must be the resource's own, and Content-Length its size.
     request.setRawHeader("Accept-Encoding", "identity");
     // Redirects are followed (at most 50, never from https down to http);
@@ -304,6 +309,7 @@ void Transfer::onFinished()
     m_status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     m_finalUrl = reply->url().toString();
     m_headerDeadline.stop();
+    m_signInRealm = WebSession::signInRealm(reply);
     if (m_restartNeeded) {
         fail(RuntimeError::of(ErrTransferFailed, m_refusal));
     } else if (m_cancelled && !m_failed) {

@@ -15,10 +15,14 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <optional>
+
 class QFile;
 class QNetworkAccessManager;
 
 namespace pm {
+
+class WebSession;
 
 // A header of the last response of `reply`'s redirect chain: QNetworkReply
 // joins the values of every response with ", ".
@@ -39,12 +43,16 @@ public:
 
     // Whether `url` is one a transfer fetches: http and https.
     static bool supportedScheme(const QUrl& url);
+    // The session whose cookies, user agent and sign-ins the requests carry
+    // (nullptr: none). It must outlive this transfer.
+    void setSession(const WebSession* session) { m_session = session; }
 
     // Starts fetching `url`; the body goes to `sink` (nullptr: discarded).
     // With a resume point the rest is asked for; a server that answers with
-    // the whole body instead empties the sink first. Only http and https are
-    // fetched; anything else ends at once in failure.
-    void fetch(const QString& url, QFile* sink, const ResumePoint& resume = {});
+    // the whole body instead empties the sink first. `foundOn`, the page the
+    // address was found on, is the Referer. Only http and https are fetched;
+    // anything else ends at once in failure.
+    void fetch(const QString& url, QFile* sink, const ResumePoint& resume = {}, const QString& foundOn = QString());
     // The named header of the last response ("" when there is none).
     QString headerText(const QByteArray& name) const;
     bool running() const { return m_reply != nullptr || m_finishPending; }
@@ -81,6 +89,9 @@ public:
     int retryAfterSeconds() const { return m_retryAfter; }
     // The address of the last response, after redirects.
     QString finalUrl() const { return m_finalUrl; }
+    // The protected area the server asked a sign-in for, when it asked for
+    // one (see WebSession).
+    std::optional<QString> signInRealm() const { return m_signInRealm; }
     // The SHA-256 of what the sink holds, kept up as the body is written. A
     // fetch from the first byte, or a server that sends the whole body
     // again, starts it anew; a resumed fetch expects it to cover the kept
@@ -123,6 +134,8 @@ private:
     void refuseAnswer(const QString& reason);
 
     QNetworkAccessManager* m_manager;
+    const WebSession* m_session = nullptr;
+    std::optional<QString> m_signInRealm;
     QPointer<QNetworkReply> m_reply;
     QFile* m_sink = nullptr;
     ResumePoint m_resume;

@@ -1,6 +1,7 @@
 #include "core/found/urlprober.h"
 
 #include "core/download/transfer.h"
+#include "core/download/websession.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -42,7 +43,14 @@ std::optional<ProbeResult> UrlProber::result(const QString& url) const
     return found == m_cache.constEnd() ? std::nullopt : std::optional<ProbeResult>(*found);
 }
 
-void UrlProber::probe(const QStringList& urls)
+void UrlProber::setSession(WebSession* session)
+{
+    m_session = session;
+    if (session)
+        session->attach(m_network);
+}
+
+void UrlProber::probe(const QStringList& urls, const QString& foundOn)
 {
     for (const QString& url : urls) {
         if (m_pending.contains(url))
@@ -56,6 +64,8 @@ void UrlProber::probe(const QStringList& urls)
                 s.waiting.emplace_back(m_nextOrder++, url);
                 ++m_waitingCount;
                 m_pending.insert(url);
+                if (!foundOn.isEmpty())
+                    m_foundOn.insert(url, foundOn);
                 if (s.waiting.size() == 1)
                     markReady(server);
                 continue;
@@ -100,6 +110,8 @@ void UrlProber::startWaiting()
 void UrlProber::send(Running& probe)
 {
     QNetworkRequest request{QUrl(probe.url)};
+    if (m_session)
+        m_session->prepare(request, m_foundOn.value(probe.url));
     // Content-Length must be the file's own size, not a compressed one's.
     request.setRawHeader("Accept-Encoding", "identity");
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
@@ -165,6 +177,7 @@ void UrlProber::onFinished(Running& probe)
     else
         markReady(server);
     m_pending.remove(url);
+    m_foundOn.remove(url);
     m_cache.insert(url, result);
     emit probed(url, result);
     startWaiting();
@@ -194,6 +207,7 @@ void UrlProber::cancelAll()
     m_servers.clear();
     m_ready.clear();
     m_pending.clear();
+    m_foundOn.clear();
     m_waitingCount = 0;
     std::list<Running> running;
     running.swap(m_running);

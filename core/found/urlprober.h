@@ -24,6 +24,8 @@ class QNetworkReply;
 
 namespace pm {
 
+class WebSession;
+
 struct ProbeResult {
     int status = 0;          // the final response's HTTP status; 0 when none came
     QString contentType;     // the Content-Type header as sent
@@ -42,10 +44,14 @@ public:
     explicit UrlProber(QObject* parent = nullptr);
     ~UrlProber() override;
 
-    // Queues the addresses not asked about yet, in order, each once.
+    // Queues the addresses not asked about yet, in order, each once, as
+    // found on the page `foundOn` ("" when unknown; it is their Referer).
     // Addresses known already are answered from the cache, from the event
     // loop. Returns at once whatever the number of addresses.
-    void probe(const QStringList& urls);
+    void probe(const QStringList& urls, const QString& foundOn = QString());
+    // The session the probes are made in (nullptr: plain requests). It must
+    // outlive the prober.
+    void setSession(WebSession* session);
     // What the server said about `url` in this run, if it has been asked.
     std::optional<ProbeResult> result(const QString& url) const;
     // Drops every waiting probe and ends the running ones, for when another
@@ -88,6 +94,8 @@ private:
     void markReady(const QString& server);
 
     QNetworkAccessManager* m_network;
+    WebSession* m_session = nullptr;
+    QHash<QString, QString> m_foundOn;      // waiting or running address -> its page, when known
     QHash<QString, ProbeResult> m_cache;
     QSet<QString> m_pending;                // addresses waiting or running
     QHash<QString, Server> m_servers;       // by "host:port"

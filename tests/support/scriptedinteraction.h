@@ -13,7 +13,7 @@
 namespace pm::test {
 
 struct AskedQuestion {
-    QString kind;  // "yesno", "inform", "open", "save", "folder", "prompt"
+    QString kind;  // "yesno", "inform", "open", "save", "folder", "prompt", "signin"
     QString title;
     QString text;
     MessageIcon icon = MessageIcon::None;
@@ -26,6 +26,7 @@ public:
     QQueue<bool> yesNoAnswers;
     QQueue<std::optional<QString>> fileAnswers;  // file and folder dialogs
     QQueue<std::optional<QString>> promptAnswers;
+    QQueue<std::optional<SignIn>> signInAnswers;
     QString clipboard;
     QList<AskedQuestion> asked;
     // Runs while a question is open, before it is answered.
@@ -62,6 +63,13 @@ public:
     std::optional<QString> promptText(const QString& title, const QString& prompt, const QString&) override
     {
         return answer(promptAnswers, "prompt", title, prompt);
+    }
+    std::optional<SignIn> askSignIn(const QString& server, const QString& realm) override
+    {
+        asked.append({QStringLiteral("signin"), server, realm});
+        if (onQuestion)
+            onQuestion();
+        return signInAnswers.isEmpty() ? std::nullopt : signInAnswers.dequeue();
     }
     QString clipboardText() override { return clipboard; }
     void setClipboardText(const QString& text) override { clipboard = text; }

@@ -26,8 +26,9 @@ constexpr qint64 kChunk = 256 * 1024;
 QByteArray reasonPhrase(int status)
 {
     static const QHash<int, QByteArray> phrases = {
-        {200, "OK"}, {206, "Partial Content"}, {302, "Found"}, {404, "Not Found"}, {416, "Range Not Satisfiable"},
-        {429, "Too Many Requests"}, {500, "Internal Server Error"}, {503, "Service Unavailable"}};
+        {200, "OK"}, {206, "Partial Content"}, {302, "Found"}, {401, "Unauthorized"}, {403, "Forbidden"},
+        {404, "Not Found"}, {416, "Range Not Satisfiable"}, {429, "Too Many Requests"}, {500, "Internal Server Error"},
+        {503, "Service Unavailable"}};
     return phrases.value(status, "Status");
 }
 
@@ -93,7 +94,7 @@ private:
             if (colon > 0)
                 m_requestHeaders.insert(line.left(colon).trimmed().toLower(), line.mid(colon + 1).trimmed());
         }
-        const Response response = route(QString::fromLatin1(requestLine[1]));
+        const Response response = respond(QString::fromLatin1(requestLine[1]));
         setBusy(true);
         if (!response.holdKey.isEmpty() && !m_server->isReleased(response.holdKey))
             connect(m_server, &TestServer::released, this, [this, response](const QString& key) {
@@ -184,6 +185,33 @@ private:
             r.extraHeaders += "Content-Range: bytes " + QByteArray::number(from) + '-' + QByteArray::number(last) + '/'
                 + QByteArray::number(size + (bad == QLatin1String("total") ? 1 : 0)) + "\r\n";
         }
+    }
+
+    // The route's answer, unless the guards of a signed-in site refuse it.
+    Response respond(const QString& target)
+    {
+        Response r = route(target);
+        const QUrl url(target);
+        const QUrlQuery query(url);
+        auto item = [&](const char* name) { return query.queryItemValue(QLatin1String(name), QUrl::FullyDecoded).toUtf8(); };
+        {
+            QMutexLocker lock(&m_server->m_mutex);
+            m_server->m_lastHeaders.insert(url.path(), m_requestHeaders);
+        }
+        const QList<QByteArray> cookies = m_requestHeaders.value("cookie").split(';');
+        const bool hasCookie = std::any_of(cookies.begin(), cookies.end(),
+                                           [&](const QByteArray& c) { return c.trimmed() == item("needcookie"); });
+        if (!item("needcookie").isEmpty() && !hasCookie) {
+            html(r = Response(), 403, "Sign in first");
+        } else if (!m_requestHeaders.value("referer").startsWith(item("needreferer"))) {
+            html(r = Response(), 403, "Only from the page that links it");
+        } else if (!item("auth").isEmpty() && m_requestHeaders.value("authorization") != "Basic " + item("auth").toBase64()) {
+            html(r = Response(), 401, "Sign in");
+            r.extraHeaders = "WWW-Authenticate: Basic realm=\"" + item("realm") + "\"\r\n";
+        }
+        if (const QByteArray cookie = item("setcookie"); !cookie.isEmpty())
+            r.extraHeaders += "Set-Cookie: " + cookie + "\r\n";
+        return r;
     }
 
     Response route(const QString& target)
@@ -455,6 +483,12 @@ QStringList TestServer::rangesAskedFor() const
 {
     QMutexLocker lock(&m_mutex);
     return m_ranges;
+}
+
+QByteArray TestServer::requestHeader(const QString& path, const QByteArray& name) const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_lastHeaders.value(path).value(name);
 }
 
 namespace {

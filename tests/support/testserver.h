@@ -36,9 +36,13 @@
 // it starts once the test has called release(KEY); &chunk=C&ms=T: the body
 // goes C bytes every T ms; and
 // &head=CODE: a HEAD request gets that status (&head=drop: the connection
-// is closed without an answer). /file takes &seed=S: the bytes of offset
-// i + S, the same size with other content. The Kth request counts the same
-// target (path and query) asked for before.
+// is closed without an answer). The guards of a signed-in site, on any
+// route: &needcookie=NAME=VALUE answers 403 unless the request carries that
+// cookie, &needreferer=TEXT 403 unless its Referer starts with TEXT, and
+// &auth=USER:PASSWORD&realm=R 401 with a Basic challenge for realm R unless
+// it signs in so; &setcookie=TEXT sends "Set-Cookie: TEXT". /file takes
+// &seed=S: the bytes of offset i + S, the same size with other content. The
+// Kth request counts the same target (path and query) asked for before.
 // Every response sets TCP_NODELAY, so small files are not held back.
 
 #include <QByteArray>
@@ -91,6 +95,9 @@ public:
     int headCount(const QString& pathPrefix) const;
     // The Range headers of /range requests, in order.
     QStringList rangesAskedFor() const;
+    // The named request header (lower-case name) of the last request for
+    // `path`; "" when it had none.
+    QByteArray requestHeader(const QString& path, const QByteArray& name) const;
     // The most requests this server was answering at once, and all servers
     // together since resetMostAtOnce().
     int mostAtOnce() const;
@@ -113,6 +120,7 @@ private:
     QStringList m_heads;
     QStringList m_ranges;
     QStringList m_released;  // hold keys
+    QHash<QString, QHash<QByteArray, QByteArray>> m_lastHeaders;  // path -> its last request's headers
     int m_answering = 0;
     int m_mostAnswering = 0;
 

@@ -1,0 +1,60 @@
+#include "gui/browsersession.h"
+
+#include "core/download/websession.h"
+
+#include <QDir>
+#include <QWebEngineCookieStore>
+#include <QWebEngineProfile>
+
+namespace pm {
+
+QString browserProfileName()
+{
+    return QStringLiteral("Pullmark");
+}
+
+QWebEngineProfile* makeBrowserProfile(const QString& folder, QObject* parent)
+{
+    auto* profile = new QWebEngineProfile(browserProfileName(), parent);
+    profile->setPersistentStoragePath(folder);
+    profile->setCachePath(QDir(folder).filePath(QStringLiteral("cache")));
+    profile->setPersistentCookiesPolicy(QWebEngineProfile::AllowPersistentCookies);
+    return profile;
+}
+
+QString BrowserSessionLink::cookieFileName(const QWebEngineProfile* profile)
+{
+    return QDir(profile->persistentStoragePath()).filePath(QStringLiteral("pullmark-cookies.txt"));
+}
+
+BrowserSessionLink::BrowserSessionLink(QWebEngineProfile* profile, WebSession& session, QObject* parent)
+    : QObject(parent), m_profile(profile), m_session(session)
+{
+    session.setUserAgent(profile->httpUserAgent());
+    SessionCookieJar& jar = session.cookies();
+    if (!profile->isOffTheRecord())
+        jar.setFileName(cookieFileName(profile));
+    QWebEngineCookieStore* store = profile->cookieStore();
+    connect(store, &QWebEngineCookieStore::cookieAdded, this,
+            [&jar](const QNetworkCookie& cookie) { jar.browserCookieAdded(cookie); });
+    connect(store, &QWebEngineCookieStore::cookieRemoved, this,
+            [&jar](const QNetworkCookie& cookie) { jar.browserCookieRemoved(cookie); });
+    // One that has expired removes the browser's cookie of that name.
+    connect(&jar, &SessionCookieJar::setByServer, this,
+            [store](const QNetworkCookie& cookie, const QUrl& url) { store->setCookie(cookie, url); });
+    store->loadAllCookies();
+}
+
+BrowserSessionLink::~BrowserSessionLink()
+{
+    m_session.cookies().setFileName(QString());
+}
+
+void BrowserSessionLink::clearCookiesAndCache()
+{
+    m_session.cookies().clear();
+    m_profile->cookieStore()->deleteAllCookies();
+    m_profile->clearHttpCache();
+}
+
+}  // namespace pm

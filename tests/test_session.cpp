@@ -1,0 +1,257 @@
+// Downloads as the browser makes them: its cookies both ways, the page as
+// Referer, its user agent, sign-ins, and a sign-in that survives a restart.
+#include "core/download/websession.h"
+#include "gui/browsersession.h"
+#include "gui/browserview.h"
+#include "tests/support/testserver.h"
+#include "tests/support/webtest.h"
+
+#include <QAction>
+#include <QWebEngineCookieStore>
+#include <QtTest>
+
+using namespace pm;
+using namespace pm::test;
+
+namespace {
+// Runs a whole session of `t`'s queue into its folder; false when it did not end.
+bool runSession(TestContext& t)
+{
+    t.settings.outputFolder = t.dir.path();
+    t.settings.setErrorMode(ErrorMode::CarryOn);
+    t.settings.setDuplicateRule(DuplicateRule::Rename);
+    t.settings.retries = 0;
+    QSignalSpy ended(&t.app.worker, &QueueWorker::sessionEnded);
+    t.app.worker.start();
+    return !ended.isEmpty() || ended.wait(20000);
+}
+
+int failed(const TestContext& t)
+{
+    return t.app.worker.figures().failed;
+}
+
+// Opens `url` in the window's browser and waits for the load to end.
+bool visit(TestWindow& t, const QString& url)
+{
+    QSignalSpy ended(t.window.browser(), &BrowserView::loadEnded);
+    t.window.browser()->load(QUrl(url));
+    return ended.wait(15000);
+}
+
+// "sid=VALUE" for 127.0.0.1, HttpOnly, as the browser's store reports it.
+QNetworkCookie sid(const QByteArray& value)
+{
+    QNetworkCookie c("sid", value);
+    c.setDomain(QStringLiteral("127.0.0.1"));
+    c.setPath(QStringLiteral("/"));
+    c.setHttpOnly(true);
+    return c;
+}
+
+QString cookieText(SessionCookieJar& jar, const QString& url)
+{
+    QStringList pairs;
+    for (const QNetworkCookie& c : jar.cookiesForUrl(QUrl(url)))
+        pairs << QString::fromLatin1(c.name() + '=' + c.value());
+    return pairs.join(QLatin1String("; "));
+}
+
+// A query value.
+QString encoded(const QString& text)
+{
+    return QString::fromLatin1(QUrl::toPercentEncoding(text));
+}
+}  // namespace
+
+class TestSession : public QObject {
+    Q_OBJECT
+private:
+    TestServer m_server;
+    QTemporaryDir m_dataHome;
+    QString url(const QString& path) const { return m_server.url(path); }
+
+private slots:
+    void initTestCase()
+    {
+        // A profile kept on disk also writes to Qt's default folder for it.
+        qputenv("XDG_DATA_HOME", QFile::encodeName(m_dataHome.path()));
+        QVERIFY(m_server.listen());
+        m_server.addPage("/members.html", QStringLiteral("<a href='/file/one.jpg?size=100&needcookie=sid%3Dok'>1</a>"
+                                                         "<a href='/file/two.jpg?size=200&needcookie=sid%3Dok'>2</a>"
+                                                         "<a href='/file/three.jpg?needreferer=%1'>3</a>")
+                                              .arg(encoded(url("/members.html")))
+                                              .toUtf8());
+        m_server.addPage("/signin.html", "Welcome");
+        m_server.addPage("/private.html", "<title>Members only</title>");
+    }
+
+    void referrer_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QByteArray>("referrer");
+        QTest::newRow("same origin: the page, no fragment or user")
+            << "http://u:pw@a.test/g/p.html?x=1#top" << "http://a.test:80/f.jpg" << QByteArray("http://a.test/g/p.html?x=1");
+        QTest::newRow("other origin: its origin") << "http://a.test:8080/p.html" << "http://a.test/f.jpg"
+                                                  << QByteArray("http://a.test:8080/");
+        QTest::newRow("https to http: none") << "https://a.test/p.html" << "http://a.test/f.jpg" << QByteArray();
+        QTest::newRow("unknown page") << "" << "http://a.test/f.jpg" << QByteArray();
+        QTest::newRow("not a web page") << "file:///home/u/p.html" << "http://a.test/f.jpg" << QByteArray();
+    }
+    void referrer()
+    {
+        QFETCH(QString, page);
+        QFETCH(QString, target);
+        QFETCH(QByteArray, referrer);
+        QCOMPARE(referrerFor(QUrl(page), QUrl(target)), referrer);
+    }
+
+    // The jar follows the browser's store, and the store's echoes of what the
+    // jar handed over never undo a newer value. Steps: "server:V" a server
+    // sets sid=V (an empty V removes it), "added:V" and "removed:V" the
+    // store tells of sid=V.
+    void jarFollowsTheBrowser_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QString>("held");
+        QTest::addColumn<int>("handedOver");
+        QTest::newRow("the browser signs in and out") << QStringList{"added:1", "removed:1"} << "" << 0;
+        QTest::newRow("a server's cookie goes to the browser, echoes ignored")
+            << QStringList{"added:1", "server:2", "removed:1", "added:2"} << "sid=2" << 1;
+        QTest::newRow("late echoes never undo a newer value")
+            << QStringList{"added:1", "server:2", "server:3", "removed:1", "added:2", "removed:2", "added:3"} << "sid=3" << 2;
+        QTest::newRow("the same value again") << QStringList{"added:1", "server:1", "removed:1", "added:1"} << "sid=1" << 1;
+        QTest::newRow("a server removes it, the browser signs in again")
+            << QStringList{"added:1", "server:", "removed:1", "added:5"} << "sid=5" << 1;
+        QTest::newRow("a removal of an older value") << QStringList{"added:1", "added:2", "removed:1"} << "sid=2" << 0;
+    }
+    void jarFollowsTheBrowser()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QString, held);
+        QFETCH(int, handedOver);
+        SessionCookieJar jar;
+        QSignalSpy toBrowser(&jar, &SessionCookieJar::setByServer);
+        for (const QString& step : steps) {
+            const QByteArray value = step.section(':', 1).toLatin1();
+            if (step.startsWith("server:"))
+                jar.setCookiesFromUrl(QNetworkCookie::parseCookies("sid=" + (value.isEmpty() ? "x; Max-Age=0" : value)),
+                                      QUrl(url("/")));
+            else if (step.startsWith("added:"))
+                jar.browserCookieAdded(sid(value));
+            else
+                jar.browserCookieRemoved(sid(value));
+        }
+        QCOMPARE(cookieText(jar, url("/")), held);
+        QCOMPARE(toBrowser.count(), handedOver);
+    }
+
+    // A download refused for want of a sign-in asks once per server and
+    // realm; the answer stands for the run, a refused one is asked again.
+    void signInForDownloads_data()
+    {
+        QTest::addColumn<QStringList>("answers");  // "user:password", "" for Cancel
+        QTest::addColumn<int>("saved");           // of two files
+        QTest::addColumn<int>("questions");
+        QTest::newRow("answered, remembered") << QStringList{"u:pw"} << 2 << 1;
+        QTest::newRow("cancelled, not asked again") << QStringList{""} << 0 << 1;
+        QTest::newRow("refused, then right") << QStringList{"u:no", "u:pw"} << 1 << 2;
+    }
+    void signInForDownloads()
+    {
+        QFETCH(QStringList, answers);
+        QFETCH(int, saved);
+        QFETCH(int, questions);
+        TestContext t;
+        for (const QString& answer : answers)
+            t.ui.signInAnswers << (answer.isEmpty() ? std::nullopt
+                                                    : std::optional<SignIn>({answer.section(':', 0, 0), answer.section(':', 1)}));
+        const QString realm = QString(QTest::currentDataTag()) + " area";
+        const QString guard = "&auth=u%3Apw&realm=" + encoded(realm);
+        t.app.queue.addNew({url("/file/s1.bin?size=10" + guard), url("/file/s2.bin?size=20" + guard)});
+        QVERIFY(runSession(t));
+        QCOMPARE(2 - failed(t), saved);
+        QCOMPARE(t.ui.count("signin"), questions);
+        QCOMPARE(t.ui.asked.value(0).text, realm);
+        if (saved < 2)
+            QVERIFY(t.logMessages().filter("Failed: ").value(0).contains("401"));
+    }
+
+    // A site whose sign-in cookie (HttpOnly) the browser holds: the probes
+    // and the downloads carry it and the browser's user agent, and those of
+    // a page's entries its Referer; a cookie a download's answer sets
+    // reaches the browser; a sign-in given to a page serves the downloads;
+    // Clear Cookies and Cache signs out of both.
+    void signedInSite()
+    {
+        TestProfile web;
+        TestWindow t(web.profile());
+        t.settings.probeFoundFiles = true;
+        QVERIFY(visit(t, url("/signin.html?setcookie=" + encoded("sid=ok; HttpOnly; Path=/"))));
+        QTRY_COMPARE(cookieText(t.app.session.cookies(), url("/")), QStringLiteral("sid=ok"));
+        const QString guard = QStringLiteral("auth=u%3Apw&realm=Members");
+        t.ui.signInAnswers << SignIn{"u", "pw"};
+        QVERIFY(visit(t, url("/private.html?" + guard)));
+        QCOMPARE(t.window.browser()->title(), QStringLiteral("Members only"));
+        QCOMPARE(t.ui.asked.value(0).title, m_server.baseUrl());
+
+        const QString page = url("/members.html");
+        QVERIFY(t.go(page));
+        const QStringList found = t.found();
+        QCOMPARE(found.size(), 3);
+        QTRY_VERIFY(t.app.prober.result(found[1]) && t.app.prober.result(found[2]));
+        QCOMPARE(t.app.prober.result(found[1])->size, 200);
+        QCOMPARE(t.app.prober.result(found[2])->status, 403);  // asked for without its page
+
+        t.app.queue.addNew(found, page);
+        t.app.queue.addNew({url("/file/four.bin?size=10&setcookie=" + encoded("seen=1; Path=/")),
+                            url("/file/private.bin?size=10&" + guard)});
+        QVERIFY(runSession(t));
+        QCOMPARE(t.app.queue.count(), 0);  // all five saved
+        QCOMPARE(t.ui.count("signin"), 1);
+        QCOMPARE(m_server.requestHeader("/file/one.jpg", "user-agent"), m_server.requestHeader("/members.html", "user-agent"));
+        QVERIFY(t.go(url("/signin.html")));
+        QVERIFY(m_server.requestHeader("/signin.html", "cookie").contains("seen=1"));
+
+        QSignalSpy removed(web.profile()->cookieStore(), &QWebEngineCookieStore::cookieRemoved);
+        t.ui.yesNoAnswers << true;
+        t.child<QAction>("mnuClearCookies")->trigger();
+        QCOMPARE(t.ui.count("yesno"), 1);
+        QTRY_COMPARE(removed.count(), 2);
+        t.app.queue.addNew({found[0]});
+        QVERIFY(runSession(t));
+        QCOMPARE(failed(t), 1);  // signed out
+    }
+
+    // A sign-in kept in a profile on disk: after a restart the queue's first
+    // request carries it, before the browser's store has told of it. Session
+    // cookies end with the run, as in the browser.
+    void signInSurvivesRestart()
+    {
+        QTemporaryDir folder;
+        LoopbackOnlyInterceptor interceptor;
+        const QString member = "/file/kept.bin?size=30&needcookie=sid%3Dkept";
+        for (const bool restarted : {false, true}) {
+            std::unique_ptr<QWebEngineProfile> profile(makeBrowserProfile(folder.path()));
+            profile->setUrlRequestInterceptor(&interceptor);
+            TestWindow t(profile.get());
+            SessionCookieJar& jar = t.app.session.cookies();
+            if (restarted) {
+                QCOMPARE(cookieText(jar, url("/")), QStringLiteral("sid=kept"));  // at once
+                QCOMPARE(QFile::permissions(jar.fileName()) & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
+                t.app.queue.addNew({url(member)});
+                QVERIFY(runSession(t));
+                QCOMPARE(failed(t), 0);
+                QCOMPARE(m_server.requestCount(member), 1);
+            } else {
+                QVERIFY(visit(t, url("/signin.html?setcookie=" + encoded("sid=kept; HttpOnly; Max-Age=3600"))));
+                QTRY_COMPARE(cookieText(jar, url("/")), QStringLiteral("sid=kept"));
+                jar.browserCookieAdded(QNetworkCookie::parseCookies("visit=1; Domain=127.0.0.1; Path=/").value(0));
+            }
+        }
+    }
+};
+
+QTEST_MAIN(TestSession)
+#include "test_session.moc"
