@@ -62,4 +62,12 @@ std::optional<QString> ConsoleInteraction::promptText(const QString& title, cons
     return std::nullopt;
 }
 
+std::optional<SignIn> ConsoleInteraction::askSignIn(const QString& server, const QString& realm)
+{
+    printText(stderr, oneLine(tr("Sign In"), tr("%1 asks for a user name and password for \"%2\"; a run without a "
+                                                "window cannot give them.")
+                                                 .arg(server, realm)));
+    return std::nullopt;
+}
+
 }  // namespace pm

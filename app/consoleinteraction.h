@@ -28,6 +28,9 @@ public:
     std::optional<QString> saveFileName(const FileDialogRequest& request) override;
     std::optional<QString> existingFolder(const FolderDialogRequest& request) override;
     std::optional<QString> promptText(const QString& title, const QString& prompt, const QString& initial) override;
+    // Told, not asked: the download that wanted it fails, and the run goes
+    // on.
+    std::optional<SignIn> askSignIn(const QString& server, const QString& realm) override;
     QString clipboardText() override { return m_clipboard; }
     void setClipboardText(const QString& text) override { m_clipboard = text; }
 

@@ -14,6 +14,7 @@
 
 #include <QGuiApplication>
 #include <QJsonObject>
+#include <QNetworkProxyFactory>
 #include <QTimer>
 #include <QWebEngineProfile>
 
@@ -178,6 +179,11 @@ int runWithoutWindow(const CommandLine& commandLine, char* programName)
         return addToStoredQueue(context, options.urls, report);
 
     openArchive(context, locations);
+    // The downloads carry the sign-ins kept from the window's browser, through
+    // the proxies the system names.
+    QNetworkProxyFactory::setUseSystemConfiguration(true);
+    context.session.cookies().setFileName(
+        downloadCookieFile(browserProfileFolder(locations, context.settings.configurationFile)));
     HeadlessRun run(context, ui, report, options);
     if (const std::optional<int> status = run.prepare())
         return *status;

@@ -121,8 +121,7 @@ int main(int argc, char* argv[])
     // The browser keeps its profile (and with it a sign-in) on disk, made
     // once the legal notice is accepted; until then it browses off the
     // record, leaving nothing behind.
-    const QString profileFolder = pm::browserProfileFolder(locations, context.settings.configurationFile,
-                                                           pm::browserProfileName());
+    const QString profileFolder = pm::browserProfileFolder(locations, context.settings.configurationFile);
     std::unique_ptr<QWebEngineProfile> profile;  // outlives the window and its pages
 
     pm::TerminationWatcher termination;

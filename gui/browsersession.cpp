@@ -1,5 +1,6 @@
 #include "gui/browsersession.h"
 
+#include "core/config/filelocations.h"
 #include "core/download/websession.h"
 
 #include <QDir>
@@ -7,11 +8,6 @@
 #include <QWebEngineProfile>
 
 namespace pm {
-
-QString browserProfileName()
-{
-    return QStringLiteral("Pullmark");
-}
 
 QWebEngineProfile* makeBrowserProfile(const QString& folder, QObject* parent)
 {
@@ -22,18 +18,13 @@ QWebEngineProfile* makeBrowserProfile(const QString& folder, QObject* parent)
     return profile;
 }
 
-QString BrowserSessionLink::cookieFileName(const QWebEngineProfile* profile)
-{
-    return QDir(profile->persistentStoragePath()).filePath(QStringLiteral("pullmark-cookies.txt"));
-}
-
 BrowserSessionLink::BrowserSessionLink(QWebEngineProfile* profile, WebSession& session, QObject* parent)
     : QObject(parent), m_profile(profile), m_session(session)
 {
     session.setUserAgent(profile->httpUserAgent());
     SessionCookieJar& jar = session.cookies();
     if (!profile->isOffTheRecord())
-        jar.setFileName(cookieFileName(profile));
+        jar.setFileName(downloadCookieFile(profile->persistentStoragePath()));
     QWebEngineCookieStore* store = profile->cookieStore();
     connect(store, &QWebEngineCookieStore::cookieAdded, this,
             [&jar](const QNetworkCookie& cookie) { jar.browserCookieAdded(cookie); });

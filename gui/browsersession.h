@@ -12,9 +12,6 @@ namespace pm {
 
 class WebSession;
 
-// The name of the program's browser profile.
-QString browserProfileName();
-
 // A browser profile kept in `folder`: cookies, site storage and cache, so
 // that a sign-in survives a restart.
 QWebEngineProfile* makeBrowserProfile(const QString& folder, QObject* parent = nullptr);
@@ -33,9 +30,6 @@ public:
     // Forgets every cookie, the browser's and the transfers', and empties
     // the browser's cache.
     void clearCookiesAndCache();
-
-    // The transfers' cookie file of a profile on disk.
-    static QString cookieFileName(const QWebEngineProfile* profile);
 
 private:
     QWebEngineProfile* m_profile;

@@ -129,6 +129,14 @@ private slots:
             << QStringList{"\"strG_Unattended\",\"Prompt\""} << three << QStringList{} << "out" << 1
             << QStringList{"saved a.jpg 2000", "stopped left in the queue -"} << three.mid(1)
             << "404 Not Found. Abort?\npullmark: this needs an answer";
+        const QString signedIn = "/file/k.bin?size=20&needcookie=sid%3Dkept", protectedFile = "/file/p.bin?size=9&auth=u%3Apw";
+        QTest::newRow("the sign-in the window's browser keeps")
+            << QStringList{} << QStringList{signedIn} << QStringList{} << "out" << 0
+            << QStringList{"saved k.bin?size=20&needcookie=sid%3Dkept 20"} << QStringList{} << "";
+        QTest::newRow("a sign-in nobody can give: that download fails")
+            << QStringList{} << QStringList{protectedFile, "/g/a.jpg"} << QStringList{} << "out" << 1
+            << QStringList{"failed server answered 401 Unauthorized -", "saved a.jpg 2000"} << QStringList{protectedFile}
+            << "asks for a user name and password";
         QTest::newRow("the Prompt mode with --yes: Yes aborts")
             << QStringList{"\"strG_Unattended\",\"Prompt\""} << three << QStringList{"--yes"} << "out" << 1
             << QStringList{"saved a.jpg 2000", "stopped left in the queue -"} << three.mid(1) << "Abort? Yes (--yes).";
@@ -151,6 +159,9 @@ private slots:
         QDir().mkpath(h.path("out"));
         if (lines.contains("\"strG_FileDupOption\",\"Skip\""))
             writeFile(h.path("out/a.jpg"), "kept!");
+        if (QDir().mkpath(h.path("bin/Pullmark-browser")) && queued.join(' ').contains("needcookie"))
+            writeFile(h.path("bin/Pullmark-browser/pullmark-cookies.txt"),
+                      "sid=kept; HttpOnly; expires=Fri, 01-Jan-2100 00:00:00 GMT; domain=127.0.0.1; path=/\n");
         const ProgramCopy::Result run = h.runToEnd(QStringList{"--download"} + arguments);
         QCOMPARE(run.status, status);
         QCOMPARE(entryLines(run.out), expected);

@@ -44,12 +44,21 @@ QString archiveFileName(const FileLocations& locations, const QString& configura
     return joined(folder, kArchiveName);
 }
 
-QString browserProfileFolder(const FileLocations& locations, const QString& configurationFile,
-                             const QString& profileName)
+QString browserProfileName()
+{
+    return QStringLiteral("Pullmark");
+}
+
+QString browserProfileFolder(const FileLocations& locations, const QString& configurationFile)
 {
     if (locations.portable)
         return joined(QFileInfo(configurationFile).absolutePath(), kBrowserFolderName);
-    return joined(locations.dataFolder, QStringLiteral("QtWebEngine") + QDir::separator() + profileName);
+    return joined(locations.dataFolder, QStringLiteral("QtWebEngine") + QDir::separator() + browserProfileName());
+}
+
+QString downloadCookieFile(const QString& profileFolder)
+{
+    return joined(profileFolder, QStringLiteral("pullmark-cookies.txt"));
 }
 
 UserFolders standardUserFolders()

@@ -33,12 +33,18 @@ FileLocations fileLocations(const QString& programFolder, bool portable, const U
 // when the program runs portable, in the user's data folder otherwise.
 QString archiveFileName(const FileLocations& locations, const QString& configurationFile);
 
+// The name of the browser's profile.
+QString browserProfileName();
+
 // The browser's profile (its cookies, site storage and cache): beside the
 // configuration file in use when the program runs portable, in the user's
-// data folder otherwise, where Qt keeps a profile named `profileName` unless
-// told otherwise.
-QString browserProfileFolder(const FileLocations& locations, const QString& configurationFile,
-                             const QString& profileName);
+// data folder otherwise, where Qt keeps a profile of that name unless told
+// otherwise.
+QString browserProfileFolder(const FileLocations& locations, const QString& configurationFile);
+
+// The file in the browser's profile folder in which the downloads keep their
+// persistent cookies.
+QString downloadCookieFile(const QString& profileFolder);
 
 // The user's folders as Qt's standard paths give them (the XDG base
 // directories and the user's download folder).
