@@ -1,7 +1,7 @@
 #!/bin/sh
 # The kill loop at length, outside `make test`: work sessions of PARALLEL
 # downloads at once (default 4), killed with SIGKILL KILLS times (default
-# 60); every restart is checked as tests/support/killloop.h describes.
+# 60); every restart is checked as tests/support/killloop_main.cpp describes.
 #   tests/kill_loop.sh [BUILD_DIR] [KILLS] [PARALLEL] [SEED]
 # Needs pm_kill_loop and pm_session_runner built in BUILD_DIR (default: build).
 set -eu
