@@ -23,6 +23,7 @@ files="usr/bin/pullmark
 usr/share/applications/pullmark.desktop
 usr/share/metainfo/org.example.pullmark.metainfo.xml
 usr/share/man/man1/pullmark.1.gz
+usr/share/doc/pullmark/user-guide.html
 usr/share/icons/hicolor/scalable/apps/pullmark.svg"
 for size in 16 32 48 64 128 256; do
   files="$files
