@@ -174,13 +174,15 @@ QStringList FoundListPanel::selectedUrls() const
 void FoundListPanel::clear()
 {
     m_annotator->newPage();
+    m_model->setPage(QString());
     m_model->setStringList({});
     showFoundCount();
 }
 
-void FoundListPanel::showList(const QStringList& urls, bool mergeIntoShown)
+void FoundListPanel::showList(const QStringList& urls, bool mergeIntoShown, const QString& page)
 {
     m_selectingInBulk = true;
+    m_model->setPage(page);  // before the rows come, whose probes carry it
     if (mergeIntoShown) {
         m_model->merge(urls, m_view->selectionModel());
     } else {
@@ -213,7 +215,7 @@ void FoundListPanel::refreshDetails()
 
 void FoundListPanel::addSelectionToQueue()
 {
-    m_context.queue.addNew(selectedUrls());
+    m_context.queue.addNew(selectedUrls(), m_model->page());
 }
 
 void FoundListPanel::filterChanged()

@@ -38,9 +38,10 @@ public:
     void clear();
     // Shows a scan's list. The load's first scan replaces the list; its later
     // scans merge into it (`mergeIntoShown`), which keeps the order of the
-    // entries shown and the user's selection. The status is left to
-    // showScanStatus().
-    void showList(const QStringList& urls, bool mergeIntoShown);
+    // entries shown and the user's selection. `page` is the address the scan
+    // read; probes and downloads of the entries give it as their Referer.
+    // The status is left to showScanStatus().
+    void showList(const QStringList& urls, bool mergeIntoShown, const QString& page);
     // After a scan: counts the entries, and the selected ones if there are any.
     void showScanStatus();
     // The window's start: no status, nothing to add.

@@ -552,7 +552,7 @@ void MainWindow::showScanResult(const ScanResult& result)
 {
     if (result.firstOfLoad)
         m_addressShown.clear();
-    m_foundList->showList(result.urls, !result.firstOfLoad);
+    m_foundList->showList(result.urls, !result.firstOfLoad, result.pageUrl);
     if (result.stopped)  // aborted: the rest stays as it was
         return;
 

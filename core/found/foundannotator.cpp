@@ -66,7 +66,7 @@ void FoundAnnotator::listed(int first, int last)
         queue(urls.last());
     }
     if (m_context.settings.probeFoundFiles)
-        m_context.prober.probe(urls);
+        m_context.prober.probe(urls, m_model.page());
 }
 
 void FoundAnnotator::queue(const QString& url)

@@ -49,6 +49,10 @@ public:
     int rowOf(const QString& url) const;
     // Replaces the whole list; a view's selection is cleared.
     void setStringList(const QStringList& urls);
+    // The address of the page the entries were found on ("" when none): the
+    // Referer of their probes and downloads.
+    QString page() const { return m_page; }
+    void setPage(const QString& page) { m_page = page; }
 
     // Brings the list to a rescan's list `fresh` (no two entries equal when
     // case is ignored). Entries also in `fresh`, ignoring case, stay in their
@@ -69,6 +73,7 @@ private:
                                  const QHash<QString, QStringList>& following, QItemSelectionModel* selection);
 
     QStringList m_urls;
+    QString m_page;
     QHash<QString, FoundDetails> m_details;  // case-folded address -> details
     mutable QHash<QString, int> m_rows;      // case-folded address -> row; rebuilt after the rows change
 };
