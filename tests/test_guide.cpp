@@ -17,6 +17,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QRegularExpression>
@@ -24,6 +25,8 @@
 #include <QTextDocument>
 #include <QWebEnginePage>
 #include <QtTest>
+
+#include <algorithm>
 
 using namespace pm;
 using namespace pm::test;
@@ -62,6 +65,56 @@ QString shownText(QString text)
     while (text.endsWith(QLatin1Char(':')))
         text.chop(1);
     return text;
+}
+
+// The controls of `window` of type T, leaving out those of the windows it
+// holds (`others`).
+template <typename T>
+QList<const T*> ownChildren(const QWidget* window, const QList<const QWidget*>& others)
+{
+    QList<const T*> own;
+    for (const T* child : window->findChildren<T*>()) {
+        const bool elsewhere = std::any_of(others.begin(), others.end(), [child](const QWidget* other) {
+            return other == child || other->isAncestorOf(child);
+        });
+        if (!elsewhere)
+            own << child;
+    }
+    return own;
+}
+
+// The fixed texts `window` shows: pages, buttons, captions, frames, the
+// items of fixed choices, column headings and menu commands.
+QStringList captionsOf(const QWidget* window, const QList<const QWidget*>& others, bool everyLabel)
+{
+    QStringList captions;
+    for (const QTabWidget* tabs : ownChildren<QTabWidget>(window, others)) {
+        for (int i = 0; i < tabs->count(); ++i)
+            captions << tabs->tabText(i);
+    }
+    for (const QAbstractButton* button : ownChildren<QAbstractButton>(window, others))
+        captions << button->text();
+    for (const QLabel* label : ownChildren<QLabel>(window, others)) {
+        if (everyLabel || label->buddy())
+            captions << label->text();
+    }
+    for (const QGroupBox* box : ownChildren<QGroupBox>(window, others))
+        captions << box->title();
+    // The address box and the drive lists hold the user's data.
+    for (const QComboBox* choice : ownChildren<QComboBox>(window, others)) {
+        for (int i = 0; !choice->isEditable() && !qobject_cast<const DriveList*>(choice) && i < choice->count(); ++i)
+            captions << choice->itemText(i);
+    }
+    for (const QHeaderView* header : ownChildren<QHeaderView>(window, others)) {
+        for (int i = 0; header->model() && i < header->count(); ++i)
+            captions << header->model()->headerData(i, header->orientation()).toString();
+    }
+    for (const QMenu* menu : ownChildren<QMenu>(window, others)) {
+        captions << menu->title();
+        for (const QAction* action : menu->actions())
+            captions << action->text();
+    }
+    return captions;
 }
 
 // Runs a script in the page and gives its result (an invalid one after ten
@@ -230,7 +283,8 @@ private slots:
     }
 
     // What each window shows, the guide explains: a new option, button,
-    // menu command, page or caption without a word in the guide fails here.
+    // menu command, page, column or caption without a word in the guide
+    // fails here.
     void guideNamesEveryControl_data()
     {
         QTest::addColumn<int>("window");
@@ -250,45 +304,12 @@ private slots:
         SqliteDownloadArchive archive(t.path("archive.sqlite"), t.app.errors);
         auto* history = t.window.findChild<HistoryDialog*>();
         history->setArchive(&archive);
-        QWidget* const windows[] = {t.window.optionsDialog(), history, t.window.workQueueWindow(), &t.window};
-        const QWidget* shown = windows[window];
-        // The main window holds the others: only its own controls count there.
-        auto ownControl = [&](const QObject* control) {
-            for (const QWidget* other : windows) {
-                if (other != shown && (control == other || other->isAncestorOf(qobject_cast<const QWidget*>(control))))
-                    return false;
-            }
-            return true;
-        };
-
-        QStringList captions;
-        for (const QTabWidget* tabs : shown->findChildren<QTabWidget*>()) {
-            for (int i = 0; i < tabs->count(); ++i)
-                captions << tabs->tabText(i);
-        }
-        for (const QAbstractButton* b : shown->findChildren<QAbstractButton*>()) {
-            if (ownControl(b))
-                captions << b->text();
-        }
-        // Captions, not the values a window writes into its labels.
-        for (const QLabel* l : shown->findChildren<QLabel*>()) {
-            if (ownControl(l) && (l->buddy() || window == 0))
-                captions << l->text();
-        }
-        for (const QGroupBox* g : shown->findChildren<QGroupBox*>())
-            captions << g->title();
-        // The items of fixed choices; the address box and the drive lists
-        // hold the user's data.
-        for (const QComboBox* c : shown->findChildren<QComboBox*>()) {
-            const bool fixed = !c->isEditable() && !qobject_cast<const DriveList*>(c);
-            for (int i = 0; fixed && ownControl(c) && i < c->count(); ++i)
-                captions << c->itemText(i);
-        }
-        for (const QMenu* menu : shown->findChildren<QMenu*>()) {
-            captions << menu->title();
-            for (const QAction* a : menu->actions())
-                captions << a->text();
-        }
+        const QList<const QWidget*> windows = {t.window.optionsDialog(), history, t.window.workQueueWindow(), &t.window};
+        QList<const QWidget*> others = windows;
+        others.removeAt(window);
+        // Every label of the Options dialog is a caption; elsewhere labels
+        // without a control they name show values.
+        const QStringList captions = captionsOf(windows[window], others, window == 0);
         QStringList missing;
         for (const QString& caption : captions) {
             const QString words = shownText(caption);
