@@ -408,6 +408,37 @@ private slots:
         QCOMPARE(entryLines(third.out), QStringList{"new new 200000"});
     }
 
+    // Files added while a run downloads join that run's queue (the run holds
+    // the configuration file, so --add never writes it) and are downloaded
+    // by it; a second run of its own is refused.
+    void addJoinsRun()
+    {
+        const QString held = url("/file/held.bin?size=100000&hold=addJoinsRun");
+        Harvester h({}, {held});
+        QProcess run;
+        h.start(run, {"--download"});
+        QTRY_VERIFY_WITH_TIMEOUT(m_server.requestCount("/file/held.bin") > 0, 60000);
+
+        const ProgramCopy::Result added = h.runToEnd({"--add", url("/g/b.jpg"), held});
+        QCOMPARE(added.status, 0);
+        QVERIFY2(added.err.contains("the running Pullmark queued the new addresses: 1 added, 2 in its queue now"),
+                 qPrintable(added.err));
+        const ProgramCopy::Result second = h.runToEnd({"--download"});
+        QCOMPARE(second.status, 3);
+        QVERIFY2(second.err.contains(QString("another run of Pullmark (process %1)").arg(run.processId())),
+                 qPrintable(second.err));
+
+        m_server.release("addJoinsRun");
+        QVERIFY(run.waitForFinished(120000));
+        QCOMPARE(run.exitCode(), 0);
+        // (Whether a saved name keeps the address's query is no matter here.)
+        const QRegularExpression query("\\?\\S*");
+        QCOMPARE(entryLines(run.readAllStandardOutput()).replaceInStrings(query, ""),
+                 (QStringList{"saved held.bin 100000", "saved b.jpg 3000"}));
+        QCOMPARE(storedQueue(h.configuration), QStringList{});
+        QCOMPARE(folderFiles(h.path("out")).replaceInStrings(query, ""), (QStringList{"b.jpg", "held.bin"}));
+    }
+
     // While the window runs, the command line hands it work through its
     // channel instead of writing its configuration file: --add joins its
     // live queue, --download starts its session, a second window brings it
