@@ -127,19 +127,27 @@ std::optional<int> HeadlessRun::readyOutputFolder()
     return std::nullopt;
 }
 
-void HeadlessRun::run(const QStringList& found)
+void HeadlessRun::run(const QList<FoundOnPage>& found)
 {
     DownloadQueue& queue = m_context.queue;
     if (m_options.dryRun) {
-        QStringList entries = queue.urls();
-        for (const QString& url : found) {
-            if (!queue.isQueued(url) && !entries.contains(url, Qt::CaseInsensitive))
-                entries << url;
+        // What the queue holds, then what the pages would add to it.
+        QList<FoundOnPage> entries;
+        for (int row = 0; row < queue.count(); ++row)
+            entries.append({queue.foundOnAt(row), {queue.url(row)}});
+        for (const FoundOnPage& page : found) {
+            FoundOnPage fresh{page.page, {}};
+            for (const QString& url : page.files) {
+                if (!queue.isQueued(url))
+                    fresh.files << url;
+            }
+            entries << fresh;
         }
         listPredictions(entries);
         return;
     }
-    queue.addNew(found);
+    for (const FoundOnPage& page : found)
+        queue.addNew(page.files, page.page);
     m_report.startProgress([this] {
         const QueueWorker& worker = m_context.worker;
         const ActiveProgress active = worker.activeProgress();
@@ -150,16 +158,20 @@ void HeadlessRun::run(const QStringList& found)
     m_context.worker.start();  // sessionEnded() follows
 }
 
-void HeadlessRun::listPredictions(const QStringList& entries)
+void HeadlessRun::listPredictions(const QList<FoundOnPage>& entries)
 {
-    m_predicting = entries;
-    if (!m_context.settings.probeFoundFiles || entries.isEmpty()) {
+    m_predicting.clear();
+    for (const FoundOnPage& page : entries)
+        m_predicting << page.files;
+    if (!m_context.settings.probeFoundFiles || m_predicting.isEmpty()) {
         QTimer::singleShot(0, this, &HeadlessRun::printPredictions);
         return;
     }
-    // The outcomes follow once the servers have answered.
+    // The outcomes follow once the servers have answered, each asked as the
+    // download would ask it: from the page it was found on.
     connect(&m_context.prober, &UrlProber::idle, this, &HeadlessRun::printPredictions, Qt::SingleShotConnection);
-    m_context.prober.probe(entries);
+    for (const FoundOnPage& page : entries)
+        m_context.prober.probe(page.files, page.page);
 }
 
 void HeadlessRun::printPredictions()

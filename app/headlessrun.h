@@ -6,6 +6,7 @@
 // lists what a session would do with each entry and changes nothing.
 
 #include "app/commandline.h"
+#include "app/pageharvest.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -40,9 +41,10 @@ public:
     std::optional<int> prepare();
 
     // Downloads the whole queue with `found` added at its end (entries
-    // queued already are not added twice); a dry run lists them instead.
-    // finished() follows from the event loop.
-    void run(const QStringList& found = {});
+    // queued already are not added twice), each file with the page it was
+    // found on; a dry run lists them instead. finished() follows from the
+    // event loop.
+    void run(const QList<FoundOnPage>& found = {});
 
     // A page of a harvest that could not be read: it is listed, and the run
     // ends with ExitFailures.
@@ -58,7 +60,7 @@ signals:
 private:
     std::optional<int> checkConfigurationFile();
     std::optional<int> readyOutputFolder();
-    void listPredictions(const QStringList& entries);
+    void listPredictions(const QList<FoundOnPage>& entries);
     void printPredictions();
     void entryFinished(const EntryResult& result);
     void sessionEnded();

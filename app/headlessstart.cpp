@@ -116,7 +116,7 @@ std::unique_ptr<PageHarvest> startHarvest(AppContext& context, HeadlessRun& run,
         report.message(Texts::tr("%1 did not end loading in time; it is read as it is.").arg(url));
     });
     QObject::connect(harvest.get(), &PageHarvest::pageFailed, &run, &HeadlessRun::pageFailed);
-    QObject::connect(harvest.get(), &PageHarvest::finished, &run, [&run](const QStringList& found) {
+    QObject::connect(harvest.get(), &PageHarvest::finished, &run, [&run](const QList<FoundOnPage>& found) {
         if (!run.stopping())
             run.run(found);
     });

@@ -80,6 +80,7 @@ void PageHarvest::loadNext()
     m_current = m_pages.at(m_next++);
     m_pageList.clear();
     m_pageKeys.clear();
+    m_documentUrl = m_current;
     m_loadError.reset();
     m_stoppedInTime = true;
     emit pageStarted(m_current, m_next, int(m_pages.size()));
@@ -101,6 +102,8 @@ void PageHarvest::listReady(const ScanResult& result)
         m_pageList.clear();
         m_pageKeys.clear();
     }
+    if (!result.pageUrl.isEmpty())
+        m_documentUrl = result.pageUrl;
     for (const QString& url : result.urls) {
         if (!m_pageKeys.contains(url)) {
             m_pageKeys.insert(url);
@@ -138,12 +141,15 @@ void PageHarvest::endPage()
     if (m_loadError) {
         emit pageFailed(page, *m_loadError);
     } else {
+        FoundOnPage found{m_documentUrl, {}};
         for (const QString& url : std::as_const(m_pageList)) {
             if (!m_foundKeys.contains(url.toCaseFolded())) {
                 m_foundKeys.insert(url.toCaseFolded());
-                m_found << url;
+                found.files << url;
             }
         }
+        if (!found.files.isEmpty())
+            m_found << found;
         emit pageRead(page, int(m_pageList.size()));
     }
     QTimer::singleShot(0, this, &PageHarvest::loadNext);

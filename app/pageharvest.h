@@ -24,6 +24,13 @@ class Settings;
 enum class ScanTrigger;
 struct ScanResult;
 
+// The files a page lists that no page read before it listed, in order: the
+// page is where they were found, the Referer of their downloads.
+struct FoundOnPage {
+    QString page;
+    QStringList files;
+};
+
 class PageHarvest : public QObject {
     Q_OBJECT
 public:
@@ -48,7 +55,7 @@ signals:
     // The page did not finish loading in time and was read as it was.
     void pageStopped(const QString& url);
     // Every page's entries, in the order found, each once.
-    void finished(const QStringList& found);
+    void finished(const QList<pm::FoundOnPage>& found);
 
 private:
     void loadNext();
@@ -63,12 +70,13 @@ private:
     QStringList m_pages;
     int m_next = 0;
     QString m_current;                 // the page being read; "" between pages
+    QString m_documentUrl;             // its address after redirects
     QStringList m_pageList;            // what it lists
     QSet<QString> m_pageKeys;
     std::optional<QString> m_loadError;
     bool m_stoppedInTime = true;
     bool m_stopping = false;
-    QStringList m_found;
+    QList<FoundOnPage> m_found;
     QSet<QString> m_foundKeys;  // case-folded
     QTimer m_timeout;
 };

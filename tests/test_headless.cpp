@@ -42,6 +42,20 @@ struct Harvester : ProgramCopy {
     QString configuration = path("bin/Pullmark.ini");
 };
 
+// File names without the query of the address they come from: whether a
+// saved name keeps it is no matter here.
+QString withoutQuery(QString name)
+{
+    return name.remove(QRegularExpression("\\?.*$"));
+}
+QStringList savedFiles(const QString& folder)
+{
+    QStringList files = folderFiles(folder);
+    for (QString& file : files)
+        file = withoutQuery(file);
+    return files;
+}
+
 // One output line made short: its outcome, then the file's name (or the
 // reason) and the size.
 QString shortLine(const QString& line)
@@ -49,7 +63,7 @@ QString shortLine(const QString& line)
     const QStringList fields = line.split('\t');
     if (fields.size() != 4)
         return "malformed: " + line;
-    const QString text = fields[1].startsWith('/') ? QFileInfo(fields[1]).fileName() : fields[1];
+    const QString text = fields[1].startsWith('/') ? withoutQuery(QFileInfo(fields[1]).fileName()) : fields[1];
     return QStringList{fields[0], text, fields[2]}.join(' ');
 }
 
@@ -95,6 +109,9 @@ private slots:
                                        "</body></html>");
         m_server.moveToOwnThread();  // it serves while the test waits for the program
         QVERIFY(m_server.listen());
+        // A file the server gives only to visitors of the page that links it.
+        m_server.addPage("/referred.html", "<html><body><a href='/file/kept.jpg?size=700&needreferer="
+                                               + QUrl::toPercentEncoding(url("/referred.html")) + "'>k</a></body></html>");
     }
 
     void download_data()
@@ -132,7 +149,7 @@ private slots:
         const QString signedIn = "/file/k.bin?size=20&needcookie=sid%3Dkept", protectedFile = "/file/p.bin?size=9&auth=u%3Apw";
         QTest::newRow("the sign-in the window's browser keeps")
             << QStringList{} << QStringList{signedIn} << QStringList{} << "out" << 0
-            << QStringList{"saved k.bin?size=20&needcookie=sid%3Dkept 20"} << QStringList{} << "";
+            << QStringList{"saved k.bin 20"} << QStringList{} << "";
         QTest::newRow("a sign-in nobody can give: that download fails")
             << QStringList{} << QStringList{protectedFile, "/g/a.jpg"} << QStringList{} << "out" << 1
             << QStringList{"failed server answered 401 Unauthorized -", "saved a.jpg 2000"} << QStringList{protectedFile}
@@ -171,7 +188,7 @@ private slots:
         QCOMPARE(storedQueue(h.configuration), urls(left));
         for (const QString& line : expected)
             if (line.startsWith("saved "))
-                QVERIFY(QFileInfo::exists(h.path(folder + "/" + line.section(' ', 1, 1))));
+                QVERIFY(savedFiles(h.path(folder)).contains(line.section(' ', 1, 1)));
         const Settings saved = h.savedSettings();
         QCOMPARE(saved.outputFolder, h.path("out"));
         QCOMPARE(saved.parallelDownloads, 1);
@@ -200,6 +217,12 @@ private slots:
             << QStringList{"$/status/404", "$/more.html"} << 1
             << QStringList{"page-failed the server answered 404 -", "saved b.jpg 3000", "saved small.jpg 100"}
             << QStringList{} << QStringList{"b.jpg", "small.jpg"};
+        QTest::newRow("a file is asked for from the page it was found on")
+            << QStringList{"$/referred.html"} << 0 << QStringList{"saved kept.jpg 700"} << QStringList{}
+            << QStringList{"kept.jpg"};
+        QTest::newRow("a dry run asks the server from the page too")
+            << QStringList{"$/referred.html", "--dry-run"} << 0 << QStringList{"new new 700"} << QStringList{}
+            << QStringList{};
         QTest::newRow("a dry run lists and changes nothing")
             << QStringList{"$/gallery.html", "--dry-run"} << 1
             << QStringList{"new new 2000", "new new 3000", "fail not found (404) -"} << QStringList{} << QStringList{};
@@ -223,7 +246,7 @@ private slots:
         std::sort(expected.begin() + expected.filter(QRegularExpression("^page-failed ")).size(), expected.end());
         QCOMPARE(lines, expected);
         QCOMPARE(storedQueue(h.configuration), urls(left));
-        QCOMPARE(folderFiles(h.path("out")), files);
+        QCOMPARE(savedFiles(h.path("out")), files);
         const Settings saved = h.savedSettings();
         QCOMPARE(saved.extensions, QString(kDefaultExtensions));
         QVERIFY(!saved.scanImages);
@@ -431,12 +454,9 @@ private slots:
         m_server.release("addJoinsRun");
         QVERIFY(run.waitForFinished(120000));
         QCOMPARE(run.exitCode(), 0);
-        // (Whether a saved name keeps the address's query is no matter here.)
-        const QRegularExpression query("\\?\\S*");
-        QCOMPARE(entryLines(run.readAllStandardOutput()).replaceInStrings(query, ""),
-                 (QStringList{"saved held.bin 100000", "saved b.jpg 3000"}));
+        QCOMPARE(entryLines(run.readAllStandardOutput()), (QStringList{"saved held.bin 100000", "saved b.jpg 3000"}));
         QCOMPARE(storedQueue(h.configuration), QStringList{});
-        QCOMPARE(folderFiles(h.path("out")).replaceInStrings(query, ""), (QStringList{"b.jpg", "held.bin"}));
+        QCOMPARE(savedFiles(h.path("out")), (QStringList{"b.jpg", "held.bin"}));
     }
 
     // While the window runs, the command line hands it work through its
