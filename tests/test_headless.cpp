@@ -409,6 +409,28 @@ private slots:
         QCOMPARE(folderFiles(h.path("out")), QStringList{});
     }
 
+    // Progress on a terminal is one bar redrawn in place, cleared before
+    // each entry's line; through a pipe it is plain lines, no control codes.
+    void progress()
+    {
+        const QString file = url("/drip/bar.bin?size=150000&chunk=1000&ms=20");
+        Harvester h({}, {file});
+        QProcess terminal;  // `script` gives the run a terminal of its own
+        terminal.setProcessEnvironment(h.environment(false));
+        terminal.setWorkingDirectory(h.path("bin"));
+        terminal.start("script", {"-qefc", h.program + " --download", "/dev/null"});
+        QVERIFY(terminal.waitForFinished(120000));
+        QCOMPARE(terminal.exitCode(), 0);
+        const QString shown = terminal.readAllStandardOutput();
+        QVERIFY2(shown.contains(QRegularExpression(R"(\r\[[= ]{20}\] 0/1 .*\x1b\[K)")), qPrintable(shown));
+        QVERIFY2(shown.contains("\r\x1b[Ksaved\t" + h.path("out/")), qPrintable(shown));
+
+        Harvester piped({}, {file});
+        const ProgramCopy::Result run = piped.runToEnd({"--download"});
+        QCOMPARE(run.status, 0);
+        QVERIFY2(!run.err.contains('\r') && !run.err.contains('\x1b') && !run.out.contains('\x1b'), qPrintable(run.err));
+    }
+
     // A run killed outright leaves its lock behind; the next run sees that
     // its holder has gone and takes the configuration file.
     void killedRunGivesWay()
