@@ -93,6 +93,11 @@ int main(int argc, char* argv[])
     pm::AppContext context(interaction);
     const pm::FileLocations locations = pm::setUpFiles(context, commandLine.configurationFile());
 
+    // Watching for SIGTERM before anything is claimed: a signal during
+    // start-up then never finds the default action, which ends the program
+    // without cleaning up.
+    pm::TerminationWatcher termination;
+
     // Another Pullmark with this configuration file: its window comes up
     // instead, or, when a command-line run holds the file, this one gives way.
     pm::InstanceChannel channel(context.settings.configurationFile);
@@ -124,7 +129,6 @@ int main(int argc, char* argv[])
     const QString profileFolder = pm::browserProfileFolder(locations, context.settings.configurationFile);
     std::unique_ptr<QWebEngineProfile> profile;  // outlives the window and its pages
 
-    pm::TerminationWatcher termination;
     pm::MainWindow window(context, QWebEngineProfile::defaultProfile());
     window.setFirstPage(commandLine.firstPage());
     window.setProfileMaker([&] {

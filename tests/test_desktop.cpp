@@ -13,13 +13,9 @@
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QMenuBar>
-#include <QProcess>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QTabWidget>
 #include <QtTest>
-
-#include <unistd.h>
 
 using namespace pm;
 using namespace pm::test;
@@ -88,12 +84,14 @@ class TestDesktop : public QObject {
     Q_OBJECT
 private:
     TestServer m_server;
+    QByteArray m_firstPage;  // a page that links a file of the server
 
 private slots:
     void initTestCase()
     {
-        m_server.addTestPages();
         QVERIFY(m_server.listen());
+        m_firstPage = "<html><body><a href='" + m_server.url("/file/first.jpg?size=10").toUtf8() + "'>f</a></body></html>";
+        m_server.addPage("/first.html", m_firstPage);
     }
 
     void commandLine_data()
@@ -110,7 +108,6 @@ private slots:
         QTest::newRow("--config in a missing folder") << QStringList{"-c", "no/x.ini"} << 2 << "folder of no/x.ini";
         QTest::newRow("not a web address") << QStringList{"ftp://127.0.0.1/x"} << 2 << "local files only";
         QTest::newRow("missing file") << QStringList{"/nonexistent/a.html"} << 2 << "a.html does not exist";
-        QTest::newRow("help tells the runs without a window") << QStringList{"--help"} << 0 << "--harvest URL...";
         QTest::newRow("two ways of running") << QStringList{"--download", "--add", "http://127.0.0.1/a.jpg"} << 2
                                              << "--download, --add cannot be used together";
         QTest::newRow("--harvest without a page") << QStringList{"--harvest"} << 2 << "--harvest needs the addresses";
@@ -139,9 +136,9 @@ private slots:
         QFETCH(int, status);
         QFETCH(QString, output);
         ProgramCopy p;
-        QString printed;
-        QCOMPARE(p.run(arguments, p.path("bin"), 0, &printed), status);
-        QVERIFY2(printed.contains(output), qPrintable(printed));
+        const ProgramCopy::Result run = p.runToEnd(arguments);
+        QCOMPARE(run.status, status);
+        QVERIFY2((run.out + run.err).contains(output), qPrintable(run.out + run.err));
         QCOMPARE(p.files(), QStringList{"bin/pullmark"});
     }
 
@@ -155,11 +152,11 @@ private slots:
         QTest::newRow("portable") << "" << QStringList{} << portable << "";
         QTest::newRow("portable, the legal notice declined: nothing saved") << "declined" << QStringList{} << portable << "";
         QTest::newRow("portable, a file-size limit: the save fails") << "limit" << QStringList{} << portable << "";
-        QTest::newRow("read-only program folder, a web address") << "read-only" << QStringList{"$/a.html"} << user
-                                                                 << "$/a.html";
+        QTest::newRow("read-only program folder, a web address") << "read-only" << QStringList{"$/first.html"} << user
+                                                                 << "$/first.html";
         QTest::newRow("installed under a prefix") << "installed" << QStringList{} << user << "";
-        QTest::newRow("--config and a local file") << "" << QStringList{"--config", "@/other.ini", "a.html"}
-                                                   << "other.ini" << "file://" PULLMARK_TEST_PAGES "/a.html";
+        QTest::newRow("--config and a local file") << "" << QStringList{"--config", "@/other.ini", "first.html"}
+                                                   << "other.ini" << "file://@/first.html";
     }
     // The real program, ended by SIGTERM, saves where it should and nowhere
     // else: installed or in a read-only folder, its configuration, output
@@ -174,7 +171,8 @@ private slots:
         QFETCH(QString, firstPage);
         ProgramCopy p;
         arguments.replaceInStrings("@", p.root.path()).replaceInStrings("$", m_server.baseUrl());
-        firstPage.replace("$", m_server.baseUrl());
+        firstPage.replace("@", p.root.path()).replace("$", m_server.baseUrl());
+        writeFile(p.path("first.html"), m_firstPage);  // the page, as a local file too
         const QString ini = p.path(configuration);
         QVERIFY(QDir().mkpath(QFileInfo(ini).path()) && QDir().mkpath(p.path("share/applications")));
         const QByteArray content = "\"bG_Disclaimer\",#TRUE#\r\n\"strG_StartURL\",\"none\"\r\n";
@@ -183,18 +181,18 @@ private slots:
         if (layout == "installed")
             writeFile(p.path("share/applications/pullmark.desktop"), "[Desktop Entry]\n");
         const QStringList before = p.files();
-        // Root may write anywhere but to an immutable folder.
-        const bool root = ::geteuid() == 0;
-        const QString bin = p.path("bin");
-        if (layout == "read-only" && !(root ? QProcess::execute("chattr", {"+i", bin}) == 0
-                                            : QFile::setPermissions(bin, QFile::ReadOwner | QFile::ExeOwner)))
+        std::optional<ReadOnlyFolder> readOnly;
+        if (layout == "read-only" && !readOnly.emplace(p.path("bin")).taken)
             QSKIP("cannot take the write permission of a folder away here");
-        const auto restore = qScopeGuard([&] {
-            if (root)
-                QProcess::execute("chattr", {"-i", bin});
-            QFile::setPermissions(bin, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        });
-        QCOMPARE(p.run(arguments, PULLMARK_TEST_PAGES, 5000, nullptr, layout == "limit" ? 256 : 0), 0);
+        // SIGTERM once the window has started, the first page is read and its
+        // entries are probed; during the legal notice, once it is watched for.
+        const int probes = m_server.headCount("/file/first.jpg");
+        const auto ready = [&] {
+            if (layout == "declined")
+                return !p.channelSocket(true).isEmpty();
+            return !p.channelSocket().isEmpty() && (firstPage.isEmpty() || m_server.headCount("/file/first.jpg") > probes);
+        };
+        QCOMPARE(p.runWindowUntil(arguments, p.root.path(), ready, layout == "limit" ? 256 : 0), 0);
         if (layout == "declined") {
             QCOMPARE(p.files(), before);
             return;

@@ -4,12 +4,15 @@
 // separate process.
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <functional>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -44,12 +47,12 @@ struct ProgramCopy {
                 env.remove(name);
         return env;
     }
-    // Starts the program in the bin folder, without a display or with the
-    // tests' headless one.
-    void start(QProcess& process, const QStringList& arguments, bool display = false) const
+    // Starts the program in `folder` (the bin folder unless given), without
+    // a display or with the tests' headless one.
+    void start(QProcess& process, const QStringList& arguments, bool display = false, const QString& folder = {}) const
     {
         process.setProcessEnvironment(environment(display));
-        process.setWorkingDirectory(path("bin"));
+        process.setWorkingDirectory(folder.isEmpty() ? path("bin") : folder);
         process.start(program, arguments);
     }
     // Runs the program without a display to its end: the exit status (-1
@@ -70,31 +73,37 @@ struct ProgramCopy {
         const bool normal = ended && process.exitStatus() == QProcess::NormalExit;
         return {normal ? process.exitCode() : -1, process.readAllStandardOutput(), process.readAllStandardError()};
     }
-    // Runs the program without a display, or with the tests' headless one for
-    // `runMs` before SIGTERM ends it, under a file-size limit (ulimit -f) if
-    // given. The exit status; -1 for a crash, -2 if it ended before SIGTERM.
-    int run(const QStringList& arguments, const QString& workingFolder, int runMs, QString* output = nullptr,
-            int sizeLimit = 0)
+    // The window's channel socket, or its lock alone (`lockOnly`: the
+    // channel is claimed, the window may not have started); "" when none.
+    QString channelSocket(bool lockOnly = false) const
+    {
+        const QStringList found = QDir(runtime.path()).entryList({lockOnly ? "pullmark-*.lock" : "pullmark-*.socket"},
+                                                                 QDir::System | QDir::Files | QDir::Hidden);
+        return found.size() == 1 ? runtime.filePath(found.first()) : QString();
+    }
+    // Runs the window on the tests' headless display in `folder` until
+    // `ready` holds, serving this thread's events meanwhile, then ends it
+    // with SIGTERM; under a file-size limit (ulimit -f) if given. The exit
+    // status; -1 for a crash, -2 if it ended before SIGTERM.
+    int runWindowUntil(const QStringList& arguments, const QString& folder, const std::function<bool()>& ready,
+                       int sizeLimit = 0) const
     {
         QProcess process;
-        process.setProcessEnvironment(environment(runMs > 0));
-        process.setWorkingDirectory(workingFolder);
         process.setChildProcessModifier([sizeLimit] {
             std::signal(SIGXFSZ, SIG_DFL);  // as a shell starts it: the program must see to it itself
             const rlimit limit{rlim_t(sizeLimit), rlim_t(sizeLimit)};
             if (sizeLimit > 0)
                 setrlimit(RLIMIT_FSIZE, &limit);
         });
-        process.start(program, arguments);
-        if (runMs > 0 && process.waitForStarted()) {
-            QTest::qWait(runMs);
-            if (process.state() != QProcess::Running)
+        start(process, arguments, true, folder);
+        const QDeadlineTimer deadline(120000);
+        while (!ready() && !deadline.hasExpired()) {
+            if (process.state() == QProcess::NotRunning)
                 return -2;
-            process.terminate();
+            QTest::qWait(20);
         }
-        process.waitForFinished(20000);
-        if (output)
-            *output = process.readAllStandardOutput() + process.readAllStandardError();
+        process.terminate();
+        process.waitForFinished(120000);
         return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     }
     QTemporaryDir root;

@@ -5,6 +5,9 @@
 
 #include <QFile>
 #include <QNetworkProxyFactory>
+#include <QProcess>
+
+#include <unistd.h>
 
 namespace pm::test {
 
@@ -46,6 +49,19 @@ QStringList TestContext::logMessages() const
 QStringList TestContext::csvRows() const
 {
     return crlfLines(readAll(csvFileNameFor(settings.activityLogFile)));
+}
+
+ReadOnlyFolder::ReadOnlyFolder(const QString& name) : folder(name)
+{
+    taken = ::geteuid() == 0 ? QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), folder}) == 0
+                             : QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
+}
+
+ReadOnlyFolder::~ReadOnlyFolder()
+{
+    if (::geteuid() == 0)
+        QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), folder});
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 QByteArray readAll(const QString& fileName)

@@ -50,6 +50,16 @@ struct FileSizeLimit {
     rlimit previous{};
 };
 
+// A folder nobody may write to while it lives. Root ignores the mode, so as
+// root the folder is made immutable instead; `taken` is false where neither
+// works (tests skip then).
+struct ReadOnlyFolder {
+    explicit ReadOnlyFolder(const QString& folder);
+    ~ReadOnlyFolder();
+    const QString folder;
+    bool taken = false;
+};
+
 QByteArray readAll(const QString& fileName);
 void writeFile(const QString& fileName, const QByteArray& bytes);
 // The lines of a CR LF text (without the line ends; no empty last entry).
