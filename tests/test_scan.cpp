@@ -69,12 +69,9 @@ private:
 
     // "{other}" in a text stands for the other origin's address.
     QString withOther(QString text) const { return text.replace(QLatin1String("{other}"), m_other.baseUrl()); }
-    QStringList addresses(const QStringList& paths) const
+    QStringList addresses(QStringList paths) const
     {
-        QStringList list;
-        for (const QString& path : paths)
-            list << (path.startsWith(QLatin1String("{other}")) ? withOther(path) : m_server.url(path));
-        return list;
+        return paths.replaceInStrings(QRegularExpression("^/"), m_server.url("/")).replaceInStrings("{other}", m_other.baseUrl());
     }
     void addPage(TestServer& server, const QString& path, const QString& html)
     {
