@@ -107,11 +107,36 @@ public:
         }
     }
 
+    // Every row has one height: a line of text beside an icon, whatever its
+    // state. The view asks at every layout, which a session of small files
+    // brings at every finished entry, so the answer is kept for the font it
+    // was measured in. The width is the least a row needs: a row spans the
+    // view and its name is elided, so the list never scrolls sideways.
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        if (m_rowSize.isValid() && option.font == m_rowFont && option.decorationSize == m_rowDecoration)
+            return m_rowSize;
+        QStyleOptionViewItem row = option;
+        initStyleOption(&row, index);
+        row.text = QStringLiteral("M");
+        row.icon = m_active;
+        row.features |= QStyleOptionViewItem::HasDecoration | QStyleOptionViewItem::HasDisplay;
+        const QWidget* view = option.widget;
+        QStyle* style = view ? view->style() : QApplication::style();
+        m_rowSize = style->sizeFromContents(QStyle::CT_ItemViewItem, &row, QSize(), view);
+        m_rowFont = option.font;
+        m_rowDecoration = option.decorationSize;
+        return m_rowSize;
+    }
+
 private:
     QIcon m_failed;
     QIcon m_paused;
     QIcon m_active;
     QIcon m_archived;
+    mutable QSize m_rowSize;  // invalid until first asked
+    mutable QFont m_rowFont;
+    mutable QSize m_rowDecoration;
 };
 
 // Sets a field's text only when it changes, so an unchanged field is not
@@ -461,11 +486,17 @@ void WorkQueueWindow::showProgress()
     // The downloads in work, together. Between two entries the bar keeps
     // what it showed.
     const ActiveProgress now = m_context.worker.activeProgress();
+    if (now.total > 0 || m_context.worker.figures().active == 0)
+        m_sizeUnknownRefreshes = 0;
     if (now.total > 0) {
         m_progress->setRange(0, 1000);
         m_progress->setValue(int(std::min<qint64>(1000, now.received * 1000 / now.total)));
     } else if (m_context.worker.figures().active > 0) {
-        m_progress->setRange(0, 0);  // busy: a size is unknown
+        // Busy: no size is known. Small files spend a moment each before
+        // their size is known; the bar turns busy only when that lasts, as
+        // its busy animation repaints it many times a second.
+        if (++m_sizeUnknownRefreshes >= kBusyAfterRefreshes)
+            m_progress->setRange(0, 0);
     } else if (!m_context.worker.running()) {
         m_progress->setRange(0, 1000);
         m_progress->setValue(0);

@@ -85,6 +85,10 @@ private:
     QPushButton* m_stopButton = nullptr;
     QTimer* m_clock = nullptr;    // each second: the status dots and the elapsed times
     QTimer* m_refresh = nullptr;  // ten times a second: figures and progress
+    // Refreshes in a row with downloads in work and no size known; the bar
+    // turns busy at kBusyAfterRefreshes.
+    int m_sizeUnknownRefreshes = 0;
+    static constexpr int kBusyAfterRefreshes = 5;
     bool m_closingForSystem = false;
 };
 

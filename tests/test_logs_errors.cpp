@@ -51,6 +51,23 @@ private slots:
         QVERIFY(later.size() == 2 && later[0].endsWith("\twaits") && later[1].endsWith("\tnamed"));
     }
 
+    // Lines written within one second share their time, yet each is
+    // written in the locale of its moment.
+    void logTimeFollowsTheLocale()
+    {
+        TestContext t;
+        t.app.log.write(QStringLiteral("american"));
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        t.app.log.write(QStringLiteral("german"));
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        const QStringList lines = crlfLines(readAll(t.settings.activityLogFile));
+        QCOMPARE(lines.size(), 2);
+        QVERIFY2(QRegularExpression(QStringLiteral("^\\d+/\\d+/\\d+[^\\t]*\\tamerican$")).match(lines[0]).hasMatch(),
+                 qPrintable(lines[0]));
+        QVERIFY2(QRegularExpression(QStringLiteral("^\\d+\\.\\d+\\.\\d+[^\\t]*\\tgerman$")).match(lines[1]).hasMatch(),
+                 qPrintable(lines[1]));
+    }
+
     // The log stays open between lines, yet every line goes to the file
     // that has the log's name at that moment: rotated, deleted or replaced.
     void logFollowsItsNameWhileKeptOpen()

@@ -9,7 +9,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStringListModel>
 #include <QtTest>
 
@@ -145,6 +147,29 @@ private slots:
         // Once the changes stop, the view takes updates again.
         QTRY_VERIFY(!throttle->holding());
         QVERIFY(view.updatesEnabled());
+    }
+
+    // A long name is elided, never scrolled to sideways; rows of every state
+    // are one height. A download whose size stays unknown turns the bar
+    // busy, and the session's end sets it back.
+    void rowsAndTheProgressBar()
+    {
+        QueueWindowTest t;
+        const QString endless = m_server.url("/endless/e.bin?chunk=10&ms=50");
+        t.app.queue.append({m_server.url("/file/" + QString(200, QLatin1Char('n')) + ".bin?size=10"), endless});
+        t.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&t.window));
+        auto* list = t.child<QListView>("lstQue");
+        QCOMPARE(list->horizontalScrollBar()->maximum(), 0);
+
+        t.app.queue.moveRow(1, 0);
+        auto* bar = t.child<QProgressBar>("prgItem");
+        t.child("cmdStart")->click();
+        QTRY_COMPARE(bar->maximum(), 0);
+        QCOMPARE(list->visualRect(t.app.queue.index(0)).height(), list->visualRect(t.app.queue.index(1)).height());
+        t.child("cmdCancel")->click();
+        QVERIFY(t.waitForSessionEnd());
+        QCOMPARE(bar->maximum(), 1000);
     }
 
     void closingDuringASession()

@@ -4,6 +4,8 @@
 #include "core/config/settings.h"
 #include "core/textutil.h"
 
+#include <QDateTime>
+
 #include <cerrno>
 
 namespace pm {
@@ -18,8 +20,23 @@ ActivityLog::ActivityLog(const Settings& settings, QObject* parent) : QObject(pa
 void ActivityLog::write(const QString& text)
 {
     if (m_waiting.size() < kMaxWaitingLines)
-        m_waiting.append(generalDateText(QDateTime::currentDateTime()) + QLatin1Char('\t') + text + QStringLiteral("\r\n"));
+        m_waiting.append(stampNow() + QLatin1Char('\t') + text + QStringLiteral("\r\n"));
     writeWaiting();
+}
+
+const QString& ActivityLog::stampNow()
+{
+    // A session of small files writes thousands of lines a second. The
+    // clock's second is cheap to read; the local date and time of it cost a
+    // time-zone look-up and a formatting, so each second is written once.
+    const qint64 second = QDateTime::currentSecsSinceEpoch();
+    const QLocale locale;
+    if (second != m_stampSecond || locale != m_stampLocale) {
+        m_stamp = generalDateText(QDateTime::fromSecsSinceEpoch(second));
+        m_stampSecond = second;
+        m_stampLocale = locale;
+    }
+    return m_stamp;
 }
 
 void ActivityLog::writeWaiting()

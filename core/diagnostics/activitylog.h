@@ -4,6 +4,7 @@
 
 #include "core/diagnostics/appendfile.h"
 
+#include <QLocale>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -36,10 +37,16 @@ signals:
     void writeFailed(const QString& fileName, const QString& reason);
 
 private:
+    // The date-time text of the current second.
+    const QString& stampNow();
+
     const Settings& m_settings;
     AppendFile m_file;
     QStringList m_waiting;
     QSet<QString> m_failedFiles;
+    qint64 m_stampSecond = -1;  // the second m_stamp shows
+    QLocale m_stampLocale;      // and the locale it was written in
+    QString m_stamp;
 };
 
 }  // namespace pm

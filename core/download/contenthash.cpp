@@ -20,8 +20,12 @@ bool ContentHash::openSslBuilt()
 ContentHash::ContentHash(Engine engine)
 {
 #ifdef PULLMARK_HAVE_OPENSSL
-    if (engine == Engine::Fastest)
-        m_context = EVP_MD_CTX_new();
+    // Fetched once: EVP_sha256() would look the algorithm up in OpenSSL's
+    // provider tables again at every reset(), that is at every download.
+    if (engine == Engine::Fastest) {
+        m_algorithm = EVP_MD_fetch(nullptr, "SHA256", nullptr);
+        m_context = m_algorithm ? EVP_MD_CTX_new() : nullptr;
+    }
 #else
     Q_UNUSED(engine);
 #endif
@@ -34,6 +38,7 @@ ContentHash::~ContentHash()
 {
 #ifdef PULLMARK_HAVE_OPENSSL
     EVP_MD_CTX_free(m_context);
+    EVP_MD_free(m_algorithm);
 #endif
 }
 
@@ -43,7 +48,7 @@ void ContentHash::reset()
     m_valid = true;
 #ifdef PULLMARK_HAVE_OPENSSL
     if (m_context) {
-        m_valid = EVP_DigestInit_ex(m_context, EVP_sha256(), nullptr) == 1;
+        m_valid = EVP_DigestInit_ex2(m_context, m_algorithm, nullptr) == 1;
         return;
     }
 #endif

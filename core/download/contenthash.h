@@ -14,6 +14,7 @@
 
 class QCryptographicHash;
 struct evp_md_ctx_st;  // OpenSSL's EVP_MD_CTX
+struct evp_md_st;      // OpenSSL's EVP_MD
 
 namespace pm {
 
@@ -48,6 +49,7 @@ public:
     static bool openSslBuilt();
 
 private:
+    evp_md_st* m_algorithm = nullptr;
     evp_md_ctx_st* m_context = nullptr;
     std::unique_ptr<QCryptographicHash> m_qt;
     qint64 m_bytes = 0;
