@@ -378,8 +378,8 @@ private slots:
             TestWindow t(m_web->profile());
             FoundListModel& model = *t.window.foundList()->model();
             model.setStringList(all);
-            model.setDetails("http://h/x.bin", {"image/png", 10, {}, false, false});
-            model.setDetails("http://h/12.jpg", {{}, -1, {}, false, true});
+            model.setDetails("http://h/x.bin", {"image/png", 10, {}, false, false, {}});
+            model.setDetails("http://h/12.jpg", {{}, -1, {}, false, true, {}});
             click(t, "cmdSelAll");
             t.child<QLineEdit>("txtFilter")->setText(text);
             t.child<QComboBox>("cmbKind")->setCurrentIndex(int(kind));

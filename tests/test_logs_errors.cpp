@@ -102,12 +102,12 @@ private slots:
         t.settings.outputFolder = QStringLiteral("/out");
         const QDateTime start(QDate(2026, 3, 4), QTime(5, 6, 7));
         AppendFile csv;
-        appendCsvRow(t.settings, t.app.errors, csv, {"http://h/d/a.jpg", start, start.addSecs(61), "00:01:01", "1234"});
+        appendCsvRow(t.settings, t.app.errors, csv, {"http://h/d/a.jpg?s=1", start, start.addSecs(61), "00:01:01", "1234", "/out/a.jpg"});
         appendCsvRow(t.settings, t.app.errors, csv,
-                     {"http://h/b.jpg", start, QDateTime(QDate(2026, 3, 5), QTime(0, 0)), "00:00:00", qint64(42)});
+                     {"http://h/b/", start, QDateTime(QDate(2026, 3, 5), QTime(0, 0)), "00:00:00", qint64(42), "/out/index.html"});
         QCOMPARE(t.csvRows(), (QStringList{
-            "\"a.jpg\",\"/out/a.jpg\",\"http://h/d/a.jpg\",#2026-03-04 05:06:07#,#2026-03-04 05:07:08#,\"00:01:01\",\"1234\"",
-            "\"b.jpg\",\"/out/b.jpg\",\"http://h/b.jpg\",#2026-03-04 05:06:07#,#2026-03-05#,\"00:00:00\",42"}));
+            "\"a.jpg\",\"/out/a.jpg\",\"http://h/d/a.jpg?s=1\",#2026-03-04 05:06:07#,#2026-03-04 05:07:08#,\"00:01:01\",\"1234\"",
+            "\"index.html\",\"/out/index.html\",\"http://h/b/\",#2026-03-04 05:06:07#,#2026-03-05#,\"00:00:00\",42"}));
 
         // A folder in the CSV's place: the open and the write are reported
         // (carry on), the open alone (abort).

@@ -149,7 +149,7 @@ private slots:
             {"overwrite", "", "", {"a.jpg"}, {}, "200:5", "will overwrite a.jpg", false},
             {"rename", "Rename", "", {"a.jpg", "a0.jpg"}, {}, "", "will save as a1.jpg", false},
             {"skip", "Skip", "", {"a.jpg"}, {}, "404", "will skip: a.jpg exists", true},
-            {"no name", "", "", {}, {}, "", "no usable file name", true, "http://h/p/"},
+            {"no name", "", "", {}, {}, "", "no usable file name", true, "http://h/p/.."},
             {"404", "", "", {}, {}, "404", "not found (404)", true},
             {"503 may pass", "", "", {}, {}, "503", "server answered 503", false},
             {"403", "", "", {}, {}, "403", "server answered 403", true},
@@ -187,7 +187,7 @@ private slots:
             if (!c.probe.isEmpty()) {
                 const QStringList f = c.probe.split(':');
                 answer = ProbeResult{f[0].toInt(), {}, f.size() > 1 ? f[1].toLongLong() : -1,
-                                     f.size() > 3 ? f[2] + ':' + f[3] : c.url, c.probe == "x" ? "connection refused" : "", false};
+                                     f.size() > 3 ? f[2] + ':' + f[3] : c.url, c.probe == "x" ? "connection refused" : "", false, {}};
             }
             const PredictedOutcome outcome = predictOutcome(c.url, answer, t.settings, &archive);
             QCOMPARE(std::tuple(QString(c.name), outcome.text, outcome.greyed, outcome.archivedAs.isEmpty()),

@@ -6,10 +6,10 @@
 #include "core/diagnostics/errors.h"
 #include "core/diagnostics/errorscope.h"
 #include "core/config/settings.h"
-#include "core/textutil.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 
 #include <cerrno>
@@ -60,7 +60,7 @@ void appendCsvRow(const Settings& settings, ErrorReporter& errors, AppendFile& f
 {
     ErrorScope scope(errors, QStringLiteral("WriteCSV."));
     const QString csvName = csvFileNameFor(settings.activityLogFile);
-    const QString fileName = fileNameOf(row.url);
+    const QString fileName = QFileInfo(row.savedPath).fileName();
     // A failure is noted with the activity log too, so that the user hears of it.
     auto noted = [&](const RuntimeError& error) {
         errors.activityLog().noteWriteFailure(csvName, error);
@@ -75,7 +75,7 @@ void appendCsvRow(const Settings& settings, ErrorReporter& errors, AppendFile& f
     scope.step([&] {
         if (!file.isOpen())
             throw RuntimeError::of(ErrBadFileName, csvName);
-        const QString record = csvRecord({fileName, settings.outputFolder + QDir::separator() + fileName, row.url,
+        const QString record = csvRecord({fileName, row.savedPath, row.url,
                                           row.start, row.complete, row.downloadTime, row.size});
         if (!file.write(record.toUtf8()))
             throw noted(fileWriteError(errno, csvName));

@@ -33,6 +33,7 @@ struct CsvRow {
     QDateTime complete;
     QString downloadTime;  // "hh:mm:ss"
     QVariant size;
+    QString savedPath;  // the file saved, or that would have been saved
 };
 
 // Appends the row to the CSV log named after the settings' activity log,

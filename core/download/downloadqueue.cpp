@@ -1,5 +1,6 @@
 #include "core/download/downloadqueue.h"
 
+#include "core/download/filenames.h"
 #include "core/download/downloadarchive.h"
 #include "core/textutil.h"
 
@@ -34,7 +35,7 @@ QVariant DownloadQueue::data(const QModelIndex& index, int role) const
     }
     case StateRole: return int(entry.state);
     case FailureReasonRole: return entry.failureReason;
-    case FileNameRole: return fileNameOf(entry.url);
+    case FileNameRole: return shownFileName(entry.url);
     case ReceivedRole: return entry.received;
     case TotalRole: return entry.total;
     case RateRole: return entry.rate;

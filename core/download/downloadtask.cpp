@@ -50,65 +50,6 @@ void DownloadTask::removeLeftoverTemporaries(const QString& folder, const QStrin
     }
 }
 
-QString renamedTarget(const QString& target)
-{
-    if (!QFileInfo::exists(target))
-        return target;
-    const qsizetype nameStart = target.lastIndexOf(QDir::separator()) + 1;
-    qsizetype dot = target.lastIndexOf(QLatin1Char('.'));
-    if (dot < nameStart)
-        dot = target.size();  // no "." in the name: number at the end
-    const QString head = target.left(dot);
-    const QString tail = target.mid(dot);
-    for (qint64 counter = 0; counter <= INT_MAX; ++counter) {
-        const QString candidate = head + QString::number(counter) + tail;
-        if (!QFileInfo::exists(candidate))
-            return candidate;
-    }
-    throw RuntimeError::of(ErrFileExists, target);
-}
-
-bool usableFileName(const QString& name)
-{
-    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
-        return false;
-    if (name.contains(QLatin1Char('/')) || name.contains(QChar(0)))
-        return false;
-    return QFile::encodeName(name).size() <= NAME_MAX;
-}
-
-namespace {
-// The path of the folder entry `path` names: its folder resolved, links and
-// all, followed by its own name (a link there is not followed).
-QString entryPath(const QString& path)
-{
-    const QFileInfo info(path);
-    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
-    return (folder.isEmpty() ? info.absolutePath() : folder) + QLatin1Char('/') + info.fileName();
-}
-}  // namespace
-
-bool isProgramFile(const QString& target, const Settings& settings)
-{
-    QStringList own;
-    if (const QString& ini = settings.configurationFile; !ini.isEmpty())
-        own << ini << ini + QStringLiteral(".bak") << ini + QStringLiteral(".journal");
-    if (const QString& log = settings.activityLogFile; !log.isEmpty())
-        own << log << csvFileNameFor(log);
-    if (const QString& archive = settings.archiveFile; !archive.isEmpty())
-        own << archive << archive + QStringLiteral("-wal") << archive + QStringLiteral("-shm")
-            << archive + QStringLiteral("-journal");
-    // Paths are resolved only for a file of the target's name, the usual
-    // answer costs a few lstat() calls.
-    const QString name = QFileInfo(target).fileName();
-    return std::any_of(own.cbegin(), own.cend(), [&](const QString& file) {
-        const QFileInfo info(file);
-        const QString linked = info.isSymLink() ? info.canonicalFilePath() : QString();
-        return (info.fileName() == name && entryPath(file) == entryPath(target))
-            || (!linked.isEmpty() && QFileInfo(linked).fileName() == name && linked == entryPath(target));
-    });
-}
-
 DownloadTask::DownloadTask(const Settings& settings, ActivityLog& log, ErrorReporter& errors,
                            QNetworkAccessManager* network, std::function<bool()> stopRequested, QObject* parent)
     : QObject(parent),
@@ -156,7 +97,8 @@ void DownloadTask::setSession(WebSession* session)
     m_transfer->setSession(session);
 }
 
-void DownloadTask::start(const QString& url, const PartialDownload& partial, const QString& foundOn)
+void DownloadTask::start(const QString& url, const TargetDecision& decision, const PartialDownload& partial,
+                         const QString& foundOn)
 {
     Q_ASSERT(!m_busy);
     m_busy = true;
@@ -174,16 +116,10 @@ void DownloadTask::start(const QString& url, const PartialDownload& partial, con
 
     logProgress(QStringLiteral("Starting: ") + url);
     const QString folder = m_settings.outputFolder;
-    const QString name = fileNameOf(url);
-    m_target = folder + QDir::separator() + name;
+    m_target = decision.target;
     logProgress(QStringLiteral("Saving downloaded file to ") + m_target);
-
-    if (!usableFileName(name))
-        return failSoon(RuntimeError::of(ErrBadFileName, m_target));
-    if (const QUrl address(url); !address.isValid() || !Transfer::supportedScheme(address))
-        return failSoon(RuntimeError::of(ErrUnsupportedScheme, url));  // no temporary file for what is never fetched
-    if (m_settings.duplicateRule() != DuplicateRule::Rename && isProgramFile(m_target, m_settings))
-        return failSoon(RuntimeError::of(ErrOwnFile, m_target));  // "Rename" looks after the fetch
+    if (decision.kind != TargetDecision::Go)
+        return failSoon(decision.error);  // no temporary file for what is never fetched
     // A kept body goes on where it ended, if it is still whole.
     if (partial.isValid() && QFileInfo(partial.file).size() == partial.size) {
         m_temporary = std::make_unique<QFile>(partial.file);
@@ -328,46 +264,46 @@ void DownloadTask::save()
     else
         m_size = length;
 
-    if (m_settings.duplicateRule() == DuplicateRule::Rename) {
-        try {
-            m_target = renamedTarget(m_target);
-            if (isProgramFile(m_target, m_settings))
-                throw RuntimeError::of(ErrOwnFile, m_target);
-        } catch (const RuntimeError& error) {
-            return fail(error);
-        }
-    }
+    const TargetRules rules(m_settings, m_archive);
+    // The server may name the file otherwise than its address does.
+    const TargetDecision named = rules.onAnswer(
+        m_url, {m_transfer->headerText("content-disposition").toLatin1(), m_transfer->headerText("content-type")});
+    m_target = named.target;
+    if (named.kind == TargetDecision::SkipExisting)
+        return finish(DownloadOutcome::SkippedExisting);
+    if (named.kind == TargetDecision::Refused)
+        return fail(named.error);
 
-    // The size rule: strictly below the limit is not saved. A size that is
-    // no number is reported, and the file is saved.
-    if (m_settings.skipSmallFiles) {
-        bool isNumber = true;
-        const double bytes = m_size.typeId() == QMetaType::QString ? m_size.toString().trimmed().toDouble(&isNumber)
-                                                                    : m_size.toDouble();
-        if (!isNumber) {
-            if (m_errors.report(RuntimeError::of(ErrTypeMismatch, m_size.toString()), kRoutine) || m_stopRequested())
-                return finish(DownloadOutcome::Stopped);
-        } else if (bytes < double(m_settings.minimumSizeKB * 1024.0f)) {
-            logProgress(QStringLiteral("Completed: ") + m_url);
-            logProgress(QStringLiteral("Not saved as it didn't meet size criteria"));
-            return finish(DownloadOutcome::TooSmall);
-        }
-    }
-
-    // A file with the same content on disk already: the user may keep only that one.
     const qint64 bytes = m_temporary->size();
     ContentHash& hash = m_transfer->contentHash();
     // Whole seconds: the record reads back the same from the journal.
     m_record = {0, m_url, m_transfer->finalUrl(), m_target, bytes, hash.bytes() == bytes ? hash.finish() : QByteArray(),
                 QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch(), Qt::UTC)};
-    if (m_archive && m_settings.sameContentRule() == SameContentRule::KeepExisting) {
-        const QString sameAs = existingFileWithContent(*m_archive, m_record.sha256, bytes);
-        if (!sameAs.isEmpty()) {
-            m_record.savedPath = sameAs;
-            logProgress(QStringLiteral("Completed: ") + m_url);
-            return finish(DownloadOutcome::Identical);
-        }
+    // Only the user who keeps one copy needs the archive asked.
+    const QString sameAs = m_settings.sameContentRule() == SameContentRule::KeepExisting
+        ? rules.sameContentFile(m_record.sha256, bytes)
+        : QString();
+    const TargetDecision decided = rules.onBody(m_target, m_size, sameAs);
+    // A size that is no number is reported, and the rules go on.
+    if (decided.sizeUnreadable
+        && (m_errors.report(RuntimeError::of(ErrTypeMismatch, m_size.toString()), kRoutine) || m_stopRequested()))
+        return finish(DownloadOutcome::Stopped);
+    switch (decided.kind) {
+    case TargetDecision::TooSmall:
+        logProgress(QStringLiteral("Completed: ") + m_url);
+        logProgress(QStringLiteral("Not saved as it didn't meet size criteria"));
+        return finish(DownloadOutcome::TooSmall);
+    case TargetDecision::Identical:
+        m_record.savedPath = decided.target;
+        logProgress(QStringLiteral("Completed: ") + m_url);
+        return finish(DownloadOutcome::Identical);
+    case TargetDecision::Refused:
+        return fail(decided.error);
+    default:
+        break;
     }
+    m_target = decided.target;
+    m_record.savedPath = m_target;
 
     // The complete body replaces the target in one rename.
     const QString temporaryName = m_temporary->fileName();
@@ -411,6 +347,7 @@ void DownloadTask::finish(DownloadOutcome::Kind kind, const QString& failureReas
     outcome.kind = kind;
     outcome.size = kind == DownloadOutcome::Stopped ? QVariant() : m_size;
     outcome.failureReason = failureReason;
+    outcome.target = kind == DownloadOutcome::Identical ? m_record.savedPath : m_target;
     if (kind == DownloadOutcome::Stopped || kind == DownloadOutcome::Failed)
         outcome.partial = keepPartial();
     if (kind == DownloadOutcome::Saved || kind == DownloadOutcome::Identical)

@@ -11,6 +11,7 @@
 #include "core/diagnostics/errors.h"
 #include "core/download/downloadarchive.h"
 #include "core/download/partialdownload.h"
+#include "core/download/targetrules.h"
 #include "core/download/transfer.h"
 
 #include <QFile>
@@ -32,27 +33,12 @@ class ErrorReporter;
 class Settings;
 class WebSession;
 
-// The target's free name under the "Rename" rule: the target itself if free,
-// else the counter put before the last "." of the target's file name (a.jpg:
-// a0.jpg, a1.jpg, ...); a name without "." takes the counter at its end.
-QString renamedTarget(const QString& target);
-
-// Whether `name` can be a file directly inside a folder: not empty, not "."
-// or "..", no separator, not longer than the file system allows.
-bool usableFileName(const QString& name);
-
-// Whether saving a download as `target` would replace one of the files the
-// program itself writes: the configuration file in use, its backup and
-// journal, the activity log, the CSV log or the download archive's files.
-// Folders are compared as the file system resolves them, and a program file
-// that is a link counts under the name it points to as well.
-bool isProgramFile(const QString& target, const Settings& settings);
-
 // How one entry's download ended.
 struct DownloadOutcome {
     enum Kind {
         Saved,
         TooSmall,  // fetched, but not saved under the size rule
+        SkippedExisting,  // fetched, but the server named a file that exists, under the Skip rule
         Identical, // fetched, but a file with the same content is kept instead
         Stopped,   // the session is stopping; nothing was saved
         Failed,
@@ -62,6 +48,9 @@ struct DownloadOutcome {
     // none, or invalid when the download ended before the size was known.
     QVariant size;
     QString failureReason;    // Failed: what went wrong, in plain words
+    // The file saved, the one kept instead (Identical), or the one the
+    // download was going to be saved as.
+    QString target;
     PartialDownload partial;  // Stopped or Failed: what the next attempt can go on from
     // Saved or Identical: what the download archive records (the digest is
     // empty when it could not be computed). For Identical the file is the
@@ -78,9 +67,11 @@ public:
     ~DownloadTask() override;
 
     // Downloads `url`, going on from `partial` when it is valid; `foundOn`
-    // is the page the address was found on ("" when unknown). finished()
-    // follows from the event loop.
-    void start(const QString& url, const PartialDownload& partial = {}, const QString& foundOn = QString());
+    // is the page the address was found on ("" when unknown). `decision` is
+    // what TargetRules::beforeFetch() said of it: Go, or Refused (reported
+    // as failed). finished() follows from the event loop.
+    void start(const QString& url, const TargetDecision& decision, const PartialDownload& partial = {},
+               const QString& foundOn = QString());
     bool busy() const { return m_busy; }
     // Ends the running fetch, or the pause before the next attempt; finished()
     // reports it as stopped.
@@ -91,8 +82,6 @@ public:
     // The session the requests are made in, which asks the user for a
     // sign-in a server wants (nullptr: plain requests, no questions).
     void setSession(WebSession* session);
-    // The file name the entry is saved under before any renaming.
-    QString target() const { return m_target; }
 
     // A cut-off body larger than this is kept for the next attempt.
     static constexpr qint64 kKeepPartialFrom = 1024 * 1024;

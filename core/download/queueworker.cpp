@@ -25,20 +25,6 @@ QDateTime wholeSecondsNow()
     return now;
 }
 
-// A size as a number: text is converted; an empty size is a type mismatch.
-double sizeNumber(const QVariant& size)
-{
-    if (!size.isValid())
-        throw RuntimeError::of(ErrTypeMismatch);
-    if (size.typeId() == QMetaType::QString) {
-        bool ok = false;
-        const double value = size.toString().trimmed().toDouble(&ok);
-        if (!ok)
-            throw RuntimeError::of(ErrTypeMismatch, size.toString());
-        return value;
-    }
-    return size.toDouble();
-}
 }  // namespace
 
 QueueWorker::QueueWorker(const Settings& settings, ActivityLog& log, ErrorReporter& errors, DownloadQueue& queue,
@@ -166,7 +152,7 @@ void QueueWorker::publishProgress()
 
 QString QueueWorker::whichFile(const QString& url) const
 {
-    return m_settings.parallelDownloads > 1 ? QStringLiteral(" (%1)").arg(fileNameOf(url)) : QString();
+    return m_settings.parallelDownloads > 1 ? QStringLiteral(" (%1)").arg(shownFileName(url)) : QString();
 }
 
 void QueueWorker::requestStop()
@@ -215,7 +201,7 @@ int QueueWorker::nextStartableRow()
         if (tried(row))
             continue;
         // Two downloads never write the same file at once: the second waits.
-        const QString target = m_settings.outputFolder + QDir::separator() + fileNameOf(m_queue.url(row));
+        const QString target = rules().addressTarget(m_queue.url(row));
         const bool writing = std::any_of(m_slots.begin(), m_slots.end(),
                                          [&](const Slot& s) { return s.id != 0 && s.target == target; });
         if (!writing)
@@ -236,38 +222,33 @@ void QueueWorker::fillSlots()
         const DownloadQueue::EntryId id = m_queue.idAt(row);
         const QString url = m_queue.url(row);
         m_tried.insert(id);
-        m_figures.currentFile = fileNameOf(url);
+        const TargetDecision decision = rules().beforeFetch(url);
+        m_figures.currentFile = QFileInfo(decision.target).fileName();
         m_figures.itemStart = wholeSecondsNow();
         ++m_figures.itemSerial;
-        const QString target = m_settings.outputFolder + QDir::separator() + fileNameOf(url);
 
         // An address downloaded before, when the user skips those: no fetch,
         // counted and removed like "Skip".
-        if (const auto done = m_settings.skipArchived && m_archive ? m_archive->findByUrl(url) : std::nullopt) {
-            m_log.write(QStringLiteral("Skipped: %1 (already downloaded as %2)").arg(url, done->savedPath));
+        if (decision.kind == TargetDecision::SkipArchived) {
+            m_log.write(QStringLiteral("Skipped: %1 (already downloaded as %2)").arg(url, decision.target));
             emit figuresChanged();
             finishEntry(id);
-            emit entryFinished({EntryResult::SkippedArchived, url, done->savedPath, {}, done->size});
+            emit entryFinished({EntryResult::SkippedArchived, url, decision.target, {}, decision.archivedBytes});
             continue;
         }
         // "Skip": no fetch, no size, no CSV row; counted and removed.
-        if (m_settings.duplicateRule() == DuplicateRule::Skip && QFileInfo::exists(target)) {
-            if (m_settings.logDownloads) {
-                m_log.write(QStringLiteral("Completed: ") + url);
-                m_log.write(QStringLiteral("Not saved as duplicate filename exists"));
-            }
+        if (decision.kind == TargetDecision::SkipExisting) {
             emit figuresChanged();
-            finishEntry(id);
-            emit entryFinished({EntryResult::SkippedExisting, url, target, {}, QFileInfo(target).size()});
+            emit entryFinished(skipExisting(id, url, decision.target));
             continue;
         }
         const PartialDownload partial = m_queue.partialAt(row);
-        *slot = {slot->task, id, url, target, m_figures.itemStart, {}, partial.size, partial.size, -1};
+        *slot = {slot->task, id, url, decision.target, m_figures.itemStart, {}, partial.size, partial.size, -1};
         slot->clock.start();
         m_queue.setState(id, EntryState::Active);
         m_figures.active = busySlots();
         emit figuresChanged();
-        slot->task->start(url, partial, m_queue.foundOnAt(row));  // afterDownload() goes on
+        slot->task->start(url, decision, partial, m_queue.foundOnAt(row));  // afterDownload() goes on
     }
     endSessionWhenIdle();
 }
@@ -288,6 +269,9 @@ void QueueWorker::afterDownload(Slot& slot, const DownloadOutcome& outcome)
         ++m_figures.failed;
         result.kind = EntryResult::Failed;
         break;
+    case DownloadOutcome::SkippedExisting:  // the server named a file that exists
+        result = skipExisting(id, url, outcome.target);
+        break;
     case DownloadOutcome::Identical:
         m_log.write(QStringLiteral("Identical: %1 (same as %2)").arg(url, outcome.record.savedPath));
         [[fallthrough]];
@@ -299,10 +283,8 @@ void QueueWorker::afterDownload(Slot& slot, const DownloadOutcome& outcome)
             result.kind = outcome.kind == DownloadOutcome::Saved       ? EntryResult::Saved
                         : outcome.kind == DownloadOutcome::Identical ? EntryResult::Identical
                                                                      : EntryResult::TooSmall;
-        if (bool number = false; outcome.kind == DownloadOutcome::TooSmall) {
-            const qint64 size = outcome.size.toLongLong(&number);
-            result.bytes = number ? size : -1;
-        }
+        if (outcome.kind == DownloadOutcome::TooSmall)
+            result.bytes = qint64(sizeValue(outcome.size).value_or(-1));
         break;
     }
     slot.id = 0;
@@ -310,6 +292,16 @@ void QueueWorker::afterDownload(Slot& slot, const DownloadOutcome& outcome)
     emit figuresChanged();
     emit entryFinished(result);
     fillSlots();
+}
+
+EntryResult QueueWorker::skipExisting(DownloadQueue::EntryId id, const QString& url, const QString& target)
+{
+    if (m_settings.logDownloads) {
+        m_log.write(QStringLiteral("Completed: ") + url);
+        m_log.write(QStringLiteral("Not saved as duplicate filename exists"));
+    }
+    finishEntry(id);
+    return {EntryResult::SkippedExisting, url, target, {}, QFileInfo(target).size()};
 }
 
 bool QueueWorker::countFinished(Slot& slot, const DownloadOutcome& outcome)
@@ -328,7 +320,7 @@ bool QueueWorker::countFinished(Slot& slot, const DownloadOutcome& outcome)
     const QDateTime completion = QDateTime::currentDateTime();
     m_figures.lastDownloadTime = formatElapsed(slot.start.secsTo(completion));
     if (m_settings.logCsv)
-        appendCsvRow(m_settings, m_errors, m_csvFile, {slot.url, slot.start, completion, m_figures.lastDownloadTime, outcome.size});
+        appendCsvRow(m_settings, m_errors, m_csvFile, {slot.url, slot.start, completion, m_figures.lastDownloadTime, outcome.size, outcome.target});
     if (m_settings.logDownloads)
         m_log.write(QStringLiteral("Downloaded %1 in %2").arg(m_figures.lastFileSize, m_figures.lastDownloadTime)
                     + whichFile(slot.url));

@@ -131,6 +131,9 @@ private:
 
     void fillSlots();
     void afterDownload(Slot& slot, const DownloadOutcome& outcome);
+    // Ends an entry under the Skip rule: `target` exists.
+    EntryResult skipExisting(DownloadQueue::EntryId id, const QString& url, const QString& target);
+    TargetRules rules() const { return {m_settings, m_archive}; }
     // Returns whether the entry was counted and left the queue.
     bool countFinished(Slot& slot, const DownloadOutcome& outcome);
     void recordDownload(const DownloadOutcome& outcome);

@@ -1,5 +1,6 @@
 #include "core/found/foundannotator.h"
 
+#include "core/download/filenames.h"
 #include "core/appcontext.h"
 #include "core/found/foundlistmodel.h"
 #include "core/found/predictedoutcome.h"
@@ -102,6 +103,7 @@ void FoundAnnotator::predict(const QString& url)
     FoundDetails details;
     if (probe && probe->available()) {
         details.contentType = probe->contentType;
+        details.savedName = savedFileName(url, {probe->contentDisposition, probe->contentType}).value_or(QString());
         details.size = probe->size;
     }
     details.outcome = outcome.text;
@@ -119,7 +121,7 @@ void FoundAnnotator::recordChanged(const ArchiveRecord& record)
     const QString name = QFileInfo(record.savedPath).fileName();
     for (int row = 0; row < m_model.rowCount(); ++row) {
         const QString url = m_model.url(row);
-        if (url == record.url || url == record.finalUrl || fileNameOf(url) == name)
+        if (url == record.url || url == record.finalUrl || shownFileName(url) == name)
             queue(url);
     }
 }

@@ -1,5 +1,6 @@
 #include "core/found/foundlistmodel.h"
 
+#include "core/download/filenames.h"
 #include "core/textutil.h"
 
 #include <QAbstractProxyModel>
@@ -39,7 +40,7 @@ QVariant FoundListModel::data(const QModelIndex& index, int role) const
     }
     const FoundDetails d = details(url);
     switch (index.column()) {
-    case NameColumn: return fileNameOf(url).isEmpty() ? url : fileNameOf(url);
+    case NameColumn: return d.savedName.isEmpty() ? shownFileName(url) : d.savedName;
     case TypeColumn: return d.contentType.isEmpty() ? fileExtension(fileNameOf(url)).section(QLatin1Char('?'), 0, 0).toLower()
                                                     : d.contentType.section(QLatin1Char(';'), 0, 0);
     case SizeColumn:

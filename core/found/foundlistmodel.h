@@ -19,6 +19,7 @@ struct FoundDetails {
     QString outcome;      // what a download would do, in words
     bool wouldNotSave = false;  // the download would fail or be skipped: shown greyed
     bool isNew = false;         // nothing of it is on disk or in the archive yet
+    QString savedName;          // the name the download would be saved under, by the server's answer; "" until it answered
 
     bool operator==(const FoundDetails&) const = default;
 };

@@ -1,9 +1,8 @@
 #include "core/found/predictedoutcome.h"
 
 #include "core/download/downloadarchive.h"
-#include "core/download/downloadtask.h"
+#include "core/download/targetrules.h"
 #include "core/config/settings.h"
-#include "core/textutil.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -22,21 +21,6 @@ PredictedOutcome outcome(PredictedOutcome::Kind kind, const QString& text, bool 
     return {kind, text, greyed, {}};
 }
 
-// A file of the archive that is likely the same as the probed one: on disk
-// with the probe's size, under one of the entry's names.
-QString likelyCopy(const DownloadArchive& archive, const QString& url, const ProbeResult& probe)
-{
-    const QStringList names{fileNameOf(url), fileNameOf(probe.finalUrl)};
-    for (const ArchiveRecord& record : archive.findBySize(probe.size)) {
-        const QFileInfo file(record.savedPath);
-        const bool named = names.contains(fileNameOf(record.url)) || names.contains(fileNameOf(record.finalUrl))
-            || names.contains(file.fileName());
-        if (named && file.isFile() && file.size() == probe.size)
-            return record.savedPath;
-    }
-    return {};
-}
-
 PredictedOutcome probeFailure(const ProbeResult& probe)
 {
     if (!probe.reached())
@@ -47,46 +31,74 @@ PredictedOutcome probeFailure(const ProbeResult& probe)
     const bool mayPass = status == 408 || status == 429 || status == 500 || status == 502 || status == 503 || status == 504;
     return outcome(PredictedOutcome::Fails, Texts::tr("server answered %1").arg(status), !mayPass);
 }
+
+// What a decision that ends the entry shows; nullopt when the rules go on.
+std::optional<PredictedOutcome> settled(const TargetDecision& decision)
+{
+    const QString name = QFileInfo(decision.target).fileName();
+    switch (decision.kind) {
+    case TargetDecision::Go:
+        return std::nullopt;
+    case TargetDecision::SkipArchived:
+        return outcome(PredictedOutcome::AlreadyDownloaded, Texts::tr("already downloaded"), true);
+    case TargetDecision::SkipExisting:
+        return outcome(PredictedOutcome::SkipExists, Texts::tr("will skip: %1 exists").arg(name), true);
+    case TargetDecision::TooSmall:
+        return outcome(PredictedOutcome::TooSmall, Texts::tr("too small (size rule)"), true);
+    case TargetDecision::Identical:
+        return outcome(PredictedOutcome::Identical, Texts::tr("identical file exists: %1").arg(name), true);
+    case TargetDecision::Refused:
+        break;
+    }
+    if (decision.error.number == ErrBadFileName)
+        return outcome(PredictedOutcome::Fails, Texts::tr("no usable file name"), true);
+    if (decision.error.number == ErrOwnFile)
+        return outcome(PredictedOutcome::Fails, Texts::tr("refused: %1 is Pullmark's own file").arg(name), true);
+    return outcome(PredictedOutcome::Fails, Texts::tr("refused: %1").arg(decision.error.plainReason()), true);
+}
 }  // namespace
 
 PredictedOutcome predictOutcome(const QString& url, const std::optional<ProbeResult>& probe, const Settings& settings,
                                 const DownloadArchive* archive)
 {
-    const QString name = fileNameOf(url);
-    const QString target = settings.outputFolder + QDir::separator() + name;
+    const TargetRules rules(settings, archive);
     const auto byUrl = archive ? archive->findByUrl(url) : std::nullopt;
     const auto byFinalUrl = archive && !byUrl && probe && probe->finalUrl != url ? archive->findByUrl(probe->finalUrl)
                                                                                   : std::nullopt;
     const QString archivedAs = byUrl ? byUrl->savedPath : byFinalUrl ? byFinalUrl->savedPath : QString();
     const bool known = probe && probe->available();
-    const QString copy = known && probe->size >= 0 && archive ? likelyCopy(*archive, url, *probe) : QString();
-    const bool keepExisting = settings.sameContentRule() == SameContentRule::KeepExisting;
-    const DuplicateRule rule = settings.duplicateRule();
 
-    PredictedOutcome result;
-    if (settings.skipArchived && byUrl)
-        result = outcome(PredictedOutcome::AlreadyDownloaded, Texts::tr("already downloaded"), true);
-    else if (!usableFileName(name))
-        result = outcome(PredictedOutcome::Fails, Texts::tr("no usable file name"), true);
-    else if (rule == DuplicateRule::Skip && QFileInfo::exists(target))
-        result = outcome(PredictedOutcome::SkipExists, Texts::tr("will skip: %1 exists").arg(name), true);
-    else if (probe && !probe->available())
-        result = probeFailure(*probe);
-    else if (known && settings.skipSmallFiles && probe->size >= 0
-             && double(probe->size) < double(settings.minimumSizeKB * 1024.0f))
-        result = outcome(PredictedOutcome::TooSmall, Texts::tr("too small (size rule)"), true);
-    else if (!copy.isEmpty() && keepExisting)
-        result = outcome(PredictedOutcome::Identical, Texts::tr("identical file exists: %1").arg(QFileInfo(copy).fileName()), true);
-    else if (!archivedAs.isEmpty())
-        result = outcome(PredictedOutcome::AlreadyDownloaded, Texts::tr("already downloaded"), false);
-    else if (!copy.isEmpty())
-        result = outcome(PredictedOutcome::Identical, Texts::tr("identical file exists: %1").arg(QFileInfo(copy).fileName()), false);
-    else if (!QFileInfo::exists(target))
-        result = outcome(PredictedOutcome::New, Texts::tr("new"), false);
-    else if (rule == DuplicateRule::Rename)
-        result = outcome(PredictedOutcome::Rename, Texts::tr("will save as %1").arg(QFileInfo(renamedTarget(target)).fileName()), false);
-    else
-        result = outcome(PredictedOutcome::Overwrite, Texts::tr("will overwrite %1").arg(name), false);
+    PredictedOutcome result = [&] {
+        TargetDecision decision = rules.beforeFetch(url);
+        if (const auto ended = settled(decision))
+            return *ended;
+        if (probe && !probe->available())
+            return probeFailure(*probe);
+        if (known) {
+            decision = rules.onAnswer(url, {probe->contentDisposition, probe->contentType});
+            if (const auto ended = settled(decision))
+                return *ended;
+        }
+        const QString target = decision.target;
+        const QString copy = known ? rules.likelyCopy(url, probe->finalUrl, QFileInfo(target).fileName(), probe->size)
+                                   : QString();
+        const QVariant size = known && probe->size >= 0 ? QVariant(probe->size) : QVariant();
+        decision = rules.onBody(target, size, copy);
+        if (const auto ended = settled(decision))
+            return *ended;
+        if (!archivedAs.isEmpty())
+            return outcome(PredictedOutcome::AlreadyDownloaded, Texts::tr("already downloaded"), false);
+        if (!copy.isEmpty())
+            return outcome(PredictedOutcome::Identical,
+                           Texts::tr("identical file exists: %1").arg(QFileInfo(copy).fileName()), false);
+        if (decision.renamed)
+            return outcome(PredictedOutcome::Rename,
+                           Texts::tr("will save as %1").arg(QFileInfo(decision.target).fileName()), false);
+        if (QFileInfo::exists(decision.target))
+            return outcome(PredictedOutcome::Overwrite,
+                           Texts::tr("will overwrite %1").arg(QFileInfo(decision.target).fileName()), false);
+        return outcome(PredictedOutcome::New, Texts::tr("new"), false);
+    }();
     result.archivedAs = archivedAs;
     return result;
 }

@@ -5,12 +5,16 @@
 // address, the server's answer to a probe (when there is one), the
 // settings, the output folder and the download archive.
 //
-// The first that applies, in this order:
+// The decisions are those of TargetRules, taken with the probe's answer in
+// place of the download's; the first that applies, in this order:
 //   already downloaded     "Skip files already downloaded" is on and the archive has the address
-//   no usable file name    the address ends in no name the file system takes
+//   no usable file name    the address ends in "." or ".."
+//   refused: ...           no http(s) address
 //   will skip: NAME exists the Skip rule and a file of the name
+//   refused: ...           the name is one of Pullmark's own files
 //   not reachable, not found (404), server answered 503
 //                          the probe got no answer, or an error status
+//   will skip, refused     as above, under the name the server's answer gives
 //   too small (size rule)  the size rule is on and the probe's size is below it
 //   identical file exists  "Keep the existing file" is on and a likely copy is archived (below)
 //   already downloaded     the archive has the address or the probe's final address

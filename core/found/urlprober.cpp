@@ -136,6 +136,7 @@ void UrlProber::onMetaData(Running& probe)
     r.finalUrl = reply->url().toString();
     r.contentType = QString::fromLatin1(finalResponseHeader(reply, "Content-Type", probe.redirected));
     r.rangedGet = probe.get;
+    r.contentDisposition = finalResponseHeader(reply, "Content-Disposition", probe.redirected);
     bool ok = false;
     if (r.status == 206) {
         // "bytes 0-0/TOTAL"; "*" when the server does not know.

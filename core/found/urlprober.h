@@ -33,6 +33,7 @@ struct ProbeResult {
     QString finalUrl;        // the address after redirects
     QString networkError;    // why no response came; "" when one did
     bool rangedGet = false;  // HEAD was refused: the answer is a GET's of the first byte
+    QByteArray contentDisposition;  // the header as sent; it may name the file
 
     bool reached() const { return status > 0; }
     bool available() const { return status >= 200 && status < 400; }

@@ -9,6 +9,7 @@
 // prints the kills, the files saved, the requests that asked for the rest of
 // a kept part and every problem found; exits with 1 when there was one.
 #include "archive/sqlitearchive.h"
+#include "core/download/filenames.h"
 #include "core/textutil.h"
 #include "tests/support/testcontext.h"
 #include "tests/support/testserver.h"
@@ -35,7 +36,7 @@ QStringList problemsAfterKill(AppContext& app, const QStringList& all, const QSt
     QStringList unfinished;
     QSet<QString> saved;
     for (const QString& url : all) {
-        const QString name = fileNameOf(url);
+        const QString name = shownFileName(url);
         const QString file = out + QLatin1Char('/') + name;
         if (!QFileInfo::exists(file)) {
             unfinished << url;

@@ -211,6 +211,10 @@ private:
         }
         if (const QByteArray cookie = item("setcookie"); !cookie.isEmpty())
             r.extraHeaders += "Set-Cookie: " + cookie + "\r\n";
+        if (const QByteArray disposition = item("disposition"); !disposition.isEmpty())
+            r.extraHeaders += "Content-Disposition: " + disposition + "\r\n";
+        if (const QByteArray type = item("type"); !type.isEmpty())
+            r.contentType = type;
         return r;
     }
 

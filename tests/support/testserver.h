@@ -40,7 +40,9 @@
 // route: &needcookie=NAME=VALUE answers 403 unless the request carries that
 // cookie, &needreferer=TEXT 403 unless its Referer starts with TEXT, and
 // &auth=USER:PASSWORD&realm=R 401 with a Basic challenge for realm R unless
-// it signs in so; &setcookie=TEXT sends "Set-Cookie: TEXT". /file takes
+// it signs in so; &setcookie=TEXT sends "Set-Cookie: TEXT". Any route takes
+// &disposition=TEXT: "Content-Disposition: TEXT", and &type=TYPE: that
+// Content-Type. /file takes
 // &seed=S: the bytes of offset i + S, the same size with other content. The
 // Kth request counts the same target (path and query) asked for before.
 // Every response sets TCP_NODELAY, so small files are not held back.
