@@ -327,10 +327,11 @@ void Transfer::onFinished()
         m_transient = isTransientNetworkError(reply->error());
     } else {
         // A body shorter than its Content-Length, or than the part its
-        // Content-Range announced, is cut off.
+        // Content-Range announced, is cut off; the part decides, since only
+        // it completes the file.
         bool ok = false;
         qint64 announced = finalResponseHeader(reply, "Content-Length", m_redirected).trimmed().toLongLong(&ok);
-        if (!ok && m_partLength >= 0) {
+        if (m_partLength >= 0) {
             announced = m_partLength;
             ok = true;
         }

@@ -171,7 +171,9 @@ private:
         const qint64 to = range.mid(range.indexOf('-') + 1).toLongLong(&bounded);
         const qint64 last = bounded ? std::min(to, size - 1) : size - 1;
         // &badrange=start: the part sent starts a byte later than asked;
-        // &badrange=total: Content-Range names a larger whole.
+        // &badrange=total: Content-Range names a larger whole; &badrange=short:
+        // the answer after the failing ones sends half the part Content-Range
+        // names, and its Content-Length says so.
         const QString bad = query.queryItemValue(QStringLiteral("badrange"));
         const qint64 from = asked + (bad == QLatin1String("start") ? 1 : 0);
         if (from >= size) {
@@ -182,6 +184,8 @@ private:
             r.status = 206;
             r.offset += from;
             r.generated = last - from + 1;
+            if (bad == QLatin1String("short") && attempt == query.queryItemValue(QStringLiteral("fails")).toInt() + 1)
+                r.generated /= 2;
             r.extraHeaders += "Content-Range: bytes " + QByteArray::number(from) + '-' + QByteArray::number(last) + '/'
                 + QByteArray::number(size + (bad == QLatin1String("total") ? 1 : 0)) + "\r\n";
         }

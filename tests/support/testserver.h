@@ -19,9 +19,12 @@
 //                                  with &etag2); honours Range and If-Range
 //                                  (416 past the end); &ranges=0 ignores
 //                                  both, &ifrange=0 If-Range alone;
-//                                  &badrange=start|total: a part a byte late,
-//                                  or a larger whole; &fails=K&after=M: the
-//                                  first K requests hang up after M bytes
+//                                  &badrange=start|total|short: a part a
+//                                  byte late, of a larger whole, or (once,
+//                                  after the failing requests) half as long
+//                                  as its Content-Range says, with a
+//                                  Content-Length to match; &fails=K&after=M:
+//                                  the first K requests hang up after M bytes
 //   /partial/NAME?size=N&range=R   206 with "Content-Range: R" and N bytes,
 //                                  whatever was asked
 //   /endless?chunk=C&ms=T          a status line, then a header line of C
