@@ -110,7 +110,7 @@ std::unique_ptr<PageHarvest> startHarvest(AppContext& context, HeadlessRun& run,
         report.message(Texts::tr("reading page %1 of %2: %3").arg(n).arg(count).arg(url));
     });
     QObject::connect(harvest.get(), &PageHarvest::pageRead, &report, [&report](const QString& url, int found) {
-        report.message(Texts::tr("%1 lists %2 files to harvest.").arg(url).arg(found));
+        report.message(Texts::tr("%1 lists %2 files to harvest.").arg(url, QString::number(found)));
     });
     QObject::connect(harvest.get(), &PageHarvest::pageStopped, &report, [&report](const QString& url) {
         report.message(Texts::tr("%1 did not end loading in time; it is read as it is.").arg(url));

@@ -185,8 +185,7 @@ bool PageScanner::applyScan(ScanTrigger trigger, int generation, const QVariant&
     // still silent once the load has ended is one that cannot be read.
     if (found.skippedFrames > 0 && trigger != ScanTrigger::DocumentParsed && m_loadScans.firstSkippedFramesNote())
         m_errors.activityLog().write(QStringLiteral("Frames not read: %1 (%2 of the page's frames could not be read)")
-                                         .arg(page.url)
-                                         .arg(found.skippedFrames));
+                                         .arg(page.url, QString::number(found.skippedFrames)));
     publish(trigger, page, found);
     return true;
 }

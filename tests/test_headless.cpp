@@ -203,7 +203,7 @@ private slots:
         QTest::addColumn<QStringList>("files");      // in the output folder
         const QString gone = "failed server answered 404 Not Found -";
         QTest::newRow("a gallery: its jpg links, one gone")
-            << QStringList{"$/gallery.html"} << 1 << QStringList{"saved a.jpg 2000", "saved b.jpg 3000", gone}
+            << QStringList{"$/gallery.html?p=%1A"} << 1 << QStringList{"saved a.jpg 2000", "saved b.jpg 3000", gone}
             << QStringList{"/g/gone.jpg"} << QStringList{"a.jpg", "b.jpg"};
         QTest::newRow("--ext and --images for this run")
             << QStringList{"$/gallery.html", "--ext", ".pdf,gif", "--images"} << 0
@@ -245,6 +245,9 @@ private slots:
         std::sort(lines.begin() + lines.filter(QRegularExpression("^page-failed ")).size(), lines.end());
         std::sort(expected.begin() + expected.filter(QRegularExpression("^page-failed ")).size(), expected.end());
         QCOMPARE(lines, expected);
+        // Each page read is named as it is, a "%1A" in it too.
+        for (const QString& page : arguments.filter(QRegularExpression("^http.*\\.html")))
+            QVERIFY2(run.err.contains(page + " lists "), qPrintable(run.err));
         QCOMPARE(storedQueue(h.configuration), urls(left));
         QCOMPARE(savedFiles(h.path("out")), files);
         const Settings saved = h.savedSettings();
