@@ -1,13 +1,16 @@
-// Work sessions of pm_session_runner, several downloads at once, killed with
-// SIGKILL at random moments and started again, as a crash or the system would
-// end the program. After every kill the folder is checked as a restart finds
-// it: every saved file whole, recorded once in the download archive and
-// fetched once, the stored queue exactly the unfinished entries, nothing else
+// Work sessions, several downloads at once, killed with SIGKILL at random
+// moments and started again, as a crash or the system would end the program.
+// After every kill the folder is checked as a restart finds it: every saved
+// file whole, recorded once in the download archive, never asked for again
+// once saved, the stored queue exactly the unfinished entries, nothing else
 // in the output folder but temporary files. Every 25th entry is a 2 MiB file,
 // long enough to be killed in and gone on from.
-//   pm_kill_loop [KILLS (60)] [PARALLEL (4)] [SEED (1)]
-// prints the kills, the files saved, the requests that asked for the rest of
-// a kept part and every problem found; exits with 1 when there was one.
+//   pm_kill_loop [KILLS (60)] [PARALLEL (4)] [SEED (1)] [PROGRAM]
+// The sessions are pm_session_runner's, or with PROGRAM (the pullmark of a
+// build folder) "PROGRAM --download --config FILE", the program as a user
+// runs it without a window. Prints the kills, the files saved, the requests
+// that asked for the rest of a kept part and every problem found; exits
+// with 1 when there was one.
 #include "archive/sqlitearchive.h"
 #include "core/download/filenames.h"
 #include "core/textutil.h"
@@ -26,8 +29,16 @@ using namespace pm::test;
 namespace {
 constexpr int kEntriesAtOnce = 200;
 
-// What the restart after a kill finds wrong.
-QStringList problemsAfterKill(AppContext& app, const QStringList& all, const QString& out)
+// The request target (path and query) of an address, as the server counts it.
+QString targetOf(const QString& url)
+{
+    return QUrl(url).toString(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::FullyEncoded);
+}
+
+// What the restart after a kill finds wrong. `requestsWhenSaved` holds, for
+// each file seen saved before, the requests made for it by then.
+QStringList problemsAfterKill(AppContext& app, const QStringList& all, const QString& out, const TestServer& server,
+                              QHash<QString, int>& requestsWhenSaved)
 {
     QStringList problems;
     QHash<QString, int> records;  // address -> records of it
@@ -48,6 +59,12 @@ QStringList problemsAfterKill(AppContext& app, const QStringList& all, const QSt
         const auto record = app.archive()->findByUrl(url);
         if (!record || record->savedPath != file || records.value(url) != 1)
             problems << QStringLiteral("recorded %1 times: ").arg(records.value(url)) + name;
+        const int requests = server.requestCount(targetOf(url));
+        if (requests == 0)
+            problems << QStringLiteral("saved but never asked for: ") + name;
+        else if (requests > requestsWhenSaved.value(url, requests))
+            problems << QStringLiteral("asked for again once saved: ") + name;
+        requestsWhenSaved.insert(url, requests);
     }
     if (app.queue.urls() != unfinished)
         problems << QStringLiteral("stored queue of %1 entries, %2 unfinished").arg(app.queue.count()).arg(unfinished.size());
@@ -88,27 +105,50 @@ int main(int argc, char* argv[])
     s.setDuplicateRule(DuplicateRule::Rename);
     s.setErrorMode(ErrorMode::CarryOn);
     s.parallelDownloads = args.value(2, QStringLiteral("4")).toInt();
+    s.legalNoticeAccepted = true;  // as after the first start
     first.app.queue.append(more());
     first.app.saveConfiguration(s.configurationFile);
 
+    // The program keeps its archive beside its configuration file when it
+    // runs from a build folder; the runner names its own.
+    const QString program = args.value(4);
+    const QString archiveFile = folder + (program.isEmpty() ? QStringLiteral("/archive.sqlite")
+                                                            : QStringLiteral("/Pullmark-archive.sqlite"));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* proxy : {"http_proxy", "https_proxy", "all_proxy", "HTTP_PROXY", "HTTPS_PROXY", "ALL_PROXY"})
+        environment.remove(QString::fromLatin1(proxy));  // the server is on 127.0.0.1
     QStringList problems;
-    int killed = 0;
-    for (; killed < kills; ++killed) {
+    QHash<QString, int> requestsWhenSaved;
+    int killed = 0;   // sessions killed while they ran
+    int sessions = 0;
+    for (; killed < kills && sessions < 2 * kills; ++sessions) {
         QProcess session;
-        session.start(QCoreApplication::applicationDirPath() + QStringLiteral("/pm_session_runner"), {folder});
+        session.setProcessEnvironment(environment);
+        session.setStandardOutputFile(QProcess::nullDevice());
+        if (program.isEmpty())
+            session.start(QCoreApplication::applicationDirPath() + QStringLiteral("/pm_session_runner"), {folder});
+        else
+            session.start(program, {QStringLiteral("--download"), QStringLiteral("--config"), s.configurationFile});
         if (!session.waitForStarted())
             return 2;
-        QTest::qWait(random.bounded(100, 600));
+        // The program loads more libraries before its first download.
+        QTest::qWait(program.isEmpty() ? random.bounded(100, 600) : random.bounded(300, 1500));
+        // A session that ended before its kill did so because its queue
+        // ran out, never because it could not start.
+        if (session.state() == QProcess::NotRunning && session.exitCode() > 1)
+            problems << QStringLiteral("session %1 ended with status %2: ").arg(sessions + 1).arg(session.exitCode())
+                    + QString::fromLocal8Bit(session.readAllStandardError()).trimmed();
+        if (session.state() == QProcess::Running)
+            ++killed;
         session.kill();
         session.waitForFinished();
 
         TestContext restarted;
         restarted.app.setProgramFolder(folder);
-        restarted.app.setArchive(
-            std::make_unique<SqliteDownloadArchive>(folder + QStringLiteral("/archive.sqlite"), restarted.app.errors));
+        restarted.app.setArchive(std::make_unique<SqliteDownloadArchive>(archiveFile, restarted.app.errors));
         restarted.app.loadStoredConfiguration();
-        for (const QString& problem : problemsAfterKill(restarted.app, all, out))
-            problems << QStringLiteral("kill %1: ").arg(killed + 1) + problem;
+        for (const QString& problem : problemsAfterKill(restarted.app, all, out, server, requestsWhenSaved))
+            problems << QStringLiteral("session %1: ").arg(sessions + 1) + problem;
         if (restarted.app.queue.count() < kEntriesAtOnce / 2) {
             restarted.app.queue.append(more());
             restarted.app.saveConfiguration(restarted.settings.configurationFile);
