@@ -114,6 +114,10 @@ public:
     static constexpr int kStallTimeoutMs = 60 * 1000;
     // An answer whose headers are not complete this long after the request
     // fails, whatever bytes arrive: Qt Network sets no limit on their size.
+    // The entry fails and the queue goes on, but Qt Network 6.4 reads headers
+    // a byte at a time until the socket is empty, so while the server sends
+    // faster than that its connection thread never sees the abort: the
+    // headers' memory keeps growing and the manager's later requests wait.
     static constexpr int kHeaderDeadlineMs = 30 * 1000;
     void setHeaderDeadline(int ms) { m_headerDeadline.setInterval(ms); }
 
