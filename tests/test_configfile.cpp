@@ -89,6 +89,8 @@ private slots:
                         "\"bG_SkipArchived\",#TRUE#\r\n"
                         "\"bG_ImagesAsShown\",1\r\n"
                         "\"bG_ClassicScan\",#FALSE#\r\n"
+                        "\"iG_LinkedPages\",2500\r\n"
+                        "\"bG_FollowOtherSites\",#TRUE#\r\n"
                         "\"Comment\",\"kept in the log only\"\r\n"
                         "\"Queue\",\"http://q/a\"b.jpg\"\r\n"
                         "\"Queue\",\"http://q/a.jpg?x=1,2\"");
@@ -102,7 +104,8 @@ private slots:
             "\"bG_ScrapeEmbedded\",#TRUE#", "\"bG_MaintainHistory\",#TRUE#", "\"bG_CreatePath\",#TRUE#",
             "\"bG_SaveLarge\",#TRUE#", "\"sG_FileSize\",2.5", "\"strG_FileDupOption\",\"skip\"",
             "\"bG_Disclaimer\",#TRUE#", "\"bG_SkipArchived\",#TRUE#", "\"iG_SameContent\",1", "\"bG_Probe\",#FALSE#",
-            "\"bG_ImagesAsShown\",#TRUE#", "\"URL0\",\"http://first/\"", "\"URL1\",\"http://second/\"",
+            "\"bG_ImagesAsShown\",#TRUE#", "\"bG_FollowOtherSites\",#TRUE#", "\"iG_LinkedPages\",1000",
+            "\"URL0\",\"http://first/\"", "\"URL1\",\"http://second/\"",
             "\"Queue\",\"http://q/b.jpg\"", "\"Queue\",\"http://q/a\"b.jpg\"", "\"Queue\",\"http://q/a.jpg?x=1,2\""}));
         QCOMPARE(numberText(0.1f), QStringLiteral("0.1"));
         QCOMPARE(numberText(1e10f), QStringLiteral("10000000000"));

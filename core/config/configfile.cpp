@@ -74,6 +74,9 @@ const SettingKey kSettingKeys[] = {
     {.key = "bG_Probe", .kind = SettingKey::OptionalFlag, .flag = &Settings::probeFoundFiles, .defaultFlag = true},
     {.key = "bG_ClassicScan", .kind = SettingKey::OptionalFlag, .flag = &Settings::classicScan},
     {.key = "bG_ImagesAsShown", .kind = SettingKey::OptionalFlag, .flag = &Settings::imagesAsShown},
+    {.key = "bG_FollowOtherSites", .kind = SettingKey::OptionalFlag, .flag = &Settings::followOtherSites},
+    {.key = "iG_LinkedPages", .kind = SettingKey::Count, .count = &Settings::linkedPagesLimit, .defaultCount = 100,
+     .minimum = 1, .maximum = 1000},
 };
 
 const SettingKey* findSettingKey(const QString& key)

@@ -58,6 +58,8 @@ public:
     bool probeFoundFiles = true;     // the found list asks the server about each entry
     bool classicScan = false;        // the page scan's first rules (see ScanRules)
     bool imagesAsShown = false;      // an image's displayed version instead of its largest
+    bool followOtherSites = false;   // a harvest of linked pages also reads pages of other sites
+    int linkedPagesLimit = 100;      // the most pages one harvest of linked pages reads, 1 to 1,000
 
     bool operator==(const Settings&) const = default;
 

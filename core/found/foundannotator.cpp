@@ -60,14 +60,18 @@ void FoundAnnotator::refreshAll()
 
 void FoundAnnotator::listed(int first, int last)
 {
-    QStringList urls;
-    urls.reserve(last - first + 1);
+    QList<int> rows;
+    rows.reserve(last - first + 1);
     for (int row = first; row <= last; ++row) {
-        urls << m_model.url(row);
-        queue(urls.last());
+        queue(m_model.url(row));
+        rows << row;
     }
-    if (m_context.settings.probeFoundFiles)
-        m_context.prober.probe(urls, m_model.page());
+    // Probed as a download would ask: with the page each entry was found
+    // on as its Referer.
+    if (m_context.settings.probeFoundFiles) {
+        for (const FoundListModel::PageRun& run : m_model.runsByPage(rows))
+            m_context.prober.probe(run.urls, run.page);
+    }
 }
 
 void FoundAnnotator::queue(const QString& url)

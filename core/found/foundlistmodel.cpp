@@ -9,10 +9,22 @@
 #include <QItemSelectionModel>
 #include <QLocale>
 #include <QSet>
+#include <QUrl>
 
 #include <algorithm>
 
 namespace pm {
+
+namespace {
+// A page's address as the Found on column shows it: without its scheme.
+QString pageLabel(const QString& page)
+{
+    const QUrl url(page);
+    if (url.host().isEmpty())
+        return page;
+    return url.toDisplayString(QUrl::RemoveScheme | QUrl::RemoveUserInfo).mid(2);  // after the "//"
+}
+}  // namespace
 
 int FoundListModel::rowCount(const QModelIndex& parent) const
 {
@@ -30,8 +42,12 @@ QVariant FoundListModel::data(const QModelIndex& index, int role) const
         return {};
     const QString& url = m_urls.at(index.row());
     switch (role) {
-    case UrlRole:
-    case Qt::ToolTipRole: return url;
+    case UrlRole: return url;
+    case FoundOnRole: return foundOn(index.row());
+    case Qt::ToolTipRole:
+        return foundOn(index.row()).isEmpty()
+            ? url
+            : url + QLatin1Char('\n') + QCoreApplication::translate("pm::FoundListModel", "Found on %1").arg(foundOn(index.row()));
     case WouldNotSaveRole: return details(url).wouldNotSave;
     case Qt::TextAlignmentRole:
         return index.column() == SizeColumn ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
@@ -45,6 +61,7 @@ QVariant FoundListModel::data(const QModelIndex& index, int role) const
                                                     : d.contentType.section(QLatin1Char(';'), 0, 0);
     case SizeColumn:
         return d.size < 0 ? QString() : QLocale().formattedDataSize(d.size, 1, QLocale::DataSizeTraditionalFormat);
+    case FoundOnColumn: return pageLabel(foundOn(index.row()));
     case OutcomeColumn: return d.outcome;
     default: return {};
     }
@@ -58,6 +75,7 @@ QVariant FoundListModel::headerData(int section, Qt::Orientation orientation, in
     case NameColumn: return QCoreApplication::translate("pm::FoundListModel", "File");
     case TypeColumn: return QCoreApplication::translate("pm::FoundListModel", "Type");
     case SizeColumn: return QCoreApplication::translate("pm::FoundListModel", "Size");
+    case FoundOnColumn: return QCoreApplication::translate("pm::FoundListModel", "Found on");
     case OutcomeColumn: return QCoreApplication::translate("pm::FoundListModel", "Download would");
     default: return {};
     }
@@ -86,7 +104,54 @@ void FoundListModel::setDetails(const QString& url, const FoundDetails& details)
         emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
 }
 
+QString FoundListModel::foundOn(int row) const
+{
+    if (m_linkedFrom.isEmpty())
+        return m_page;
+    return m_linkedFrom.value(m_urls.at(row).toCaseFolded(), m_page);
+}
+
+QList<FoundListModel::PageRun> FoundListModel::runsByPage(const QList<int>& rows) const
+{
+    QList<PageRun> runs;
+    for (int row : rows) {
+        const QString page = foundOn(row);
+        if (runs.isEmpty() || runs.last().page != page)
+            runs.append({page, {}});
+        runs.last().urls.append(m_urls.at(row));
+    }
+    return runs;
+}
+
 void FoundListModel::setStringList(const QStringList& urls)
+{
+    m_linkedFrom.clear();
+    resetRows(urls);
+}
+
+int FoundListModel::addLinked(const QString& page, const QStringList& urls)
+{
+    QStringList added;
+    QSet<QString> addedKeys;
+    for (const QString& url : urls) {
+        QString key = url.toCaseFolded();
+        if (rowOf(url) >= 0 || addedKeys.contains(key))
+            continue;
+        addedKeys.insert(std::move(key));
+        added.append(url);
+    }
+    if (added.isEmpty())
+        return 0;
+    beginInsertRows({}, int(m_urls.size()), int(m_urls.size() + added.size() - 1));
+    m_urls.append(added);
+    for (const QString& key : std::as_const(addedKeys))
+        m_linkedFrom.insert(key, page);
+    m_rows.clear();
+    endInsertRows();
+    return int(added.size());
+}
+
+void FoundListModel::resetRows(const QStringList& urls)
 {
     beginResetModel();
     m_urls = urls;
@@ -104,8 +169,20 @@ void FoundListModel::setStringList(const QStringList& urls)
 // model and a view follow over all their rows, one reset is faster.
 static constexpr int kMostSeparateChanges = 64;
 
-void FoundListModel::merge(const QStringList& fresh, QItemSelectionModel* selection)
+void FoundListModel::merge(const QStringList& pageList, QItemSelectionModel* selection)
 {
+    // The linked pages' entries follow the page's own, as shown; an entry
+    // the page now lists too stays where a linked page put it.
+    QStringList fresh;
+    if (m_linkedFrom.isEmpty()) {
+        fresh = pageList;
+    } else {
+        fresh.reserve(pageList.size() + m_linkedFrom.size());
+        for (const QString& url : pageList)
+            if (!m_linkedFrom.contains(url.toCaseFolded()))
+                fresh.append(url);
+        fresh.append(m_urls.mid(m_urls.size() - m_linkedFrom.size()));
+    }
     if (fresh == m_urls)
         return;  // the usual rescan: nothing changed
     // A page that grows (a gallery that loads as it scrolls): the new
@@ -225,7 +302,7 @@ void FoundListModel::replaceKeepingSelection(const QStringList& fresh, const QHa
         merged.append(freshByKey.value(key));
         merged.append(following.value(key));
     }
-    setStringList(merged);
+    resetRows(merged);
     if (selectedKeys.isEmpty())
         return;
     QItemSelection kept;
