@@ -1,46 +1,16 @@
 #include "app/pageharvest.h"
 
+#include "gui/hiddenscanpage.h"
 #include "gui/pagescanner.h"
-#include "gui/scanpage.h"
 
 #include <QWebEngineLoadingInfo>
 
 namespace pm {
 
-namespace {
-// A page nobody sees: it asks nothing, shows nothing, plays nothing aloud
-// and keeps the page's own console messages off the program's output.
-class HiddenPage : public ScanPage {
-public:
-    explicit HiddenPage(QWebEngineProfile* profile, QObject* parent) : ScanPage(profile, parent)
-    {
-        setAudioMuted(true);
-    }
-
-protected:
-    void javaScriptAlert(const QUrl&, const QString&) override {}
-    bool javaScriptConfirm(const QUrl&, const QString&) override { return false; }
-    bool javaScriptPrompt(const QUrl&, const QString&, const QString&, QString*) override { return false; }
-    QStringList chooseFiles(FileSelectionMode, const QStringList&, const QStringList&) override { return {}; }
-    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message, int line,
-                                  const QString& source) override
-    {
-        if (message.startsWith(token()))
-            ScanPage::javaScriptConsoleMessage(level, message, line, source);
-    }
-};
-
-QString loadError(const QWebEngineLoadingInfo& info)
-{
-    if (info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain)
-        return PageHarvest::tr("the server answered %1").arg(info.errorCode());
-    return info.errorString().isEmpty() ? PageHarvest::tr("the page could not be loaded") : info.errorString();
-}
-}  // namespace
 
 PageHarvest::PageHarvest(QWebEngineProfile* profile, const Settings& settings, ErrorReporter& errors, QObject* parent)
     : QObject(parent),
-      m_page(new HiddenPage(profile, this)),
+      m_page(new HiddenScanPage(profile, /*loadImages=*/true, this)),
       m_scanner(new PageScanner(*m_page, settings, errors, this))
 {
     m_timeout.setSingleShot(true);
@@ -91,7 +61,7 @@ void PageHarvest::loadNext()
 void PageHarvest::loadingChanged(const QWebEngineLoadingInfo& info)
 {
     if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus)
-        m_loadError = loadError(info);
+        m_loadError = loadFailureText(info);
 }
 
 void PageHarvest::listReady(const ScanResult& result)

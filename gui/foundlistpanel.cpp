@@ -71,8 +71,12 @@ FoundListPanel::FoundListPanel(AppContext& context, QWidget* parent)
     header->setSectionResizeMode(FoundListModel::NameColumn, QHeaderView::Stretch);
     header->resizeSection(FoundListModel::TypeColumn, fontMetrics().horizontalAdvance(QStringLiteral("application/octet")));
     header->resizeSection(FoundListModel::SizeColumn, fontMetrics().horizontalAdvance(QStringLiteral("0000.0 MB  ")));
+    header->resizeSection(FoundListModel::FoundOnColumn, fontMetrics().horizontalAdvance(QStringLiteral("www.example.com/a/page.html")));
     header->resizeSection(FoundListModel::OutcomeColumn, fontMetrics().horizontalAdvance(QStringLiteral("will save as a-long-name0.jpg")));
     m_view->setMinimumHeight(fontMetrics().height() * 4);
+    // Every entry of a page alone was found on it: the column tells only
+    // once linked pages add theirs.
+    m_view->setColumnHidden(FoundListModel::FoundOnColumn, true);
 
     m_filterBox = new QLineEdit(this);
     m_filterBox->setObjectName(QStringLiteral("txtFilter"));
@@ -96,6 +100,9 @@ FoundListPanel::FoundListPanel(AppContext& context, QWidget* parent)
     m_outcomeBox->addItem(tr("New only"));
     m_selectAll = makeButton("cmdSelAll", tr("Select &All"));
     m_selectNone = makeButton("cmdSelNone", tr("Select &None"));
+    m_harvestButton = makeButton("cmdHarvestLinked", tr("Harvest Linked &Pages"));
+    m_harvestButton->setToolTip(tr("Adds what the pages this page links to hold: the full-size files behind a "
+                                   "gallery's thumbnails"));
     m_addButton = makeButton("cmdAdd", tr("A&dd to Queue"));
     m_showQueue = makeButton("cmdShowQue", tr("Show &Queue..."));
 
@@ -107,6 +114,7 @@ FoundListPanel::FoundListPanel(AppContext& context, QWidget* parent)
     auto* selectButtons = new QVBoxLayout;
     selectButtons->addWidget(m_selectAll);
     selectButtons->addWidget(m_selectNone);
+    selectButtons->addWidget(m_harvestButton);
     selectButtons->addStretch();
     auto* listRow = new QHBoxLayout;
     listRow->addWidget(m_view, 1);
@@ -124,6 +132,7 @@ FoundListPanel::FoundListPanel(AppContext& context, QWidget* parent)
 
     connect(m_selectAll, &QPushButton::clicked, this, &FoundListPanel::selectAll);
     connect(m_selectNone, &QPushButton::clicked, this, &FoundListPanel::selectNone);
+    connect(m_harvestButton, &QPushButton::clicked, this, &FoundListPanel::harvestRequested);
     connect(m_addButton, &QPushButton::clicked, this, &FoundListPanel::addSelectionToQueue);
     connect(m_showQueue, &QPushButton::clicked, this, &FoundListPanel::showQueueRequested);
     connect(m_view->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
@@ -155,15 +164,22 @@ FoundListPanel::FoundListPanel(AppContext& context, QWidget* parent)
 
 QList<QWidget*> FoundListPanel::tabOrder() const
 {
-    return {m_filterBox, m_kindBox, m_outcomeBox, m_view, m_selectAll, m_selectNone, m_addButton, m_showQueue};
+    return {m_filterBox, m_kindBox, m_outcomeBox, m_view, m_selectAll, m_selectNone, m_harvestButton,
+            m_addButton, m_showQueue};
 }
 
-QStringList FoundListPanel::selectedUrls() const
+QList<int> FoundListPanel::selectedRows() const
 {
     QList<int> rows;
     for (const QModelIndex& index : m_view->selectionModel()->selectedRows())
         rows << m_shown->mapToSource(index).row();
     std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+QStringList FoundListPanel::selectedUrls() const
+{
+    const QList<int> rows = selectedRows();
     QStringList urls;
     urls.reserve(rows.size());
     for (int row : rows)
@@ -175,12 +191,16 @@ void FoundListPanel::clear()
 {
     m_annotator->newPage();
     m_model->setPage(QString());
+    m_activityText.clear();
     m_model->setStringList({});
+    showFoundOnColumn();
     showFoundCount();
 }
 
 void FoundListPanel::showList(const QStringList& urls, bool mergeIntoShown, const QString& page)
 {
+    if (!mergeIntoShown)
+        m_activityText.clear();
     m_selectingInBulk = true;
     m_model->setPage(page);  // before the rows come, whose probes carry it
     if (mergeIntoShown) {
@@ -188,6 +208,7 @@ void FoundListPanel::showList(const QStringList& urls, bool mergeIntoShown, cons
     } else {
         m_annotator->newPage();
         m_model->setStringList(urls);
+        showFoundOnColumn();
     }
     m_selectingInBulk = false;
 }
@@ -213,9 +234,38 @@ void FoundListPanel::refreshDetails()
     m_annotator->refreshAll();
 }
 
+int FoundListPanel::addLinked(const QString& page, const QStringList& urls)
+{
+    const int added = m_model->addLinked(page, urls);
+    showFoundOnColumn();
+    return added;
+}
+
+void FoundListPanel::showFoundOnColumn()
+{
+    m_view->setColumnHidden(FoundListModel::FoundOnColumn, m_model->linkedCount() == 0);
+}
+
+void FoundListPanel::setActivityText(const QString& text)
+{
+    m_activityText = text;
+    if (m_statusShowsSelection)
+        updateSelectionStatus();
+    else
+        showFoundCount();
+}
+
+void FoundListPanel::setHarvestEnabled(bool enabled)
+{
+    m_harvestButton->setEnabled(enabled);
+}
+
 void FoundListPanel::addSelectionToQueue()
 {
-    m_context.queue.addNew(selectedUrls(), m_model->page());
+    // Each entry is queued as found on its page (its download's Referer),
+    // in the list's order.
+    for (const FoundListModel::PageRun& run : m_model->runsByPage(selectedRows()))
+        m_context.queue.addNew(run.urls, run.page);
 }
 
 void FoundListPanel::filterChanged()
@@ -246,6 +296,11 @@ QString FoundListPanel::hiddenText() const
     return hidden > 0 ? tr(" %1 hidden by the filter.").arg(hidden) : QString();
 }
 
+QString FoundListPanel::statusTail() const
+{
+    return m_activityText.isEmpty() ? hiddenText() : hiddenText() + QLatin1Char(' ') + m_activityText;
+}
+
 int FoundListPanel::selectedCount() const
 {
     // Counted by ranges: Select All on 100,000 entries is one range.
@@ -258,7 +313,7 @@ int FoundListPanel::selectedCount() const
 void FoundListPanel::showFoundCount()
 {
     m_statusShowsSelection = false;
-    m_status->setText(tr("Found %1 URL's.").arg(m_model->rowCount()) + hiddenText());
+    m_status->setText(tr("Found %1 URL's.").arg(m_model->rowCount()) + statusTail());
 }
 
 void FoundListPanel::updateSelectionStatus()
@@ -266,7 +321,7 @@ void FoundListPanel::updateSelectionStatus()
     const int selected = selectedCount();
     m_statusShowsSelection = true;
     m_status->setText(tr("Found %1 URL's. You've selected %2 items.").arg(m_model->rowCount()).arg(selected)
-                      + hiddenText());
+                      + statusTail());
     m_addButton->setEnabled(selected > 0);
 }
 

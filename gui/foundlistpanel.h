@@ -1,7 +1,8 @@
 #pragma once
-// The main window's lower part: the found list of the page on display, its
-// filter, the user's selection in it and the status line that counts both,
-// and the buttons that take the selection to the work queue.
+// The main window's lower part: the found list of the page on display (and
+// of the pages it links to, once harvested), its filter, the user's
+// selection in it and the status line that counts both, and the buttons
+// that take the selection to the work queue.
 
 #include "core/found/foundfilter.h"
 
@@ -42,6 +43,13 @@ public:
     // read; probes and downloads of the entries give it as their Referer.
     // The status is left to showScanStatus().
     void showList(const QStringList& urls, bool mergeIntoShown, const QString& page);
+    // Adds what the linked page `page` holds after the entries listed;
+    // returns how many were new.
+    int addLinked(const QString& page, const QStringList& urls);
+    // A line on what runs besides (a harvest of linked pages), shown after
+    // the counts until another page is shown; "" for none.
+    void setActivityText(const QString& text);
+    void setHarvestEnabled(bool enabled);
     // After a scan: counts the entries, and the selected ones if there are any.
     void showScanStatus();
     // The window's start: no status, nothing to add.
@@ -57,12 +65,18 @@ public slots:
 
 signals:
     void showQueueRequested();
+    void harvestRequested();
 
 private:
     void filterChanged();
     int selectedCount() const;
     QString hiddenText() const;
+    // The status line after the counts: what is hidden, what runs besides.
+    QString statusTail() const;
+    QList<int> selectedRows() const;
     void showFoundCount();
+    // The Found on column, while linked pages' entries are listed.
+    void showFoundOnColumn();
     void updateSelectionStatus();
 
     AppContext& m_context;
@@ -76,9 +90,11 @@ private:
     QTreeView* m_view = nullptr;
     QPushButton* m_selectAll = nullptr;
     QPushButton* m_selectNone = nullptr;
+    QPushButton* m_harvestButton = nullptr;
     QPushButton* m_addButton = nullptr;
     QPushButton* m_showQueue = nullptr;
     QTimer* m_statusRefresh = nullptr;
+    QString m_activityText;
     bool m_statusShowsSelection = false;  // the status counts the selected entries
     bool m_selectingInBulk = false;       // Select All/None and scans report once, at the end
 };

@@ -10,6 +10,7 @@
 #include "gui/browserview.h"
 #include "gui/foundlistpanel.h"
 #include "gui/historydialog.h"
+#include "gui/linkedpagescommand.h"
 #include "gui/optionsdialog.h"
 #include "gui/pagescanner.h"
 #include "gui/workqueuewindow.h"
@@ -158,6 +159,12 @@ void MainWindow::createControls()
     connect(forward, &QPushButton::clicked, this, &MainWindow::goForward);
     connect(stop, &QPushButton::clicked, this, &MainWindow::stopLoading);
     connect(m_foundList, &FoundListPanel::showQueueRequested, this, &MainWindow::showQueue);
+    m_linkedPages = new LinkedPagesCommand(m_context, *m_foundList, this);
+    connect(m_foundList, &FoundListPanel::harvestRequested, this, &MainWindow::harvestLinkedPages);
+    connect(m_linkedPages, &LinkedPagesCommand::runningChanged, m_foundList,
+            [this](bool running) { m_foundList->setHarvestEnabled(!running); });
+    // Another page ends the harvest of this one's linked pages.
+    connect(m_browser, &QWebEngineView::loadStarted, m_linkedPages, &LinkedPagesCommand::drop);
     connect(m_busyTimer, &QTimer::timeout, this, &MainWindow::tickBusyIndicator);
     connect(m_browser, &BrowserView::addressCommitted, this, &MainWindow::recordVisit);
     connect(m_browser, &BrowserView::signInRequested, this, [this](const QUrl& url, QAuthenticator* authenticator) {
@@ -218,6 +225,7 @@ void MainWindow::createMenus()
 
     QMenu* tools = menuBar()->addMenu(tr("&Tools"));
     tools->setObjectName(QStringLiteral("mnuOther"));
+    QAction* harvest = action(tools, "mnuHarvestLinked", tr("Harvest &Linked Pages"));
     QAction* options = action(tools, "mnuOptions", tr("&Options ..."));
     QAction* history = action(tools, "mnuHistory", tr("&History ..."));
     QAction* clearCookies = action(tools, "mnuClearCookies", tr("&Clear Cookies and Cache..."));
@@ -230,6 +238,9 @@ void MainWindow::createMenus()
     connect(quit, &QAction::triggered, this, &QWidget::close);
     connect(m_copyAction, &QAction::triggered, this, &MainWindow::copyAddress);
     connect(m_pasteAction, &QAction::triggered, this, &MainWindow::pasteAddress);
+    connect(harvest, &QAction::triggered, this, &MainWindow::harvestLinkedPages);
+    connect(m_linkedPages, &LinkedPagesCommand::runningChanged, harvest,
+            [harvest](bool running) { harvest->setEnabled(!running); });
     connect(options, &QAction::triggered, this, &MainWindow::showOptions);
     connect(history, &QAction::triggered, this, &MainWindow::showHistory);
     connect(clearCookies, &QAction::triggered, this, &MainWindow::clearCookiesAndCache);
@@ -465,9 +476,15 @@ void MainWindow::goForward()
 
 void MainWindow::stopLoading()
 {
+    m_linkedPages->stop();
     m_busyTimer->stop();
     m_browser->stop();
     setWindowTitle(m_browser->title());
+}
+
+void MainWindow::harvestLinkedPages()
+{
+    m_linkedPages->start(m_browser->page()->profile(), m_browser->url(), m_scanner->pageLinks());
 }
 
 void MainWindow::recordVisit()

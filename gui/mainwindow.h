@@ -26,6 +26,7 @@ class BrowserSessionLink;
 class BrowserView;
 class FoundListPanel;
 class HistoryDialog;
+class LinkedPagesCommand;
 class OptionsDialog;
 class PageScanner;
 class WorkQueueWindow;
@@ -65,6 +66,7 @@ public:
     BrowserView* browser() const { return m_browser; }
     FoundListPanel* foundList() const { return m_foundList; }
     PageScanner* scanner() const { return m_scanner; }
+    LinkedPagesCommand* linkedPages() const { return m_linkedPages; }
     OptionsDialog* optionsDialog() const { return m_options; }
     // The Work Queue window, created on first use.
     WorkQueueWindow* workQueueWindow();
@@ -76,6 +78,9 @@ public slots:
     void goBack();
     void goForward();
     void stopLoading();
+    // Reads the pages the page on display links to and adds the files they
+    // hold to the found list; Stop ends it.
+    void harvestLinkedPages();
     void showQueue();
     void openConfiguration();
     void saveConfigurationAs();
@@ -146,6 +151,7 @@ private:
     WorkQueueWindow* m_queueWindow = nullptr;  // no owner: deleted with this window
 
     PageScanner* m_scanner = nullptr;
+    LinkedPagesCommand* m_linkedPages = nullptr;
     QString m_addressShown;  // what this load's scans put in the address box
 };
 

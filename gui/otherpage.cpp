@@ -27,6 +27,7 @@ OtherPage::OtherPage(ErrorReporter& errors, QWidget* parent)
     grid->addWidget(m_startup.historyOff, 6, 0, 1, 2);
     grid->addLayout(m_downloads.knownColumn, 7, 0);
     grid->addWidget(m_downloads.sameContentGroup, 7, 1);
+    grid->addWidget(m_scanning.linkedPagesGroup, 8, 0, 1, 2);
     setTabOrderByRows(*grid);
 }
 

@@ -40,6 +40,32 @@ PageScanner::PageScanner(ScanPage& page, const Settings& settings, ErrorReporter
     connect(&page, &ScanPage::frameReported, this, &PageScanner::frameReported);
 }
 
+ScanRules PageScanner::rules() const
+{
+    ScanRules rules = ScanRules::from(m_settings);
+    rules.embedded = rules.embedded || m_embeddedAlways;
+    return rules;
+}
+
+bool PageScanner::report(ErrorScope& scope, const RuntimeError& error)
+{
+    if (!m_quiet)
+        return scope.report(error);
+    m_errors.log(error, QStringLiteral("DownloadComplete."));
+    return true;
+}
+
+QStringList PageScanner::pageLinks() const
+{
+    const std::optional<PageScan> page = m_loadScans.rebuiltPage(rules());
+    QStringList links;
+    if (!page)
+        return links;
+    for (const ScannedDocument& doc : page->documents)
+        links.append(doc.links);
+    return links;
+}
+
 void PageScanner::loadStarted()
 {
     m_loadScans.begin(m_page.loadGeneration());
@@ -67,7 +93,7 @@ void PageScanner::request(ScanTrigger trigger)
 
 void PageScanner::settingsChanged()
 {
-    if (ScanRules::from(m_settings) != m_lastRules)
+    if (rules() != m_lastRules)
         request(ScanTrigger::DocumentParsed);
 }
 
@@ -85,11 +111,15 @@ void PageScanner::startDueScan()
 
 void PageScanner::startScan(ScanTrigger trigger)
 {
-    const ScanRules rules = ScanRules::from(m_settings);
-    m_lastRules = rules;
-    const int epoch = m_loadScans.prepareRead(rules);
-    const QString script = rules.classic ? classicScanScript(rules.links, rules.embedded, epoch)
-                                         : readerReadScript(m_page.token(), rules, epoch);
+    const ScanRules listed = rules();
+    m_lastRules = listed;
+    // Links are read whatever the list takes: a harvest of linked pages
+    // follows them.
+    ScanRules read = listed;
+    read.links = true;
+    const int epoch = m_loadScans.prepareRead(read);
+    const QString script = read.classic ? classicScanScript(read.links, read.embedded, epoch)
+                                        : readerReadScript(m_page.token(), read, epoch);
     const int serial = ++m_scanSerial;
     const int generation = m_page.loadGeneration();
     m_runningScan = serial;
@@ -149,7 +179,7 @@ bool PageScanner::applyScan(ScanTrigger trigger, int generation, const QVariant&
     // it; the load's later scans act on the answer given then.
     ErrorScope scope(m_errors, QStringLiteral("DownloadComplete."));
     if (!page.error.isEmpty()) {  // not an HTML document: there is nothing to list
-        if (m_loadScans.firstNonHtmlReport())
+        if (!m_quiet && m_loadScans.firstNonHtmlReport())
             scope.report(RuntimeError::of(ErrTypeMismatch, page.error));
         return false;
     }
@@ -158,18 +188,18 @@ bool PageScanner::applyScan(ScanTrigger trigger, int generation, const QVariant&
         return false;
     }
 
-    const ScanRules rules = ScanRules::from(m_settings);
-    m_loadScans.fillFrames(page, rules);
+    const ScanRules listed = rules();
+    m_loadScans.fillFrames(page, listed);
     FoundList found;
-    if (const FoundList* same = m_loadScans.unchangedList(page, rules)) {
+    if (const FoundList* same = m_loadScans.unchangedList(page, listed)) {
         found = *same;
     } else {
         bool dropped = false;
-        found = buildFoundList(page, rules, [&](int position, const QString& error) {
+        found = buildFoundList(page, listed, [&](int position, const QString& error) {
             if (const std::optional<bool> answer = m_loadScans.answerFor(position))
                 return *answer;
             // The frame is skipped and the scan goes on with the next one.
-            const bool carryOn = scope.report(RuntimeError::of(ErrPermissionDenied, error));
+            const bool carryOn = report(scope, RuntimeError::of(ErrPermissionDenied, error));
             if (stale()) {  // a newer page arrived while the question was open
                 dropped = true;
                 return false;
@@ -179,7 +209,7 @@ bool PageScanner::applyScan(ScanTrigger trigger, int generation, const QVariant&
         });
         if (dropped)
             return false;
-        m_loadScans.keepList(page, rules, found);
+        m_loadScans.keepList(page, listed, found);
     }
     // Frames of other origins report themselves as they load: only a frame
     // still silent once the load has ended is one that cannot be read.
@@ -217,12 +247,12 @@ void PageScanner::frameReported(const QString& json)
 
 void PageScanner::rebuildFromReports()
 {
-    const ScanRules rules = ScanRules::from(m_settings);
-    const std::optional<PageScan> page = m_loadScans.rebuiltPage(rules);
+    const ScanRules listed = rules();
+    const std::optional<PageScan> page = m_loadScans.rebuiltPage(listed);
     if (!page)
         return;
-    const FoundList found = buildFoundList(*page, rules, [](int, const QString&) { return true; });
-    m_loadScans.keepList(*page, rules, found);
+    const FoundList found = buildFoundList(*page, listed, [](int, const QString&) { return true; });
+    m_loadScans.keepList(*page, listed, found);
     publish(ScanTrigger::Change, *page, found);
     emit scanEnded(ScanTrigger::Change, true);
 }

@@ -19,7 +19,9 @@ class QVariant;
 namespace pm {
 
 class ErrorReporter;
+class ErrorScope;
 class ScanPage;
+struct RuntimeError;
 class Settings;
 
 // A found list a scan built.
@@ -47,6 +49,18 @@ public:
     // been parsed.
     void settingsChanged();
 
+    // A page read for the files it holds lists its embedded items whatever
+    // the settings say.
+    void setEmbeddedAlways(bool always) { m_embeddedAlways = always; }
+    // A page nobody sees asks nothing: problems are only logged, and a page
+    // that is not HTML is left to whoever reads its lists (scanEnded tells).
+    void setQuiet(bool quiet) { m_quiet = quiet; }
+
+    // Every link of the page's documents as last read, in document order
+    // (the frames of other origins as they last reported), whatever the
+    // found list takes of them.
+    QStringList pageLinks() const;
+
 signals:
     // A scan built the page's found list. Emitted before scanEnded().
     void listReady(const pm::ScanResult& result);
@@ -55,6 +69,9 @@ signals:
     void scanEnded(pm::ScanTrigger trigger, bool applied);
 
 private:
+    ScanRules rules() const;
+    // Reports a problem, or only logs it when quiet. True to carry on.
+    bool report(ErrorScope& scope, const RuntimeError& error);
     void loadStarted();
     void request(ScanTrigger trigger);
     void startDueScan();
@@ -75,6 +92,8 @@ private:
     int m_scanSerial = 0;   // numbers the reads sent to the page
     int m_runningScan = 0;  // awaited or being applied; 0: none
     ScanRules m_lastRules;  // of the last read
+    bool m_embeddedAlways = false;
+    bool m_quiet = false;
 };
 
 }  // namespace pm

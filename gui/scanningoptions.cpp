@@ -5,8 +5,10 @@
 
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 namespace pm {
@@ -31,6 +33,20 @@ ScanningOptions::ScanningOptions(QWidget* parent)
     scrapeLayout->addWidget(m_imagesAsShown);
     scrapeLayout->addWidget(m_classicScan);
 
+    linkedPagesGroup = named(new QGroupBox(tr("Harvest Linked Pages"), parent), "fraLinkedPages");
+    m_followOtherSites =
+        named(new QCheckBox(tr("&Follow links to other sites too"), linkedPagesGroup), "chkFollowOtherSites");
+    m_followOtherSites->setToolTip(tr("Without it, only pages of the page's own site are read"));
+    auto* limitLabel = new QLabel(tr("Linked pages per har&vest:"), linkedPagesGroup);
+    m_linkedPagesLimit = named(new QSpinBox(linkedPagesGroup), "spnLinkedPages");
+    m_linkedPagesLimit->setRange(1, 1000);
+    limitLabel->setBuddy(m_linkedPagesLimit);
+    auto* linkedLayout = new QHBoxLayout(linkedPagesGroup);
+    linkedLayout->addWidget(m_followOtherSites);
+    linkedLayout->addStretch();
+    linkedLayout->addWidget(limitLabel);
+    linkedLayout->addWidget(m_linkedPagesLimit);
+
     // At least one kind of item is always scanned.
     QObject::connect(m_scanImages, &QCheckBox::stateChanged, scrapeGroup, [this] {
         if (!isTicked(m_scanImages))
@@ -53,6 +69,8 @@ void ScanningOptions::load(const Settings& settings)
     setTicked(m_imagesAsShown, settings.imagesAsShown);
     setTicked(m_classicScan, settings.classicScan);
     m_imagesAsShown->setEnabled(!settings.classicScan);
+    setTicked(m_followOtherSites, settings.followOtherSites);
+    m_linkedPagesLimit->setValue(settings.linkedPagesLimit);
 }
 
 void ScanningOptions::save(Settings& settings) const
@@ -62,6 +80,8 @@ void ScanningOptions::save(Settings& settings) const
     settings.scanImages = isTicked(m_scanImages);
     settings.imagesAsShown = isTicked(m_imagesAsShown);
     settings.classicScan = isTicked(m_classicScan);
+    settings.followOtherSites = isTicked(m_followOtherSites);
+    settings.linkedPagesLimit = m_linkedPagesLimit->value();
 }
 
 }  // namespace pm

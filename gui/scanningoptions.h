@@ -1,6 +1,7 @@
 #pragma once
 // The Other page's options for what a scan of a page lists: the file
-// extensions, whether linked and embedded items count, and by which rules.
+// extensions, whether linked and embedded items count, and by which rules;
+// and which pages Harvest Linked Pages reads.
 
 #include <QCoreApplication>
 
@@ -8,6 +9,7 @@ class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QSpinBox;
 class QWidget;
 
 namespace pm {
@@ -26,12 +28,15 @@ public:
     QLabel* extensionsLabel;
     QLineEdit* extensions;
     QGroupBox* scrapeGroup;
+    QGroupBox* linkedPagesGroup;
 
 private:
     QCheckBox* m_scanImages;
     QCheckBox* m_scanLinks;
     QCheckBox* m_classicScan;
     QCheckBox* m_imagesAsShown;
+    QCheckBox* m_followOtherSites;
+    QSpinBox* m_linkedPagesLimit;
 };
 
 }  // namespace pm

@@ -91,7 +91,8 @@ private slots:
         s.activityLogFile = t.path("logs/run.log");
         s.extensions = on ? "jpg gif" : "mpg";
         s.logDownloads = s.scanImages = s.askBeforeCreatingFolders = s.skipSmallFiles = s.skipArchived = on;
-        s.classicScan = s.imagesAsShown = on;
+        s.classicScan = s.imagesAsShown = s.followOtherSites = on;
+        s.linkedPagesLimit = on ? 1000 : 1;
         s.logCsv = s.scanLinks = s.historyEnabled = s.probeFoundFiles = !on;
         s.minimumSizeKB = on ? 12.5f : 0;
         s.parallelDownloads = on ? 3 : 8;
