@@ -1,14 +1,16 @@
 // Takes the README's pictures from the real windows: the main window with the
 // files found on a page, the Work Queue window during a session, the
-// Options dialog and the user guide in the main window. The pages and files come from the tests' loopback server;
-// tools/screenshots.sh runs this under a virtual X display, where the
-// browser draws its page.
+// Options dialog, the user guide in the main window and Harvest Linked
+// Pages on a gallery whose thumbnails lead to pages of their own. The pages
+// and files come from the tests' loopback server; tools/screenshots.sh runs
+// this under a virtual X display, where the browser draws its page.
 //
 //   pm_screenshots FOLDER    writes screenshot.png, work-queue.png, options.png,
-//                            user-guide.png
+//                            user-guide.png, linked-pages.png
 #include "app/desktop.h"
 #include "archive/sqlitearchive.h"
 #include "gui/browserview.h"
+#include "gui/linkedpagescommand.h"
 #include "gui/optionsdialog.h"
 #include "gui/workqueuewindow.h"
 #include "tests/support/testserver.h"
@@ -91,6 +93,35 @@ QByteArray galleryPage()
         + cards + "</body></html>";
 }
 
+// The same pictures as a gallery whose thumbnails lead each to a page of
+// its own, which holds the photograph and its video.
+QByteArray linkedGalleryPage()
+{
+    QByteArray cards;
+    for (const Picture& p : kPictures) {
+        cards += QStringLiteral("<figure><a href=\"/view/%1.html\"><img src=\"/thumbs/%1.jpg\" alt=\"\"></a>"
+                                "<figcaption>%2</figcaption></figure>")
+                     .arg(QLatin1String(p.name), QLatin1String(p.title))
+                     .toUtf8();
+    }
+    return "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Landscapes - Example Gallery</title>"
+           "<style>body{font-family:sans-serif;margin:16px 24px;background:#f6f7f9;color:#223}"
+           "h1{font-size:22px;margin:0 0 14px}figure{display:inline-block;margin:0 14px 14px 0;background:#fff;"
+           "padding:6px;border-radius:6px;box-shadow:0 1px 3px #0003}"
+           "img{display:block;width:200px;height:130px;border-radius:4px}"
+           "figcaption{font-size:13px;padding-top:5px}</style></head><body><h1>Landscapes</h1>"
+        + cards + "</body></html>";
+}
+
+QByteArray viewPage(const Picture& p)
+{
+    return QStringLiteral("<!DOCTYPE html><html><head><title>%2</title></head><body><h1>%2</h1>"
+                          "<img src=\"/photos/%1.jpg\" alt=\"\"><p><a href=\"/videos/%1.mpg\">Video</a> &middot; "
+                          "<a href=\"/linked.html\">Back to the gallery</a></p></body></html>")
+        .arg(QLatin1String(p.name), QLatin1String(p.title))
+        .toUtf8();
+}
+
 bool save(const QPixmap& picture, const QString& fileName)
 {
     if (picture.isNull() || !picture.save(fileName))
@@ -126,7 +157,9 @@ int main(int argc, char* argv[])
         server.addPage(QStringLiteral("/thumbs/%1.jpg").arg(name), landscape(p, 400, 260), "image/jpeg");
         server.addPage(QStringLiteral("/photos/%1.jpg").arg(name), landscape(p, 1600, 1040), "image/jpeg");
         server.addPage(QStringLiteral("/videos/%1.mpg").arg(name), patternBytes(2400000), "video/mpeg");
+        server.addPage(QStringLiteral("/view/%1.html").arg(name), viewPage(p));
     }
+    server.addPage(QStringLiteral("/linked.html"), linkedGalleryPage());
     if (!server.listen())
         return 1;
 
@@ -194,5 +227,24 @@ int main(int argc, char* argv[])
     if (!guideLoaded.wait(10000))
         return 1;
     QTest::qWait(500);  // the title settles
-    return save(shot(t.window), out.filePath(QStringLiteral("user-guide.png"))) ? 0 : 1;
+    if (!save(shot(t.window), out.filePath(QStringLiteral("user-guide.png"))))
+        return 1;
+
+    // Harvest Linked Pages on the gallery of pages, done.
+    if (!t.go(server.url(QStringLiteral("/linked.html"))))
+        return 1;
+    QTest::qWait(1500);  // the thumbnails arrive and the title settles
+    QSignalSpy harvested(t.window.linkedPages(), &LinkedPagesCommand::finished);
+    t.window.harvestLinkedPages();
+    if (!harvested.wait(60000))
+        return 1;
+    // The linked pages' entries at the top of the list, selected.
+    t.window.resize(1000, 1000);
+    const int firstLinked = found->model()->rowCount() - t.window.foundList()->model()->linkedCount();
+    found->selectionModel()->select(
+        QItemSelection(found->model()->index(firstLinked, 0), found->model()->index(found->model()->rowCount() - 1, 0)),
+        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QTest::qWait(1500);  // the server's answers fill in the columns
+    found->scrollTo(found->model()->index(firstLinked, 0), QAbstractItemView::PositionAtTop);
+    return save(shot(t.window), out.filePath(QStringLiteral("linked-pages.png"))) ? 0 : 1;
 }

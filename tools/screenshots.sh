@@ -1,8 +1,8 @@
 #!/bin/sh
 # Takes the README's screenshots (docs/screenshot.png, the main window;
-# docs/work-queue.png; docs/options.png; docs/user-guide.png) from the real
-# windows over the tests' loopback server, under a virtual X display (Xvfb),
-# where the browser draws its page.
+# docs/work-queue.png; docs/options.png; docs/user-guide.png;
+# docs/linked-pages.png) from the real windows over the tests' loopback
+# server, under a virtual X display (Xvfb), where the browser draws its page.
 # Installs xvfb when it is missing; run it again at any time to replace the
 # pictures.
 #
