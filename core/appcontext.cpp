@@ -12,9 +12,9 @@ AppContext::AppContext(UserInteraction& ui) : ui(ui)
 {
     worker.setSession(&session);
     prober.setSession(&session);
-    QObject::connect(&queue, &DownloadQueue::entriesAdded, &queue, [this](const QStringList& urls) {
+    QObject::connect(&queue, &DownloadQueue::entriesAdded, &queue, [this](const QStringList& urls, const QStringList& pages) {
         if (m_journalling) {
-            m_journal.recordAdded(urls);
+            m_journal.recordAdded(urls, pages);
             journalled();
         }
     });
@@ -103,7 +103,7 @@ bool AppContext::saveConfiguration(const QString& fileName)
         m_filesToKeep.remove(key);
     }
     const bool saved = pm::saveConfiguration(fileName, m_storedSettings ? *m_storedSettings : settings,
-                                             {history.entries(), queue.urls()}, errors);
+                                             {history.entries(), queue.urls(), queue.foundOnPages()}, errors);
     if (saved && fileName == settings.configurationFile)
         m_journal.restart(queue.partials());
     return saved;
@@ -111,17 +111,29 @@ bool AppContext::saveConfiguration(const QString& fileName)
 
 bool AppContext::load(const QString& fileName, bool replayJournal)
 {
-    ConfigurationLists lists{history.entries(), {}};
+    ConfigurationLists lists{history.entries(), {}, {}};
     bool keepCopy = false;
     const bool loaded = pm::loadConfiguration(fileName, settings, lists, errors, log, &keepCopy);
     JournalContents journal;
+    // The journal moves entries about: their pages follow them by address.
+    QHash<QString, QString> pageOf;
+    for (qsizetype i = 0; i < lists.queue.size(); ++i) {
+        if (const QString page = lists.queuePages.value(i); !page.isEmpty())
+            pageOf.insert(lists.queue.at(i), page);
+    }
     const bool replayed =
         replayJournal && ProgressJournal::replay(ProgressJournal::fileNameFor(fileName), lists.queue, journal);
+    if (replayed) {
+        pageOf.insert(journal.pages);
+        lists.queuePages.clear();
+        for (const QString& url : std::as_const(lists.queue))
+            lists.queuePages.append(pageOf.value(url));
+    }
     history.setEntries(lists.history);
     if (replayJournal) {
         // What the file and its journal hold is no change to record.
         m_journalling = false;
-        queue.replaceWaiting(lists.queue);
+        queue.replaceWaiting(lists.queue, lists.queuePages);
         resumeKeptParts(journal.partials);
         m_journalling = true;
         if (m_archive && !journal.records.isEmpty()) {
@@ -130,7 +142,7 @@ bool AppContext::load(const QString& fileName, bool replayJournal)
             m_archive->restore(journal.records);
         }
     } else {
-        queue.replaceWaiting(lists.queue);
+        queue.replaceWaiting(lists.queue, lists.queuePages);
     }
     log.writeWaiting();  // what the load logged before the file named the log
     if (keepCopy)

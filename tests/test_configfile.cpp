@@ -128,7 +128,7 @@ private slots:
         s.logCsv = false;
         s.skipSmallFiles = true;
         s.outputFolder = QStringLiteral("/keep/me");
-        ConfigurationLists lists{{"h0", "h1", "h2"}, {}};
+        ConfigurationLists lists{{"h0", "h1", "h2"}, {}, {}};
         const QString file = t.path("merge.ini");
         writeFile(file, lines({"\"strG_FileExt\",\"\"", "\"URL\",\"new0\"", "\"URL1\",\"new1\"",
                                "\"Queue\",\"http://q/a.jpg\"", "\"Queue\",\"http://q/a.jpg\"",
@@ -148,6 +148,40 @@ private slots:
         QCOMPARE(lists.queue, (QStringList{"http://q/a.jpg", "http://q/a.jpg", "http://q/2.jpg"}));  // duplicates too
         QCOMPARE(t.logMessages(), (QStringList{"Don't recognize ini line: url0=lower", "Don't recognize ini line: strG_SavePath=",
                                                "Don't recognize ini line: Queue=\"http://q/1.jpg\",\"extra\""}));
+    }
+
+    // Each entry keeps the page it was found on: a "QueueFrom" line right
+    // after its "Queue" line, only when the page is known; the journal keeps
+    // it across a crash, and File > Open reads it back.
+    void entriesKeepTheirPage()
+    {
+        TestContext t;
+        const QString file = t.settings.configurationFile;
+        const QString page = QStringLiteral("http://site/gallery?p=1");
+        t.app.queue.addNew({"http://q/a.jpg", "http://q/b.jpg"}, page);
+        t.app.queue.append({"http://q/c.jpg"});
+        QVERIFY(t.app.saveConfiguration(file));
+        QVERIFY(readAll(file).endsWith(lines({"\"Queue\",\"http://q/a.jpg\"", "\"QueueFrom\",\"" + page + '"',
+                                              "\"Queue\",\"http://q/b.jpg\"", "\"QueueFrom\",\"" + page + '"',
+                                              "\"Queue\",\"http://q/c.jpg\""})));
+        // Changed after the save: only the journal knows, until a crash.
+        t.app.queue.remove(t.app.queue.idAt(0));
+        t.app.queue.addNew({"http://q/d.jpg"}, QStringLiteral("http://other/\"quoted\""));
+        {
+            TestContext restarted;
+            restarted.app.setProgramFolder(t.dir.path());
+            QVERIFY(restarted.app.loadStoredConfiguration());
+            QCOMPARE(restarted.app.queue.urls(), (QStringList{"http://q/b.jpg", "http://q/c.jpg", "http://q/d.jpg"}));
+            QCOMPARE(restarted.app.queue.foundOnPages(), (QStringList{page, "", "http://other/\"quoted\""}));
+        }
+        // File > Open; a "QueueFrom" line anywhere but after a "Queue" line
+        // is no line the program writes.
+        const QString other = t.path("other.ini");
+        writeFile(other, lines({"\"Queue\",\"http://q/x.jpg\"", "\"QueueFrom\",\"http://p/1\"", "\"QueueFrom\",\"http://p/2\"",
+                                "\"Queue\",\"http://q/y.jpg\""}));
+        QVERIFY(t.app.loadConfiguration(other));
+        QCOMPARE(t.app.queue.foundOnPages(), (QStringList{"http://p/1", ""}));
+        QVERIFY(t.logMessages().contains("Don't recognize ini line: QueueFrom=http://p/2"));
     }
 
     void values_data()
@@ -260,7 +294,7 @@ private slots:
             for (qsizetype i = 0; i < keys.size(); ++i)
                 content << QStringLiteral("\"%1\",\"v%2\"").arg(keys[i]).arg(i);
             writeFile(t.path("u.ini"), lines(content));
-            ConfigurationLists lists{{"a", "b"}, {}};
+            ConfigurationLists lists{{"a", "b"}, {}, {}};
             bool keepCopy = true;
             QVERIFY(loadConfiguration(t.path("u.ini"), t.settings, lists, t.app.errors, t.app.log, &keepCopy));
             QCOMPARE(std::pair(keys, lists.history), std::pair(keys, history));
@@ -302,7 +336,7 @@ private slots:
 
         // A write that fails part-way, as on a full disk: the file-size limit
         // stops the writes after 1 KiB.
-        ConfigurationLists lists{{"http://new/"}, {}};
+        ConfigurationLists lists{{"http://new/"}, {}, {}};
         for (int i = 0; i < 2000; ++i)
             lists.queue << QStringLiteral("http://h/%1.jpg").arg(i);
         {

@@ -663,7 +663,7 @@ private slots:
         ProgressJournal journal;
         journal.setFileName(j);
         const QStringList urls{"http://h/a \"1\",x.bin", "http://h/stale.bin", "http://h/other.bin", "http://h/part.bin"};
-        journal.recordAdded(urls);
+        journal.recordAdded(urls, {});
         auto saving = [&](int n, bool rename) {
             const QString temporary = folder + QStringLiteral("/.pullmark-%1.part").arg(n, 16, 10, QChar('0'));
             const ArchiveRecord record{0, urls[n], urls[n], folder + QStringLiteral("/f%1").arg(n), 5, QByteArray(32, 'h'),

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <utility>
 
 namespace pm {
 
@@ -125,11 +126,15 @@ QString historyLines(const QStringList& history)
     return out;
 }
 
-QString queueLines(const QStringList& queue)
+QString queueLines(const QStringList& queue, const QStringList& pages)
 {
     QString out;
-    for (const QString& url : queue)
-        out += QStringLiteral("\"Queue\",\"") + url + QLatin1Char('"') + kEol;
+    for (qsizetype i = 0; i < queue.size(); ++i) {
+        out += QStringLiteral("\"Queue\",\"") + queue.at(i) + QLatin1Char('"') + kEol;
+        // Only a known page gets a line: a queue without pages is written as before.
+        if (const QString page = pages.value(i); !page.isEmpty())
+            out += QStringLiteral("\"QueueFrom\",\"") + page + QLatin1Char('"') + kEol;
+    }
     return out;
 }
 
@@ -251,7 +256,7 @@ void applyDefaults(Settings& s, const QHash<QString, RememberedFlag>& defaultOnF
 
 QString configurationText(const Settings& settings, const ConfigurationLists& lists)
 {
-    return settingLines(settings) + historyLines(lists.history) + queueLines(lists.queue);
+    return settingLines(settings) + historyLines(lists.history) + queueLines(lists.queue, lists.queuePages);
 }
 
 bool saveConfiguration(const QString& fileName, const Settings& settings, const ConfigurationLists& lists,
@@ -332,8 +337,10 @@ bool loadConfiguration(const QString& fileName, Settings& settings, Configuratio
         lost = wasLatin1;  // written back as UTF-8
         content.clear();
         int lineNumber = 0;
+        bool queueLineBefore = false;
         for (QStringView line : textLines(text)) {
             ++lineNumber;
+            const bool afterQueueLine = std::exchange(queueLineBefore, false);
             const QList<ConfigField> fields = splitConfigLine(line);
             if (fields.isEmpty())
                 continue;
@@ -355,7 +362,16 @@ bool loadConfiguration(const QString& fileName, Settings& settings, Configuratio
                 continue;
             }
             if (key == QLatin1String("Queue")) {
+                lists.queuePages.resize(lists.queue.size());
                 lists.queue.append(value.text);
+                lists.queuePages.append(QString());
+                queueLineBefore = true;
+                continue;
+            }
+            // The page belongs to the entry of the line before it; anywhere
+            // else the line is not one the program writes.
+            if (key == QLatin1String("QueueFrom") && afterQueueLine) {
+                lists.queuePages.last() = value.text;
                 continue;
             }
             const SettingKey* entry = findSettingKey(key);

@@ -15,6 +15,9 @@ class Settings;
 struct ConfigurationLists {
     QStringList history;  // the address history, newest first ("URL<n>" lines)
     QStringList queue;    // the stored work queue, in order ("Queue" lines)
+    // The page each stored entry was found on, by position in `queue` ("" or
+    // missing when unknown): a "QueueFrom" line right after its "Queue" line.
+    QStringList queuePages;
 };
 
 // The text a save writes.

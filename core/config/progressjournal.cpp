@@ -169,11 +169,14 @@ void ProgressJournal::append(const QByteArray& lines)
         m_size += lines.size();
 }
 
-void ProgressJournal::recordAdded(const QStringList& urls)
+void ProgressJournal::recordAdded(const QStringList& urls, const QStringList& pages)
 {
     QByteArray lines;
-    for (const QString& url : urls)
-        lines += journalLine({QStringLiteral("add"), url});
+    for (qsizetype i = 0; i < urls.size(); ++i) {
+        const QString page = pages.value(i);
+        lines += journalLine(page.isEmpty() ? QStringList{QStringLiteral("add"), urls.at(i)}
+                                            : QStringList{QStringLiteral("add"), urls.at(i), page});
+    }
     append(lines);
 }
 
@@ -266,6 +269,8 @@ bool ProgressJournal::replay(const QString& fileName, QStringList& queue, Journa
         const QString& url = f[1];
         if (word == QLatin1String("add")) {
             queue.append(url);
+            if (const QString page = f.value(2); !page.isEmpty() && line.startsWith('"'))
+                contents.pages.insert(url, page);
         } else if (word == QLatin1String("remove")) {
             queue.removeOne(url);
             contents.partials.remove(url);

@@ -8,7 +8,7 @@
 //
 // A line is a word and its fields, each in double quotes; a backslash
 // escapes a backslash, a quote and the line ends (\\ \" \r \n):
-//   "add",URL                  an entry was added
+//   "add",URL[,PAGE]           an entry was added, found on PAGE when known
 //   "remove",URL               an entry left the queue (done, or the user's)
 //   "partial",URL,FILE,VALIDATOR
 //                              the entry goes on from FILE, which holds the
@@ -42,6 +42,7 @@ namespace pm {
 struct JournalContents {
     QHash<QString, PartialDownload> partials;  // by address; each file still there, with its size
     QList<ArchiveRecord> records;              // downloads the archive may not have yet
+    QHash<QString, QString> pages;             // by address: the page an added entry was found on
 };
 
 class ProgressJournal {
@@ -50,7 +51,8 @@ public:
     static QString fileNameFor(const QString& configurationFile);
 
     void setFileName(const QString& fileName);
-    void recordAdded(const QStringList& urls);
+    // `pages` by position in `urls` ("" or missing: unknown).
+    void recordAdded(const QStringList& urls, const QStringList& pages);
     void recordRemoved(const QStringList& urls);
     // An invalid partial: nothing is kept for the entry any more.
     void recordPartial(const QString& url, const PartialDownload& partial);

@@ -133,6 +133,15 @@ bool DownloadQueue::isQueued(const QString& url) const
     return m_queuedKeys.contains(url.toCaseFolded());
 }
 
+QStringList DownloadQueue::foundOnPages() const
+{
+    QStringList list;
+    list.reserve(count());
+    for (const Entry& entry : m_entries)
+        list.append(entry.foundOn);
+    return list;
+}
+
 QStringList DownloadQueue::urls() const
 {
     QStringList list;
@@ -168,21 +177,24 @@ int DownloadQueue::failedCount() const
                              [](const Entry& e) { return e.state == EntryState::Failed; }));
 }
 
-void DownloadQueue::appendEntries(const QStringList& urls, const QString& foundOn)
+void DownloadQueue::appendEntries(const QStringList& urls, const QStringList& pages)
 {
     if (urls.isEmpty())
         return;
     beginInsertRows(QModelIndex(), count(), count() + int(urls.size()) - 1);
-    for (const QString& url : urls) {
+    for (qsizetype i = 0; i < urls.size(); ++i) {
+        const QString& url = urls.at(i);
         Entry entry;
         entry.id = m_nextId++;
         entry.url = url;
-        entry.foundOn = foundOn;
+        entry.foundOn = pages.value(i);
         m_entries.push_back(std::move(entry));
         ++m_queuedKeys[url.toCaseFolded()];
     }
     endInsertRows();
-    emit entriesAdded(urls);
+    QStringList known = pages.mid(0, urls.size());
+    known.resize(urls.size());
+    emit entriesAdded(urls, known);
 }
 
 int DownloadQueue::addNew(const QStringList& urls, const QString& foundOn)
@@ -196,7 +208,7 @@ int DownloadQueue::addNew(const QStringList& urls, const QString& foundOn)
         seen.insert(key);
         fresh.append(url);
     }
-    appendEntries(fresh, foundOn);
+    appendEntries(fresh, QStringList(fresh.size(), foundOn));
     return int(fresh.size());
 }
 
@@ -205,10 +217,10 @@ void DownloadQueue::append(const QStringList& urls)
     appendEntries(urls);
 }
 
-void DownloadQueue::replaceWaiting(const QStringList& urls)
+void DownloadQueue::replaceWaiting(const QStringList& urls, const QStringList& pages)
 {
     clearWaiting();
-    appendEntries(urls);
+    appendEntries(urls, pages);
 }
 
 void DownloadQueue::removeRange(int first, int last)

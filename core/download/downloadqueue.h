@@ -63,6 +63,8 @@ public:
     int rowOf(EntryId id) const;
     bool isQueued(const QString& url) const;  // letter case ignored
     QStringList urls() const;
+    // The page each entry was found on, in queue order ("" when unknown).
+    QStringList foundOnPages() const;
     // The temporary files of the entries that go on from a kept part.
     QStringList partialFiles() const;
     // The kept parts, each with its entry's address, in queue order.
@@ -75,8 +77,9 @@ public:
     int addNew(const QStringList& urls, const QString& foundOn = QString());
     // Appends every address as given, duplicates included (a stored queue).
     void append(const QStringList& urls);
-    // Replaces every entry that is not in work by `urls`, as given.
-    void replaceWaiting(const QStringList& urls);
+    // Replaces every entry that is not in work by `urls`, as given, found on
+    // `pages` (by position; "" or missing when unknown).
+    void replaceWaiting(const QStringList& urls, const QStringList& pages = {});
 
     // The user's editing; entries in work stay where they are.
     void removeRows(const QList<int>& rows);
@@ -97,7 +100,8 @@ public:
 signals:
     // Entries were added or removed: the queue the configuration file keeps
     // has changed.
-    void entriesAdded(const QStringList& urls);
+    // `pages`: the page each was found on, by position ("" when unknown).
+    void entriesAdded(const QStringList& urls, const QStringList& pages);
     void entriesRemoved(const QStringList& urls);
     // What an entry's download goes on from has changed (invalid: nothing).
     void partialChanged(const QString& url, const PartialDownload& partial);
@@ -119,7 +123,7 @@ private:
     };
 
     Entry* find(EntryId id, int* row = nullptr);
-    void appendEntries(const QStringList& urls, const QString& foundOn = QString());
+    void appendEntries(const QStringList& urls, const QStringList& pages = {});
     void removeRange(int first, int last);
     void changed(int row);
     QString archivedAs(int row) const;
