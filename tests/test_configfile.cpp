@@ -52,7 +52,7 @@ private slots:
         QCOMPARE(crlfLines(readAll(file)), expected);
         QVERIFY(QFileInfo(file).permissions() & QFileDevice::ReadOther);
         QVERIFY(QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
-        saveConfiguration(file, t.settings, {{"http://a/", "http://b/"}, {"http://q/1.jpg"}}, t.app.errors);
+        saveConfiguration(file, t.settings, {{"http://a/", "http://b/"}, {"http://q/1.jpg"}, {}}, t.app.errors);
         QVERIFY(!(QFileInfo(file).permissions() & (QFileDevice::ReadOther | QFileDevice::ReadGroup)));
         QCOMPARE(QDir(t.dir.path()).entryList({"a.ini*"}, QDir::Files), QStringList{"a.ini"});
         QCOMPARE(readAll(file), lines(expected + QStringList{"\"URL0\",\"http://a/\"", "\"URL1\",\"http://b/\"",
@@ -331,7 +331,7 @@ private slots:
     {
         TestContext t;
         const QString file = t.path("keep.ini");
-        saveConfiguration(file, t.settings, {{"http://old/"}, {}}, t.app.errors);
+        saveConfiguration(file, t.settings, {{"http://old/"}, {}, {}}, t.app.errors);
         const QByteArray before = readAll(file);
 
         // A write that fails part-way, as on a full disk: the file-size limit
@@ -371,7 +371,7 @@ private slots:
         writeFile(t.path("dotfiles/real.ini"), "old");
         QVERIFY(QFile::link("dotfiles/real.ini", t.path("a.ini")) && QFile::link("dotfiles/new.ini", t.path("b.ini")));
         for (const char* name : {"a.ini", "b.ini"}) {
-            saveConfiguration(t.path(name), t.settings, {{}, {"http://q/1.jpg"}}, t.app.errors);
+            saveConfiguration(t.path(name), t.settings, {{}, {"http://q/1.jpg"}, {}}, t.app.errors);
             QVERIFY(QFileInfo(t.path(name)).isSymLink());
         }
         QVERIFY(readAll(t.path("dotfiles/real.ini")).endsWith("\"Queue\",\"http://q/1.jpg\"\r\n"));

@@ -113,13 +113,13 @@ private slots:
         // (carry on), the open alone (abort).
         QVERIFY(QFile::remove(t.path("test.csv")) && QDir().mkdir(t.path("test.csv")));
         QSignalSpy failed(&t.app.log, &ActivityLog::writeFailed);
-        appendCsvRow(t.settings, t.app.errors, csv, {"http://h/c.jpg", start, start, "", QVariant()});
+        appendCsvRow(t.settings, t.app.errors, csv, {"http://h/c.jpg", start, start, "", QVariant(), {}});
         QCOMPARE(failed.value(0).value(0).toString(), t.path("test.csv"));
         QCOMPARE(t.errorLines().size(), 2);
         QVERIFY(t.errorLines().at(0).endsWith(" in WriteCSV."));
         QVERIFY(t.errorLines().at(1).startsWith("Error #52(&H34)"));
         t.settings.errorModeText = QStringLiteral("Abort");
-        appendCsvRow(t.settings, t.app.errors, csv, {"http://h/c.jpg", start, start, "", QVariant()});
+        appendCsvRow(t.settings, t.app.errors, csv, {"http://h/c.jpg", start, start, "", QVariant(), {}});
         QCOMPARE(t.errorLines().size(), 3);
         QCOMPARE(failed.size(), 1);  // once per file
     }

@@ -58,7 +58,7 @@ void UrlProber::probe(const QStringList& urls, const QString& foundOn)
         if (!m_cache.contains(url)) {
             const QString server = serverOf(url);
             if (server.isEmpty()) {
-                m_cache.insert(url, {0, {}, -1, url, QStringLiteral("not an http or https address"), false});
+                m_cache.insert(url, {0, {}, -1, url, QStringLiteral("not an http or https address"), false, {}});
             } else {
                 Server& s = m_servers[server];
                 s.waiting.emplace_back(m_nextOrder++, url);
