@@ -18,13 +18,14 @@ using namespace pm;
 using namespace pm::test;
 
 namespace {
-// Runs a whole session of `t`'s queue into its folder; false when it did not end.
-bool runSession(TestContext& t)
+// Runs a whole session of `t`'s queue into its folder "out"; false when it did not end.
+bool runSession(TestContext& t, int retries = 0)
 {
-    t.settings.outputFolder = t.dir.path();
+    t.settings.outputFolder = t.path("out");
+    QDir().mkpath(t.settings.outputFolder);
     t.settings.setErrorMode(ErrorMode::CarryOn);
     t.settings.setDuplicateRule(DuplicateRule::Rename);
-    t.settings.retries = 0;
+    t.settings.retries = retries;
     QSignalSpy ended(&t.app.worker, &QueueWorker::sessionEnded);
     t.app.worker.start();
     return !ended.isEmpty() || ended.wait(20000);
@@ -156,15 +157,19 @@ private slots:
     void signInForDownloads_data()
     {
         QTest::addColumn<QStringList>("answers");  // "user:password", "" for Cancel
-        QTest::addColumn<int>("saved");           // of two files
+        QTest::addColumn<QString>("secondArea");   // "user:password" of another area of the server the second file is in
+        QTest::addColumn<int>("saved");            // of two files
         QTest::addColumn<int>("questions");
-        QTest::newRow("answered, remembered") << QStringList{"u:pw"} << 2 << 1;
-        QTest::newRow("cancelled, not asked again") << QStringList{""} << 0 << 1;
-        QTest::newRow("refused, then right") << QStringList{"u:no", "u:pw"} << 1 << 2;
+        QTest::newRow("answered, remembered") << QStringList{"u:pw"} << "" << 2 << 1;
+        QTest::newRow("cancelled, not asked again") << QStringList{""} << "" << 0 << 1;
+        QTest::newRow("refused, then right") << QStringList{"u:no", "u:pw"} << "" << 1 << 2;
+        QTest::newRow("two areas of one server, each asked")
+            << QStringList{"u:pw", "v:pw2"} << "v:pw2" << 2 << 2;
     }
     void signInForDownloads()
     {
         QFETCH(QStringList, answers);
+        QFETCH(QString, secondArea);
         QFETCH(int, saved);
         QFETCH(int, questions);
         TestContext t;
@@ -173,13 +178,49 @@ private slots:
                                                     : std::optional<SignIn>({answer.section(':', 0, 0), answer.section(':', 1)}));
         const QString realm = QString(QTest::currentDataTag()) + " area";
         const QString guard = "&auth=u%3Apw&realm=" + encoded(realm);
-        t.app.queue.addNew({url("/file/s1.bin?size=10" + guard), url("/file/s2.bin?size=20" + guard)});
+        const QString secondGuard =
+            secondArea.isEmpty() ? guard : "&auth=" + encoded(secondArea) + "&realm=" + encoded(realm + " 2");
+        t.app.queue.addNew({url("/file/s1.bin?size=10" + guard), url("/file/s2.bin?size=20" + secondGuard)});
         QVERIFY(runSession(t));
         QCOMPARE(2 - failed(t), saved);
         QCOMPARE(t.ui.count("signin"), questions);
         QCOMPARE(t.ui.asked.value(0).text, realm);
         if (saved < 2)
             QVERIFY(t.logMessages().filter("Failed: ").value(0).contains("401"));
+    }
+
+    // Every request of a download carries the sign-in cookie and its page as
+    // Referer, not only the first: a retry, a resume after a dropped
+    // connection, the request a redirect leads to.
+    void everyRequestCarriesTheSession_data()
+    {
+        QTest::addColumn<QString>("path");      // the guards are added to it
+        QTest::addColumn<bool>("redirected");   // reached through a redirect
+        QTest::addColumn<int>("requests");      // for the path
+        QTest::addColumn<qint64>("size");
+        QTest::newRow("retried after 503") << "/flaky/r.bin?status=503&fails=1&retryafter=0&size=40" << false << 2
+                                           << qint64(40);
+        QTest::newRow("resumed after a dropped connection")
+            << "/range/d.bin?size=5000&etag=e&fails=1&after=1000" << false << 2 << qint64(5000);
+        QTest::newRow("redirected") << "/file/x.bin?size=30" << true << 1 << qint64(30);
+    }
+    void everyRequestCarriesTheSession()
+    {
+        QFETCH(QString, path);
+        QFETCH(bool, redirected);
+        QFETCH(int, requests);
+        QFETCH(qint64, size);
+        TestContext t;
+        t.app.session.cookies().browserCookieAdded(sid("ok"));
+        const QString page = url("/members.html");
+        const QString guarded = path + "&needcookie=sid%3Dok&needreferer=" + encoded(page);
+        t.app.queue.addNew({url(redirected ? "/redirect/1?to=" + encoded(guarded) : guarded)}, page);
+        QVERIFY(runSession(t, 1));
+        QCOMPARE(failed(t), 0);
+        QCOMPARE(m_server.requestCount(path.section('?', 0, 0)), requests);
+        const QStringList saved = folderFiles(t.path("out"));
+        QCOMPARE(saved.size(), 1);
+        QCOMPARE(QFileInfo(t.path("out/" + saved[0])).size(), size);
     }
 
     // A site whose sign-in cookie (HttpOnly) the browser holds: the probes
