@@ -11,6 +11,7 @@
 #include "app/startup.h"
 #include "app/terminationwatcher.h"
 #include "core/appcontext.h"
+#include "gui/browsersession.h"
 
 #include <QGuiApplication>
 #include <QJsonObject>
@@ -105,7 +106,12 @@ std::unique_ptr<QCoreApplication> makeApplication(bool browser, char* programNam
 std::unique_ptr<PageHarvest> startHarvest(AppContext& context, HeadlessRun& run, ConsoleReport& report,
                                           const QStringList& pages)
 {
-    auto harvest = std::make_unique<PageHarvest>(QWebEngineProfile::defaultProfile(), context.settings, context.errors);
+    QWebEngineProfile* profile = QWebEngineProfile::defaultProfile();
+    auto harvest = std::make_unique<PageHarvest>(profile, context.settings, context.errors);
+    // The pages are read as the window's browser reads them: signed in with
+    // the cookies kept from it, and what they set reaches the downloads.
+    auto* session = new BrowserSessionLink(profile, context.session, harvest.get());
+    session->shareTransferCookies();
     QObject::connect(harvest.get(), &PageHarvest::pageStarted, &report, [&report](const QString& url, int n, int count) {
         report.message(Texts::tr("reading page %1 of %2: %3").arg(n).arg(count).arg(url));
     });

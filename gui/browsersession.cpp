@@ -23,7 +23,8 @@ BrowserSessionLink::BrowserSessionLink(QWebEngineProfile* profile, WebSession& s
 {
     session.setUserAgent(profile->httpUserAgent());
     SessionCookieJar& jar = session.cookies();
-    if (!profile->isOffTheRecord())
+    m_keepsCookieFile = !profile->isOffTheRecord();
+    if (m_keepsCookieFile)
         jar.setFileName(downloadCookieFile(profile->persistentStoragePath()));
     QWebEngineCookieStore* store = profile->cookieStore();
     connect(store, &QWebEngineCookieStore::cookieAdded, this,
@@ -38,7 +39,16 @@ BrowserSessionLink::BrowserSessionLink(QWebEngineProfile* profile, WebSession& s
 
 BrowserSessionLink::~BrowserSessionLink()
 {
-    m_session.cookies().setFileName(QString());
+    if (m_keepsCookieFile)
+        m_session.cookies().setFileName(QString());
+}
+
+void BrowserSessionLink::shareTransferCookies()
+{
+    // The store's echo of each is the jar's own cookie again: nothing changes.
+    QWebEngineCookieStore* store = m_profile->cookieStore();
+    for (const QNetworkCookie& cookie : m_session.cookies().allCookies())
+        store->setCookie(cookie);
 }
 
 void BrowserSessionLink::clearCookiesAndCache()

@@ -30,10 +30,15 @@ public:
     // Forgets every cookie, the browser's and the transfers', and empties
     // the browser's cache.
     void clearCookiesAndCache();
+    // Gives the browser every cookie the transfers hold: a profile off the
+    // record starts with none, and a run without a window reads its pages
+    // with the sign-in the window's browser keeps.
+    void shareTransferCookies();
 
 private:
     QWebEngineProfile* m_profile;
     WebSession& m_session;
+    bool m_keepsCookieFile = false;  // the jar's file is the profile's
 };
 
 }  // namespace pm

@@ -40,6 +40,16 @@ struct Harvester : ProgramCopy {
         return scratch.settings;
     }
     QString configuration = path("bin/Pullmark.ini");
+    // The sign-in cookie sid=kept for 127.0.0.1, as the window's browser
+    // keeps it for the downloads beside its profile.
+    bool keepSignIn() const
+    {
+        if (!QDir().mkpath(path("bin/Pullmark-browser")))
+            return false;
+        writeFile(path("bin/Pullmark-browser/pullmark-cookies.txt"),
+                  "sid=kept; HttpOnly; expires=Fri, 01-Jan-2100 00:00:00 GMT; domain=127.0.0.1; path=/\n");
+        return true;
+    }
 };
 
 // File names without the query of the address they come from: whether a
@@ -107,6 +117,7 @@ private slots:
                                           "<img src='/file/held.gif?size=10&hold=loading'></body></html>");
         m_server.addPage("/more.html", "<html><body><a href='/g/b.jpg'>b again</a> <a href='/g/small.jpg'>s</a>"
                                        "</body></html>");
+        m_server.addPage("/vault.html", "<a href='/file/hv1.jpg?size=11&needcookie=sid%3Dkept'>members only</a>");
         m_server.moveToOwnThread();  // it serves while the test waits for the program
         QVERIFY(m_server.listen());
         // A file the server gives only to visitors of the page that links it.
@@ -176,9 +187,8 @@ private slots:
         QDir().mkpath(h.path("out"));
         if (lines.contains("\"strG_FileDupOption\",\"Skip\""))
             writeFile(h.path("out/a.jpg"), "kept!");
-        if (QDir().mkpath(h.path("bin/Pullmark-browser")) && queued.join(' ').contains("needcookie"))
-            writeFile(h.path("bin/Pullmark-browser/pullmark-cookies.txt"),
-                      "sid=kept; HttpOnly; expires=Fri, 01-Jan-2100 00:00:00 GMT; domain=127.0.0.1; path=/\n");
+        if (queued.join(' ').contains("needcookie"))
+            QVERIFY(h.keepSignIn());
         const ProgramCopy::Result run = h.runToEnd(QStringList{"--download"} + arguments);
         QCOMPARE(run.status, status);
         QCOMPARE(entryLines(run.out), expected);
@@ -220,6 +230,9 @@ private slots:
         QTest::newRow("a file is asked for from the page it was found on")
             << QStringList{"$/referred.html"} << 0 << QStringList{"saved kept.jpg 700"} << QStringList{}
             << QStringList{"kept.jpg"};
+        QTest::newRow("a members' page, read and downloaded with the sign-in the window's browser keeps")
+            << QStringList{"$/vault.html?needcookie=sid%3Dkept"} << 0 << QStringList{"saved hv1.jpg 11"} << QStringList{}
+            << QStringList{"hv1.jpg"};
         QTest::newRow("a dry run asks the server from the page too")
             << QStringList{"$/referred.html", "--dry-run"} << 0 << QStringList{"new new 700"} << QStringList{}
             << QStringList{};
@@ -238,6 +251,8 @@ private slots:
         QFETCH(QStringList, left);
         QFETCH(QStringList, files);
         Harvester h;
+        if (arguments.join(' ').contains("needcookie"))
+            QVERIFY(h.keepSignIn());
         const ProgramCopy::Result run = h.runToEnd(QStringList{"--harvest"} + arguments.replaceInStrings("$", m_server.baseUrl()));
         QCOMPARE(run.status, status);
         QStringList lines = entryLines(run.out);

@@ -37,6 +37,8 @@ public:
     void browserCookieRemoved(const QNetworkCookie& cookie);
     // Forgets every cookie, the kept ones too.
     void clear();
+    // Every cookie the jar holds.
+    using QNetworkCookieJar::allCookies;
 
     // Takes the cookies of a server's answer as QNetworkCookieJar does, and
     // hands each to the browser through setByServer().
