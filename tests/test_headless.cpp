@@ -8,11 +8,9 @@
 #include "tests/support/testserver.h"
 
 #include <QLocalSocket>
-#include <QScopeGuard>
 #include <QtTest>
 
 #include <csignal>
-#include <unistd.h>
 
 using namespace pm;
 using namespace pm::test;
@@ -85,13 +83,6 @@ QStringList entryLines(const QString& out)
         if (!line.startsWith("summary\t"))
             lines << shortLine(line);
     return lines;
-}
-
-// The channel's socket of the one Pullmark running in `copy`, "" when none.
-QString channelSocket(const ProgramCopy& copy)
-{
-    const QStringList sockets = QDir(copy.runtime.path()).entryList({"pullmark-*.socket"}, QDir::System);
-    return sockets.size() == 1 ? copy.runtime.filePath(sockets.first()) : QString();
 }
 }  // namespace
 
@@ -366,16 +357,9 @@ private slots:
     void configurationFolderReadOnly()
     {
         Harvester h({}, {url("/g/a.jpg")});
-        const QString bin = h.path("bin");
-        const bool root = ::geteuid() == 0;
-        if (!(root ? QProcess::execute("chattr", {"+i", bin}) == 0
-                   : QFile::setPermissions(bin, QFile::ReadOwner | QFile::ExeOwner)))
+        const ReadOnlyFolder readOnly(h.path("bin"));
+        if (!readOnly.taken)
             QSKIP("cannot take the write permission of a folder away here");
-        const auto restore = qScopeGuard([&] {
-            if (root)
-                QProcess::execute("chattr", {"-i", bin});
-            QFile::setPermissions(bin, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        });
         // (A program folder it cannot write to is no portable one: the file
         // is named.)
         const ProgramCopy::Result run = h.runToEnd({"--download", "--config", h.configuration});
@@ -508,13 +492,13 @@ private slots:
         Harvester h({}, urls({"/g/a.jpg"}));
         QProcess window;
         h.start(window, {}, true);
-        QTRY_VERIFY_WITH_TIMEOUT(!channelSocket(h).isEmpty(), 120000);
+        QTRY_VERIFY_WITH_TIMEOUT(!h.channelSocket().isEmpty(), 120000);
 
         for (const QByteArray junk : {"no json\n", "[\"add\"]\n", "{\"command\":\"format\"}\n",
                                       "{\"command\":\"add\",\"urls\":[\"file:///etc/passwd\"]}\n",
                                       "{\"command\":\"add\",\"urls\":\"http://127.0.0.1/x\"}\n"}) {
             QLocalSocket socket;
-            socket.connectToServer(channelSocket(h));
+            socket.connectToServer(h.channelSocket());
             QVERIFY(socket.waitForConnected(30000));
             socket.write(junk);
             QVERIFY2(socket.waitForDisconnected(30000), junk.constData());

@@ -260,9 +260,9 @@ private:
         r.closeAfter = QStringList{"drop", "short", "length", "nolength"}.contains(kind);
         if (kind == QLatin1String("file")) {
             r.offset = item("seed").toLongLong();
-        } else if (kind == QLatin1String("drip")) {
-            r.dripChunk = std::max<qint64>(1, item("chunk").toLongLong());
-            r.dripMs = item("ms").toInt();
+        } else if (kind == QLatin1String("drip") || kind == QLatin1String("endless")) {
+            r.dripChunk = std::max<qint64>(1, r.dripChunk);
+            r.endlessHeader = kind == QLatin1String("endless");
         } else if (kind == QLatin1String("drop")) {
             r.sendLimit = item("after").toLongLong();
         } else if (kind == QLatin1String("short") || kind == QLatin1String("length")) {
@@ -274,10 +274,6 @@ private:
         } else if (kind == QLatin1String("partial")) {
             r.status = 206;
             r.extraHeaders = "Content-Range: " + item("range").toLatin1() + "\r\n";
-        } else if (kind == QLatin1String("endless")) {
-            r.endlessHeader = true;
-            r.dripChunk = std::max<qint64>(1, item("chunk").toLongLong());
-            r.dripMs = item("ms").toInt();
         } else if (kind == QLatin1String("flaky")) {
             if (attempt <= item("fails").toInt()) {
                 html(r, item("status").toInt(), "Try again");
