@@ -31,6 +31,9 @@ CommandLine::CommandLine()
       m_ext(QStringLiteral("ext"), tr("Harvest the extensions LIST for this run (e.g. \"jpg png\" or jpg,png)."),
             tr("LIST")),
       m_images(QStringLiteral("images"), tr("Harvest the pages' images too, for this run.")),
+      m_follow(QStringLiteral("follow"),
+               tr("Harvest the pages each page links to as well, as \"Harvest Linked Pages\" does: their files "
+                  "are queued after the page's own.")),
       m_parallel(QStringLiteral("parallel"), tr("Make up to N downloads at once for this run (1 to 8)."), tr("N")),
       m_dryRun(QStringLiteral("dry-run"),
                tr("List each entry with what a download would do with it; download and change nothing.")),
@@ -42,7 +45,8 @@ CommandLine::CommandLine()
            "and download them in a queue.\n"
            "\n"
            "Without a window, for scripts and scheduled jobs:\n"
-           "  pullmark --harvest URL... [--out DIR] [--ext LIST] [--images] [--parallel N] [--dry-run] [--yes]\n"
+           "  pullmark --harvest URL... [--follow] [--out DIR] [--ext LIST] [--images] [--parallel N] [--dry-run] "
+           "[--yes]\n"
            "  pullmark --download [--out DIR] [--parallel N] [--dry-run] [--yes]\n"
            "  pullmark --add URL...\n"
            "Each entry gives one line on standard output: what happened, the file or the reason, the size in "
@@ -51,8 +55,8 @@ CommandLine::CommandLine()
            "stopped, 2 a mistake on the command line, 3 the configuration file or the output folder cannot be used "
            "(or another Pullmark uses them)."));
     for (const QCommandLineOption* option :
-         {&m_help, &m_version, &m_config, &m_harvest, &m_download, &m_add, &m_out, &m_ext, &m_images, &m_parallel,
-          &m_dryRun, &m_yes})
+         {&m_help, &m_version, &m_config, &m_harvest, &m_download, &m_add, &m_follow, &m_out, &m_ext, &m_images,
+          &m_parallel, &m_dryRun, &m_yes})
         m_parser.addOption(*option);
     m_parser.addPositionalArgument(QStringLiteral("URL"),
                                    tr("A web address or a local HTML file to open instead of the start page; with "
@@ -118,7 +122,8 @@ CommandLine::Outcome CommandLine::readRunOptions(const QDir& working)
     };
     const Allowed allowed[] = {
         {&m_out, {RunMode::Harvest, RunMode::Download}},      {&m_ext, {RunMode::Harvest}},
-        {&m_images, {RunMode::Harvest}},                      {&m_parallel, {RunMode::Harvest, RunMode::Download}},
+        {&m_images, {RunMode::Harvest}},                      {&m_follow, {RunMode::Harvest}},
+        {&m_parallel, {RunMode::Harvest, RunMode::Download}},
         {&m_dryRun, {RunMode::Harvest, RunMode::Download}},   {&m_yes, {RunMode::Harvest, RunMode::Download, RunMode::Add}},
     };
     for (const Allowed& rule : allowed) {
@@ -162,6 +167,7 @@ CommandLine::Outcome CommandLine::readRunOptions(const QDir& working)
                             .arg(m_parser.value(m_parallel)));
     }
     run.images = m_parser.isSet(m_images);
+    run.follow = m_parser.isSet(m_follow);
     run.dryRun = m_parser.isSet(m_dryRun);
     run.yes = m_parser.isSet(m_yes);
     return Outcome::Run;

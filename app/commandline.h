@@ -29,6 +29,7 @@ struct HeadlessOptions {
     QString outputFolder;    // --out, absolute; "" for the configured one
     QString extensions;      // --ext, blank-separated; "" for the configured ones
     bool images = false;     // --images: embedded images are harvested too
+    bool follow = false;     // --follow: the pages each page links to are harvested too
     int parallel = 0;        // --parallel; 0 for the configured number
     bool dryRun = false;     // --dry-run: list what would happen, change nothing
     bool yes = false;        // --yes: every question is answered Yes
@@ -37,7 +38,7 @@ struct HeadlessOptions {
     // settings (such a run cannot be handed to a running window).
     bool overridesSettings() const
     {
-        return !outputFolder.isEmpty() || !extensions.isEmpty() || images || parallel > 0 || dryRun;
+        return !outputFolder.isEmpty() || !extensions.isEmpty() || images || follow || parallel > 0 || dryRun;
     }
 };
 
@@ -85,6 +86,7 @@ private:
     QCommandLineOption m_out;
     QCommandLineOption m_ext;
     QCommandLineOption m_images;
+    QCommandLineOption m_follow;
     QCommandLineOption m_parallel;
     QCommandLineOption m_dryRun;
     QCommandLineOption m_yes;

@@ -251,6 +251,11 @@ void HeadlessRun::pageFailed(const QString& url, const QString& reason)
     m_report.line(QStringLiteral("page-failed"), reason, -1, url);
 }
 
+void HeadlessRun::linkedPageFailed(const QString& url, const QString& reason)
+{
+    m_report.line(QStringLiteral("link-failed"), reason, -1, url);
+}
+
 void HeadlessRun::stop()
 {
     if (m_stopping)

@@ -49,6 +49,9 @@ public:
     // A page of a harvest that could not be read: it is listed, and the run
     // ends with ExitFailures.
     void pageFailed(const QString& url, const QString& reason);
+    // A page a harvested page links to that could not be read: it is
+    // listed, and the run goes on as the window's command does.
+    void linkedPageFailed(const QString& url, const QString& reason);
     // Ends the run early (a signal, a question nobody can answer): the
     // downloads in work are cancelled, their entries stay queued.
     void stop();

@@ -104,10 +104,11 @@ std::unique_ptr<QCoreApplication> makeApplication(bool browser, char* programNam
 
 // The pages' found lists, read one after another, then the run.
 std::unique_ptr<PageHarvest> startHarvest(AppContext& context, HeadlessRun& run, ConsoleReport& report,
-                                          const QStringList& pages)
+                                          const HeadlessOptions& options)
 {
     QWebEngineProfile* profile = QWebEngineProfile::defaultProfile();
     auto harvest = std::make_unique<PageHarvest>(profile, context.settings, context.errors);
+    harvest->setFollowLinks(options.follow);
     // The pages are read as the window's browser reads them: signed in with
     // the cookies kept from it, and what they set reaches the downloads.
     auto* session = new BrowserSessionLink(profile, context.session, harvest.get());
@@ -121,12 +122,16 @@ std::unique_ptr<PageHarvest> startHarvest(AppContext& context, HeadlessRun& run,
     QObject::connect(harvest.get(), &PageHarvest::pageStopped, &report, [&report](const QString& url) {
         report.message(Texts::tr("%1 did not end loading in time; it is read as it is.").arg(url));
     });
+    QObject::connect(harvest.get(), &PageHarvest::followingLinks, &report, [&report](const QString& url, int count) {
+        report.message(Texts::tr("reading the %1 pages %2 links to").arg(count).arg(url));
+    });
     QObject::connect(harvest.get(), &PageHarvest::pageFailed, &run, &HeadlessRun::pageFailed);
+    QObject::connect(harvest.get(), &PageHarvest::linkedPageFailed, &run, &HeadlessRun::linkedPageFailed);
     QObject::connect(harvest.get(), &PageHarvest::finished, &run, [&run](const QList<FoundOnPage>& found) {
         if (!run.stopping())
             run.run(found);
     });
-    harvest->start(pages);
+    harvest->start(options.urls);
     return harvest;
 }
 
@@ -204,7 +209,7 @@ int runWithoutWindow(const CommandLine& commandLine, char* programName)
     QObject::connect(&run, &HeadlessRun::finished, app.get(), &QCoreApplication::exit);
     std::unique_ptr<PageHarvest> harvest;
     if (mode == RunMode::Harvest)
-        harvest = startHarvest(context, run, report, options.urls);
+        harvest = startHarvest(context, run, report, options);
     else
         QTimer::singleShot(0, &run, [&run] { run.run(); });
 

@@ -1,6 +1,8 @@
 #include "app/pageharvest.h"
 
+#include "core/found/linkedpages.h"
 #include "gui/hiddenscanpage.h"
+#include "gui/linkedpageharvest.h"
 #include "gui/pagescanner.h"
 
 #include <QWebEngineLoadingInfo>
@@ -10,14 +12,25 @@ namespace pm {
 
 PageHarvest::PageHarvest(QWebEngineProfile* profile, const Settings& settings, ErrorReporter& errors, QObject* parent)
     : QObject(parent),
+      m_settings(settings),
       m_page(new HiddenScanPage(profile, /*loadImages=*/true, this)),
-      m_scanner(new PageScanner(*m_page, settings, errors, this))
+      m_scanner(new PageScanner(*m_page, settings, errors, this)),
+      m_linked(new LinkedPageHarvest(profile, settings, errors, this))
 {
     m_timeout.setSingleShot(true);
     connect(&m_timeout, &QTimer::timeout, this, &PageHarvest::timedOut);
     connect(m_scanner, &PageScanner::listReady, this, &PageHarvest::listReady);
     connect(m_scanner, &PageScanner::scanEnded, this, &PageHarvest::scanEnded);
     connect(m_page, &QWebEnginePage::loadingChanged, this, &PageHarvest::loadingChanged);
+    connect(m_linked, &LinkedPageHarvest::pageRead, this,
+            [this](const QString& page, const QString& address, const QStringList& files) {
+                addFound(address, files);
+                emit pageRead(page, int(files.size()));
+            });
+    connect(m_linked, &LinkedPageHarvest::pageFailed, this, &PageHarvest::linkedPageFailed);
+    // Queued: a stop ends the linked pages at once, and what was found comes
+    // out only once whoever stopped it has seen to the rest.
+    connect(m_linked, &LinkedPageHarvest::finished, this, &PageHarvest::loadNext, Qt::QueuedConnection);
 }
 
 PageHarvest::~PageHarvest()
@@ -39,6 +52,8 @@ void PageHarvest::stop()
     m_stopping = true;
     if (!m_current.isEmpty())
         m_page->triggerAction(QWebEnginePage::Stop);  // the load's end reads what there is
+    if (m_linked->isRunning())
+        m_linked->stop();
 }
 
 void PageHarvest::loadNext()
@@ -110,19 +125,39 @@ void PageHarvest::endPage()
     const QString page = std::exchange(m_current, QString());
     if (m_loadError) {
         emit pageFailed(page, *m_loadError);
-    } else {
-        FoundOnPage found{m_documentUrl, {}};
-        for (const QString& url : std::as_const(m_pageList)) {
-            if (!m_foundKeys.contains(url.toCaseFolded())) {
-                m_foundKeys.insert(url.toCaseFolded());
-                found.files << url;
-            }
-        }
-        if (!found.files.isEmpty())
-            m_found << found;
-        emit pageRead(page, int(m_pageList.size()));
+        QTimer::singleShot(0, this, &PageHarvest::loadNext);
+        return;
     }
-    QTimer::singleShot(0, this, &PageHarvest::loadNext);
+    addFound(m_documentUrl, m_pageList);
+    emit pageRead(page, int(m_pageList.size()));
+    followLinks();
+}
+
+void PageHarvest::followLinks()
+{
+    const QStringList linked = m_followLinks && !m_stopping
+                                   ? linkedPagesToFollow(m_documentUrl, m_scanner->pageLinks(),
+                                                         LinkedPageRules::from(m_settings))
+                                   : QStringList();
+    if (linked.isEmpty()) {
+        QTimer::singleShot(0, this, &PageHarvest::loadNext);
+        return;
+    }
+    emit followingLinks(m_documentUrl, int(linked.size()));
+    m_linked->start(linked);  // loadNext() follows its end
+}
+
+void PageHarvest::addFound(const QString& page, const QStringList& files)
+{
+    FoundOnPage found{page, {}};
+    for (const QString& url : files) {
+        if (!m_foundKeys.contains(url.toCaseFolded())) {
+            m_foundKeys.insert(url.toCaseFolded());
+            found.files << url;
+        }
+    }
+    if (!found.files.isEmpty())
+        m_found << found;
 }
 
 }  // namespace pm

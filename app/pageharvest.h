@@ -3,7 +3,9 @@
 // each page is loaded in the program's browser profile and its found list
 // read under the configured rules, as the window reads the page on display,
 // once its load has ended. A page that never ends loading is stopped after a
-// while and read as it is then.
+// while and read as it is then. When asked, the pages each page links to
+// are read too, as the window's "Harvest Linked Pages" reads them, before
+// the next page.
 
 #include <QObject>
 #include <QSet>
@@ -18,6 +20,7 @@ class QWebEngineProfile;
 namespace pm {
 
 class ErrorReporter;
+class LinkedPageHarvest;
 class PageScanner;
 class ScanPage;
 class Settings;
@@ -38,6 +41,8 @@ public:
     PageHarvest(QWebEngineProfile* profile, const Settings& settings, ErrorReporter& errors, QObject* parent = nullptr);
     ~PageHarvest() override;
 
+    // Whether the pages each page links to are read too.
+    void setFollowLinks(bool follow) { m_followLinks = follow; }
     // Reads `pages` in order; finished() follows from the event loop.
     void start(const QStringList& pages);
     // Ends the page being read; finished() follows with what was found.
@@ -54,6 +59,10 @@ signals:
     void pageFailed(const QString& url, const QString& reason);
     // The page did not finish loading in time and was read as it was.
     void pageStopped(const QString& url);
+    // The pages `url` links to are being read: `count` of them.
+    void followingLinks(const QString& url, int count);
+    // A page a page links to could not be read.
+    void linkedPageFailed(const QString& url, const QString& reason);
     // Every page's entries, in the order found, each once.
     void finished(const QList<pm::FoundOnPage>& found);
 
@@ -64,9 +73,14 @@ private:
     void loadingChanged(const QWebEngineLoadingInfo& info);
     void timedOut();
     void endPage();
+    void followLinks();
+    void addFound(const QString& page, const QStringList& files);
 
+    const Settings& m_settings;
     ScanPage* m_page;
     PageScanner* m_scanner;
+    LinkedPageHarvest* m_linked;
+    bool m_followLinks = false;
     QStringList m_pages;
     int m_next = 0;
     QString m_current;                 // the page being read; "" between pages
