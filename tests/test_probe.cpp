@@ -88,19 +88,29 @@ private slots:
     // ends everything with no answer and nothing cached.
     void limitsCacheAndCancel()
     {
+        // Each server holds its answers until released, so the limits are
+        // reached however slowly the probes start.
         TestServer servers[3];
         QStringList urls;
-        for (TestServer& server : servers) {
-            QVERIFY(server.listen());
+        for (int s = 0; s < 3; ++s) {
+            QVERIFY(servers[s].listen());
             for (int i = 0; i < 6; ++i)
-                urls << server.url(QStringLiteral("/file/l%1.bin?size=10&delay=150").arg(i));
+                urls << servers[s].url(QStringLiteral("/file/l%1.bin?size=10&hold=s%2").arg(i).arg(s));
         }
         TestServer::resetMostAtOnce();
         UrlProber prober;
         QSignalSpy answered(&prober, &UrlProber::probed);
         QSignalSpy idle(&prober, &UrlProber::idle);
         prober.probe(urls + urls);
-        QVERIFY(idle.wait(20000));
+        // The first two servers fill every slot; the third waits.
+        QTRY_COMPARE_WITH_TIMEOUT(TestServer::mostAtOnceOverall(), UrlProber::kMostAtOnce, 10000);
+        QCOMPARE(servers[2].requestCount("/file/l"), 0);
+        // Once the first server has answered everything, the third gets its share.
+        servers[0].release(QStringLiteral("s0"));
+        QTRY_COMPARE_WITH_TIMEOUT(servers[2].mostAtOnce(), UrlProber::kMostPerServer, 10000);
+        servers[1].release(QStringLiteral("s1"));
+        servers[2].release(QStringLiteral("s2"));
+        QTRY_VERIFY_WITH_TIMEOUT(!idle.isEmpty(), 20000);
         QCOMPARE(answered.count(), 18);
         for (TestServer& server : servers) {
             QCOMPARE(server.mostAtOnce(), UrlProber::kMostPerServer);
