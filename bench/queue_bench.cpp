@@ -15,8 +15,8 @@
 //   pm_queue_bench floor OUTDIR PARALLEL LISTFILE  the smallest Qt downloader: the URLs
 //                                                  fetched with a bare QNetworkAccessManager,
 //                                                  each body streamed to a new file
-//   pm_queue_bench create OUTDIR COUNT             microseconds to create, fill with
-//                                                  4 KiB and close one new file there
+//   pm_queue_bench create OUTDIR COUNT             microseconds to create one new file
+//                                                  there, fill it with four KiB and close it
 //
 // The program folder is OUTDIR, the files go to OUTDIR/files. Both logs are
 // on, and the download archive records every file, as a user who keeps the

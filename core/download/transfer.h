@@ -105,8 +105,9 @@ public:
     static constexpr qint64 kPiece = 64 * 1024;
     // What the reply may hold before Qt Network stops reading the socket:
     // little enough that memory does not grow with a fast server (during a
-    // 1 GiB download the program grew by about 50 MiB with 8 MiB, 30 MiB
-    // with 2 MiB, at the same speed), and enough that a body cut off early keeps what had arrived:
+    // download of a whole GiB the program grew by about 50 MiB with an 8 MiB
+    // buffer and by 30 MiB with this one, at the same speed), and enough that
+    // a body cut off early keeps what had arrived:
     // when the server drops the connection while this buffer is full, Qt
     // Network reports the drop without reading the bytes left in the socket.
     static constexpr qint64 kReadBuffer = 2 * 1024 * 1024;
