@@ -20,8 +20,9 @@ int writeWaitingRecords(DownloadArchive& archive, ActivityLog& log)
 {
     const int waiting = archive.flush();
     if (waiting > 0)
-        log.write(QStringLiteral("Download archive %1 is locked: %2 records wait; the journal keeps them for the next start")
-                      .arg(archive.location(), QString::number(waiting)));
+        log.write(QStringLiteral("Download archive %1 is locked: %2 wait; the journal keeps them for the next start")
+                      .arg(archive.location(), waiting == 1 ? QStringLiteral("1 record")
+                                                            : QString::number(waiting) + QStringLiteral(" records")));
     return waiting;
 }
 

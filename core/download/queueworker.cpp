@@ -347,8 +347,9 @@ void QueueWorker::endSessionWhenIdle()
         m_figures.endStatus = QCoreApplication::translate("pm::QueueWorker", "%1 failed").arg(m_queue.failedCount());
     // Records the archive cannot take now wait in the journal; the window says so.
     if (const int waiting = m_archive ? writeWaitingRecords(*m_archive, m_log) : 0; waiting > 0)
-        m_figures.endStatus += QCoreApplication::translate("pm::QueueWorker", "; %1 download records wait for the archive")
-                                   .arg(waiting);
+        m_figures.endStatus += waiting == 1
+            ? QCoreApplication::translate("pm::QueueWorker", "; 1 download record waits for the archive")
+            : QCoreApplication::translate("pm::QueueWorker", "; %1 download records wait for the archive").arg(waiting);
     m_figures.sessionEnd = QDateTime::currentDateTime();
     m_figures.active = 0;
     m_progressTimer.stop();
