@@ -173,8 +173,8 @@ WorkQueueWindow::WorkQueueWindow(AppContext& context, QWidget* parent) : QWidget
     QueueWorker& worker = m_context.worker;
     connect(&worker, &QueueWorker::sessionEnded, this, &WorkQueueWindow::sessionEnded);
     DownloadQueue& queue = m_context.queue;
-    // While a session runs, the count follows ten times a second with the
-    // other figures rather than at every finished entry.
+    // While a session runs, the count follows with the other figures, a few
+    // times a second, rather than at every finished entry.
     auto queueChanged = [this] {
         if (!m_context.worker.running())
             updateQueueButtons();
@@ -189,7 +189,7 @@ void WorkQueueWindow::createControls()
 {
     m_list = new QueueListView(this);
     m_list->setObjectName(QStringLiteral("lstQue"));
-    new PaintThrottle(m_list, &m_context.queue, 100);
+    new PaintThrottle(m_list, &m_context.queue, kRefreshMs);
     m_list->setModel(&m_context.queue);
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -334,7 +334,7 @@ void WorkQueueWindow::createControls()
     m_clock = new QTimer(this);
     m_clock->setInterval(1000);
     m_refresh = new QTimer(this);
-    m_refresh->setInterval(100);
+    m_refresh->setInterval(kRefreshMs);
 
     connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this, &WorkQueueWindow::selectionChanged);
     connect(m_positionBox, &QLineEdit::textChanged, this, &WorkQueueWindow::updateQueueButtons);
@@ -486,17 +486,13 @@ void WorkQueueWindow::showProgress()
     // The downloads in work, together. Between two entries the bar keeps
     // what it showed.
     const ActiveProgress now = m_context.worker.activeProgress();
-    if (now.total > 0 || m_context.worker.figures().active == 0)
-        m_sizeUnknownRefreshes = 0;
+    const SessionFigures& figures = m_context.worker.figures();
+    const bool busy = m_sizeUnknown.busyAfter(figures.itemSerial, figures.active, now.total > 0);
     if (now.total > 0) {
         m_progress->setRange(0, 1000);
         m_progress->setValue(int(std::min<qint64>(1000, now.received * 1000 / now.total)));
-    } else if (m_context.worker.figures().active > 0) {
-        // Busy: no size is known. Small files spend a moment each before
-        // their size is known; the bar turns busy only when that lasts, as
-        // its busy animation repaints it many times a second.
-        if (++m_sizeUnknownRefreshes >= kBusyAfterRefreshes)
-            m_progress->setRange(0, 0);
+    } else if (busy) {
+        m_progress->setRange(0, 0);
     } else if (!m_context.worker.running()) {
         m_progress->setRange(0, 1000);
         m_progress->setValue(0);

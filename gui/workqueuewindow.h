@@ -4,6 +4,8 @@
 // queue and drives its worker. Closing it during a session asks first; a
 // closed window only hides, so the next use shows it as it was.
 
+#include "core/download/sessionstatistics.h"
+
 #include <QWidget>
 
 class QLabel;
@@ -84,11 +86,11 @@ private:
     QPushButton* m_startButton = nullptr;
     QPushButton* m_stopButton = nullptr;
     QTimer* m_clock = nullptr;    // each second: the status dots and the elapsed times
-    QTimer* m_refresh = nullptr;  // ten times a second: figures and progress
-    // Refreshes in a row with downloads in work and no size known; the bar
-    // turns busy at kBusyAfterRefreshes.
-    int m_sizeUnknownRefreshes = 0;
-    static constexpr int kBusyAfterRefreshes = 5;
+    QTimer* m_refresh = nullptr;  // four times a second: figures and progress
+    static constexpr int kRefreshMs = 250;
+    // The bar turns busy when the same downloads have had no size for half
+    // a second.
+    SizeUnknownWatch m_sizeUnknown{500 / kRefreshMs};
     bool m_closingForSystem = false;
 };
 

@@ -93,6 +93,31 @@ private slots:
         }
         QVERIFY(big.text().endsWith(QStringLiteral(" TB or bigger")));
     }
+
+    // The overall bar turns busy only when the same downloads stay sizeless
+    // for the whole wait; each refresh is "begun,active,size known".
+    void busyBar_data()
+    {
+        QTest::addColumn<QString>("refreshes");
+        QTest::addColumn<QString>("busy");
+        QTest::newRow("one download without a size") << "1,1,0 1,1,0 1,1,0" << "011";
+        QTest::newRow("small files, each sizeless a moment") << "1,1,0 2,1,0 3,1,0 4,1,0" << "0000";
+        QTest::newRow("its size comes") << "1,1,0 1,1,0 1,1,1 1,1,0" << "0100";
+        QTest::newRow("between two entries") << "1,1,0 1,0,0 1,1,0 1,1,0" << "0001";
+        QTest::newRow("parallel: another begins") << "3,2,0 3,2,0 4,2,0 4,2,0" << "0101";
+    }
+    void busyBar()
+    {
+        QFETCH(QString, refreshes);
+        QFETCH(QString, busy);
+        SizeUnknownWatch watch(2);
+        QString seen;
+        for (const QString& refresh : refreshes.split(QLatin1Char(' '))) {
+            const QStringList f = refresh.split(QLatin1Char(','));
+            seen += watch.busyAfter(f[0].toInt(), f[1].toInt(), f[2] == QLatin1String("1")) ? u'1' : u'0';
+        }
+        QCOMPARE(seen, busy);
+    }
 };
 
 QTEST_APPLESS_MAIN(TestText)

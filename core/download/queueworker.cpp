@@ -38,9 +38,9 @@ QueueWorker::QueueWorker(const Settings& settings, ActivityLog& log, ErrorReport
       m_saveConfiguration(std::move(saveConfiguration))
 {
     m_slots.resize(kMostParallel);  // never grows: references to slots stay valid
-    // Ten times a second the rows in work show their progress, however
+    // Four times a second the rows in work show their progress, however
     // often the data arrives.
-    m_progressTimer.setInterval(100);
+    m_progressTimer.setInterval(250);
     connect(&m_progressTimer, &QTimer::timeout, this, &QueueWorker::publishProgress);
     m_errors.setAbortTarget(this);
     // The rows before m_scanFrom stay tried ones whatever the user edits.

@@ -34,4 +34,15 @@ void SessionTotal::stepUnit()
     }
 }
 
+bool SizeUnknownWatch::busyAfter(int begun, int active, bool sizeKnown)
+{
+    if (sizeKnown || active == 0 || begun != m_begun) {
+        m_unknownRefreshes = 0;
+        m_begun = begun;
+    }
+    if (!sizeKnown && active > 0)
+        ++m_unknownRefreshes;
+    return m_unknownRefreshes >= m_refreshesBeforeBusy;
+}
+
 }  // namespace pm

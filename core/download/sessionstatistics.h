@@ -26,4 +26,25 @@ private:
     QString m_unitText = QStringLiteral(" KB");
 };
 
+// Whether the overall progress bar of a session turns busy: only when the
+// same downloads stay in work with no size known for several refreshes in a
+// row. Every small file spends a moment before its size is known; a bar
+// that turned busy then would run its animation, which repaints the bar
+// many times a second, through a whole session of small files.
+class SizeUnknownWatch {
+public:
+    explicit SizeUnknownWatch(int refreshesBeforeBusy) : m_refreshesBeforeBusy(refreshesBeforeBusy) {}
+
+    // One refresh: `begun` counts the downloads begun in the session,
+    // `active` those in work now, `sizeKnown` whether their sizes are all
+    // known. Returns whether the bar is to show busy.
+    bool busyAfter(int begun, int active, bool sizeKnown);
+    void reset() { m_unknownRefreshes = 0; }
+
+private:
+    int m_refreshesBeforeBusy;
+    int m_unknownRefreshes = 0;  // in a row, with the same downloads in work
+    int m_begun = -1;            // `begun` when they began
+};
+
 }  // namespace pm
