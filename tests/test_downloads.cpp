@@ -307,28 +307,37 @@ private slots:
     }
 
     // With the output folder in the program folder (spelt "out/.."), a
-    // download never replaces the program's own files; "Rename" may save
-    // beside them.
+    // download never replaces the program's own files, nor the file a log
+    // that is a link writes to; "Rename" may save beside them.
     void programFilesAreNeverTargets_data()
     {
         QTest::addColumn<QString>("name");     // the URL's file name
         QTest::addColumn<bool>("rename");      // else Overwrite
         QTest::addColumn<QString>("savedAs");  // empty: refused
+        QTest::addColumn<QString>("logLinksTo");  // the file the log is a link to; empty: no link
         for (const char* own : {"Pullmark.ini", "Pullmark.ini.bak", "Pullmark.ini.journal", "test.log", "test.csv"})
-            QTest::newRow(own) << own << false << "";
-        QTest::newRow("Rename beside it") << "Pullmark.ini" << true << "Pullmark0.ini";
-        QTest::newRow("Rename onto a free own name") << "Pullmark.ini.bak" << true << "";
-        QTest::newRow("any other name") << "notes.ini" << false << "notes.ini";
+            QTest::newRow(own) << own << false << "" << "";
+        QTest::newRow("Rename beside it") << "Pullmark.ini" << true << "Pullmark0.ini" << "";
+        QTest::newRow("Rename onto a free own name") << "Pullmark.ini.bak" << true << "" << "";
+        QTest::newRow("any other name") << "notes.ini" << false << "notes.ini" << "";
+        QTest::newRow("the log's linked file") << "kept.log" << false << "" << "kept.log";
+        QTest::newRow("the log's linked file, renamed") << "kept.log" << true << "kept0.log" << "kept.log";
     }
     void programFilesAreNeverTargets()
     {
         QFETCH(QString, name);
         QFETCH(bool, rename);
         QFETCH(QString, savedAs);
+        QFETCH(QString, logLinksTo);
         Downloads d;
         d.settings.outputFolder = d.path("out/..");
         d.settings.setDuplicateRule(rename ? DuplicateRule::Rename : DuplicateRule::Overwrite);
         writeFile(d.path("test.csv"), "header\r\n");
+        if (!logLinksTo.isEmpty()) {
+            QFile::remove(d.settings.activityLogFile);
+            writeFile(d.path(logLinksTo), "log\r\n");
+            QVERIFY(QFile::link(logLinksTo, d.settings.activityLogFile));
+        }
         const QString address = url("/file/") + name + "?size=64";  // a body of 64 bytes named `name`
         d.app.queue.append({address});
         QVERIFY(d.run());
@@ -339,6 +348,24 @@ private slots:
                                                  .arg(address, d.settings.outputFolder, name)));
         else
             QCOMPARE(readAll(d.path(savedAs)), patternBytes(64));
+    }
+
+    // The program's files are looked up once for many entries; a log named
+    // anew during a session protects its file from the next entry on.
+    void programFilesNamedDuringASession()
+    {
+        Downloads d;
+        const QString later = url("/file/later.log?size=64");
+        d.app.queue.append({url("/file/first.bin?size=64"), later});
+        QObject::connect(&d.app.worker, &QueueWorker::entryFinished, &d.app.worker, [&](const EntryResult& result) {
+            if (result.kind == EntryResult::Saved && result.file.endsWith(QLatin1String("first.bin")))
+                d.settings.activityLogFile = d.out + QStringLiteral("/later.log");
+        });
+        QVERIFY(d.run());
+        QVERIFY(QFile::exists(d.out + QStringLiteral("/first.bin")));
+        QCOMPARE(d.app.queue.urls(), QStringList{later});
+        QCOMPARE(d.app.queue.stateAt(0), EntryState::Failed);
+        QVERIFY(!readAll(d.out + QStringLiteral("/later.log")).startsWith(patternBytes(64)));
     }
 
     // After an aborting error anywhere in the session (here the CSV log)

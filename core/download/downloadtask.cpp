@@ -264,7 +264,7 @@ void DownloadTask::save()
     else
         m_size = length;
 
-    const TargetRules rules(m_settings, m_archive);
+    const TargetRules rules(m_settings, m_archive, &m_ownFiles);
     // The server may name the file otherwise than its address does.
     const TargetDecision named = rules.onAnswer(
         m_url, {m_transfer->headerText("content-disposition").toLatin1(), m_transfer->headerText("content-type")});

@@ -132,6 +132,7 @@ private:
     QString m_target;
     QVariant m_size;
     const DownloadArchive* m_archive = nullptr;
+    ProgramFiles m_ownFiles{m_settings};
     ArchiveRecord m_record;  // what the archive records of a finished download
     QByteArray m_resumableAs;  // the validator resumable() told last
     WebSession* m_session = nullptr;

@@ -133,7 +133,7 @@ private:
     void afterDownload(Slot& slot, const DownloadOutcome& outcome);
     // Ends an entry under the Skip rule: `target` exists.
     EntryResult skipExisting(DownloadQueue::EntryId id, const QString& url, const QString& target);
-    TargetRules rules() const { return {m_settings, m_archive}; }
+    TargetRules rules() const { return {m_settings, m_archive, &m_ownFiles}; }
     // Returns whether the entry was counted and left the queue.
     bool countFinished(Slot& slot, const DownloadOutcome& outcome);
     void recordDownload(const DownloadOutcome& outcome);
@@ -155,6 +155,7 @@ private:
     DownloadQueue& m_queue;
     QNetworkAccessManager* m_network;
     DownloadArchive* m_archive = nullptr;
+    ProgramFiles m_ownFiles{m_settings};
     WebSession* m_session = nullptr;
     std::function<void()> m_saveConfiguration;
     std::optional<ErrorScope> m_scope;

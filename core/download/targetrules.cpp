@@ -70,7 +70,9 @@ TargetDecision decision(TargetDecision::Kind kind, const QString& target, const 
 }
 }  // namespace
 
-bool isProgramFile(const QString& target, const Settings& settings)
+namespace {
+// The files the program itself writes, as the settings name them.
+QStringList programFileNames(const Settings& settings)
 {
     QStringList own;
     if (const QString& ini = settings.configurationFile; !ini.isEmpty())
@@ -80,20 +82,56 @@ bool isProgramFile(const QString& target, const Settings& settings)
     if (const QString& archive = settings.archiveFile; !archive.isEmpty())
         own << archive << archive + QStringLiteral("-wal") << archive + QStringLiteral("-shm")
             << archive + QStringLiteral("-journal");
-    // Paths are resolved only for a file of the target's name, the usual
-    // answer costs a few lstat() calls.
-    const QString name = QFileInfo(target).fileName();
-    return std::any_of(own.cbegin(), own.cend(), [&](const QString& file) {
-        const QFileInfo info(file);
-        const QString linked = info.isSymLink() ? info.canonicalFilePath() : QString();
-        return (info.fileName() == name && entryPath(file) == entryPath(target))
-            || (!linked.isEmpty() && QFileInfo(linked).fileName() == name && linked == entryPath(target));
-    });
+    return own;
+}
+}  // namespace
+
+bool isProgramFile(const QString& target, const Settings& settings)
+{
+    return ProgramFiles(settings).contains(target);
 }
 
-TargetRules::TargetRules(const Settings& settings, const DownloadArchive* archive)
-    : m_settings(settings), m_archive(archive)
+void ProgramFiles::resolveIfStale() const
 {
+    const QStringList files = programFileNames(m_settings);
+    if (files == m_files && m_resolved.isValid() && m_resolved.elapsed() < 1000)
+        return;
+    m_files = files;
+    m_known.clear();
+    for (const QString& file : files) {
+        const QFileInfo info(file);
+        m_known.append({info.fileName(), entryPath(file)});
+        // A link counts under the name of the file it leads to as well.
+        if (const QString linked = info.isSymLink() ? info.canonicalFilePath() : QString(); !linked.isEmpty())
+            m_known.append({QFileInfo(linked).fileName(), linked});
+    }
+    m_resolved.start();
+}
+
+bool ProgramFiles::contains(const QString& target) const
+{
+    resolveIfStale();
+    const QString name = QFileInfo(target).fileName();
+    QString targetPath;  // resolved only for a target named as one of the files
+    for (const Known& known : std::as_const(m_known)) {
+        if (known.name != name)
+            continue;
+        if (targetPath.isEmpty())
+            targetPath = entryPath(target);
+        if (known.path == targetPath)
+            return true;
+    }
+    return false;
+}
+
+TargetRules::TargetRules(const Settings& settings, const DownloadArchive* archive, const ProgramFiles* ownFiles)
+    : m_settings(settings), m_archive(archive), m_ownFiles(ownFiles)
+{
+}
+
+bool TargetRules::isOwnFile(const QString& target) const
+{
+    return m_ownFiles ? m_ownFiles->contains(target) : isProgramFile(target, m_settings);
 }
 
 QString TargetRules::targetFor(const QString& name) const
@@ -113,7 +151,7 @@ TargetDecision TargetRules::byName(const QString& name) const
     if (rule == DuplicateRule::Skip && QFileInfo::exists(target))
         return decision(TargetDecision::SkipExisting, target);
     // "Rename" looks after the body, when the numbered name is known.
-    if (rule != DuplicateRule::Rename && isProgramFile(target, m_settings))
+    if (rule != DuplicateRule::Rename && isOwnFile(target))
         return decision(TargetDecision::Refused, target, RuntimeError::of(ErrOwnFile, target));
     return decision(TargetDecision::Go, target);
 }
@@ -172,7 +210,7 @@ TargetDecision TargetRules::onBody(const QString& target, const QVariant& size, 
             return result;
         }
         result.renamed = result.target != target;
-        if (isProgramFile(result.target, m_settings)) {
+        if (isOwnFile(result.target)) {
             result.kind = TargetDecision::Refused;
             result.error = RuntimeError::of(ErrOwnFile, result.target);
         }

@@ -22,7 +22,9 @@
 #include "core/diagnostics/errors.h"
 #include "core/download/filenames.h"
 
+#include <QElapsedTimer>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 #include <optional>
@@ -51,6 +53,30 @@ QString renamedTarget(const QString& target);
 // that is a link counts under the name it points to as well.
 bool isProgramFile(const QString& target, const Settings& settings);
 
+// The same question for many targets in a row, as a session asks it for
+// every entry: the program's files and their links are resolved once, so
+// that a target whose name is none of theirs costs no system call. They are
+// resolved again when the settings name other files, and when the last
+// resolution is more than a second old, so that a file replaced by a link
+// meanwhile is seen soon.
+class ProgramFiles {
+public:
+    explicit ProgramFiles(const Settings& settings) : m_settings(settings) {}
+    bool contains(const QString& target) const;
+
+private:
+    struct Known {
+        QString name;  // the file name a target must have to be this file
+        QString path;  // the path of that folder entry, folder resolved
+    };
+    void resolveIfStale() const;
+
+    const Settings& m_settings;
+    mutable QStringList m_files;  // the files resolved, as the settings named them
+    mutable QList<Known> m_known;
+    mutable QElapsedTimer m_resolved;
+};
+
 // What the rules decide for an entry at one stage.
 struct TargetDecision {
     enum Kind {
@@ -71,8 +97,9 @@ struct TargetDecision {
 
 class TargetRules {
 public:
-    // Both must outlive the rules; `archive` may be nullptr.
-    TargetRules(const Settings& settings, const DownloadArchive* archive);
+    // All must outlive the rules; `archive` may be nullptr, and so may
+    // `ownFiles`, which the rules then resolve at each question.
+    TargetRules(const Settings& settings, const DownloadArchive* archive, const ProgramFiles* ownFiles = nullptr);
 
     // The file in the output folder called `name`.
     QString targetFor(const QString& name) const;
@@ -99,9 +126,11 @@ public:
 private:
     // The Skip rule and the program's own files, for a name known now.
     TargetDecision byName(const QString& name) const;
+    bool isOwnFile(const QString& target) const;
 
     const Settings& m_settings;
     const DownloadArchive* m_archive;
+    const ProgramFiles* m_ownFiles;
 };
 
 }  // namespace pm
