@@ -1,4 +1,6 @@
-// Serves the test routes on 127.0.0.1 until killed; prints the port first.
+// The test server for the benchmark scripts: serves the test routes on
+// 127.0.0.1 until killed; prints the port first.
+//   pm_testserver [PORT]
 #include "tests/support/testserver.h"
 
 #include <QCoreApplication>
