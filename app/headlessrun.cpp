@@ -152,7 +152,7 @@ void HeadlessRun::run(const QList<FoundOnPage>& found)
         const QueueWorker& worker = m_context.worker;
         const ActiveProgress active = worker.activeProgress();
         const int done = worker.figures().completed + worker.figures().failed;
-        return RunProgress{done, worker.figures().completed + m_context.queue.count(), m_bytes + active.received,
+        return RunProgress{done, worker.figures().completed + m_context.queue.remaining(), m_bytes + active.received,
                            active.rate, worker.figures().active > 0 ? worker.figures().currentFile : QString()};
     });
     m_context.worker.start();  // sessionEnded() follows

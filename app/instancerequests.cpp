@@ -55,7 +55,7 @@ QJsonObject answerAdd(DownloadQueue& queue, const QJsonObject& request)
         urls << value.toString();
     }
     const int added = queue.addNew(urls);
-    return {{QStringLiteral("ok"), true}, {QStringLiteral("added"), added}, {QStringLiteral("queued"), queue.count()}};
+    return {{QStringLiteral("ok"), true}, {QStringLiteral("added"), added}, {QStringLiteral("queued"), queue.remaining()}};
 }
 
 std::optional<QUrl> requestedPage(const QJsonObject& request)

@@ -157,7 +157,7 @@ void AppContext::resumeKeptParts(QHash<QString, PartialDownload> partials)
     // Each kept part goes to the first waiting entry of its address.
     for (int row = 0; row < queue.count() && !partials.isEmpty(); ++row) {
         const PartialDownload partial = partials.take(queue.url(row));
-        if (!partial.isValid() || queue.stateAt(row) == EntryState::Active)
+        if (!partial.isValid() || queue.stateAt(row) == EntryState::Active || queue.stateAt(row) == EntryState::Done)
             continue;
         queue.setPartial(queue.idAt(row), partial);
         queue.setState(queue.idAt(row), EntryState::Paused);

@@ -65,7 +65,10 @@ public:
         const auto state = EntryState(index.data(DownloadQueue::StateRole).toInt());
         const qint64 received = index.data(DownloadQueue::ReceivedRole).toLongLong();
         const qint64 total = index.data(DownloadQueue::TotalRole).toLongLong();
-        if (state != EntryState::Waiting) {
+        if (state == EntryState::Done) {
+            row.icon = m_archived;  // finished; the row leaves in a moment
+            row.features |= QStyleOptionViewItem::HasDecoration;
+        } else if (state != EntryState::Waiting) {
             row.icon = state == EntryState::Failed ? m_failed : state == EntryState::Paused ? m_paused : m_active;
             row.features |= QStyleOptionViewItem::HasDecoration;
         } else if (!index.data(DownloadQueue::ArchivedRole).toString().isEmpty()) {
@@ -363,13 +366,13 @@ int WorkQueueWindow::selectedCount() const
 
 void WorkQueueWindow::updateQueueButtons()
 {
-    const QueueButtons b = queueButtonStates(m_context.queue.count(), m_context.worker.running(), selectedCount(),
+    const QueueButtons b = queueButtonStates(m_context.queue.remaining(), m_context.worker.running(), selectedCount(),
                                              m_positionBox->text());
     m_startButton->setEnabled(b.start);
     m_clearButton->setEnabled(b.clear);
     m_removeButton->setEnabled(b.removeSel);
     m_moveButton->setEnabled(b.move);
-    setChangedText(m_queueCount, QString::number(m_context.queue.count()));
+    setChangedText(m_queueCount, QString::number(m_context.queue.remaining()));
 }
 
 void WorkQueueWindow::selectionChanged()
@@ -478,7 +481,7 @@ void WorkQueueWindow::refreshFigures()
     setChangedText(m_sessionEnd, dateText(f.sessionEnd));
     setChangedText(m_downloadTime, f.lastDownloadTime);
     setChangedText(m_sessionTotal, f.sessionTotal);
-    setChangedText(m_queueCount, QString::number(m_context.queue.count()));
+    setChangedText(m_queueCount, QString::number(m_context.queue.remaining()));
 }
 
 void WorkQueueWindow::showProgress()

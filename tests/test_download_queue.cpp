@@ -55,6 +55,59 @@ private slots:
         queue.remove(active);  // gone already: nothing happens
         QCOMPARE(queue.count(), 2);
     }
+
+    // Finished entries leave the queue at once, their rows together a
+    // moment later; editing meanwhile never removes them a second time.
+    void finishedEntriesLeaveTogether()
+    {
+        DownloadQueue queue;
+        QAbstractItemModelTester tester(&queue);
+        queue.append({"u1", "u2", "u3", "u4", "u5"});
+        QSignalSpy left(&queue, &DownloadQueue::entriesRemoved);
+        QSignalSpy rowsGone(&queue, &QAbstractItemModel::rowsRemoved);
+        for (int row : {0, 1, 3})
+            queue.finish(queue.idAt(row));
+        queue.finish(queue.idAt(0));  // finished already: nothing happens
+
+        QCOMPARE(queue.urls(), (QStringList{"u3", "u5"}));
+        QCOMPARE(queue.remaining(), 2);
+        QVERIFY(!queue.isQueued("u1") && queue.isQueued("u3"));
+        QCOMPARE(left.size(), 3);
+        QCOMPARE(left.at(2).at(0).toStringList(), QStringList{"u4"});
+        QCOMPARE(queue.count(), 5);  // the rows stay until the sweep
+        QCOMPARE(queue.stateAt(1), EntryState::Done);
+        QVERIFY(rowsGone.isEmpty());
+
+        queue.clearWaiting();   // only u3 and u5 go
+        queue.removeRows({0});  // a finished row: nothing happens
+        auto leftOnce = [&left] {
+            QStringList urls;
+            for (const QList<QVariant>& signal : std::as_const(left))
+                urls += signal.at(0).toStringList();
+            urls.sort();
+            return urls;
+        };
+        QCOMPARE(leftOnce(), (QStringList{"u1", "u2", "u3", "u4", "u5"}));
+        QVERIFY(queue.isEmpty());
+        QCOMPARE(queue.count(), 3);
+
+        // The sweep takes out the run of finished rows in one removal.
+        QVERIFY(rowsGone.wait());
+        QCOMPARE(rowsGone.size(), 3);
+        QCOMPARE(rowsGone.last().at(1).toInt(), 0);
+        QCOMPARE(rowsGone.last().at(2).toInt(), 2);
+        QCOMPARE(queue.count(), 0);
+        QCOMPARE(leftOnce().size(), 5);
+
+        queue.append({"a", "b", "c"});
+        queue.finish(queue.idAt(0));
+        queue.finish(queue.idAt(2));
+        queue.remove(queue.idAt(0));  // at once, and not told twice
+        queue.removeDoneRows();
+        QCOMPARE(queue.count(), 1);
+        QCOMPARE(queue.remaining(), 1);
+        QCOMPARE(leftOnce(), (QStringList{"a", "c", "u1", "u2", "u3", "u4", "u5"}));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestDownloadQueue)

@@ -9,7 +9,24 @@
 
 namespace pm {
 
-DownloadQueue::DownloadQueue(QObject* parent) : QAbstractListModel(parent) {}
+namespace {
+// How long the rows of finished entries wait to leave together.
+constexpr int kSweepMs = 250;
+
+// An entry the user's editing leaves alone: in work, or finished and about
+// to leave.
+bool inWork(EntryState state)
+{
+    return state == EntryState::Active || state == EntryState::Done;
+}
+}  // namespace
+
+DownloadQueue::DownloadQueue(QObject* parent) : QAbstractListModel(parent)
+{
+    m_sweep.setSingleShot(true);
+    m_sweep.setInterval(kSweepMs);
+    connect(&m_sweep, &QTimer::timeout, this, &DownloadQueue::removeDoneRows);
+}
 
 int DownloadQueue::rowCount(const QModelIndex& parent) const
 {
@@ -137,8 +154,10 @@ QStringList DownloadQueue::foundOnPages() const
 {
     QStringList list;
     list.reserve(count());
-    for (const Entry& entry : m_entries)
-        list.append(entry.foundOn);
+    for (const Entry& entry : m_entries) {
+        if (entry.state != EntryState::Done)
+            list.append(entry.foundOn);
+    }
     return list;
 }
 
@@ -146,8 +165,10 @@ QStringList DownloadQueue::urls() const
 {
     QStringList list;
     list.reserve(count());
-    for (const Entry& entry : m_entries)
-        list.append(entry.url);
+    for (const Entry& entry : m_entries) {
+        if (entry.state != EntryState::Done)
+            list.append(entry.url);
+    }
     return list;
 }
 
@@ -223,31 +244,42 @@ void DownloadQueue::replaceWaiting(const QStringList& urls, const QStringList& p
     appendEntries(urls, pages);
 }
 
+void DownloadQueue::forget(Entry& entry)
+{
+    const auto key = m_queuedKeys.find(entry.url.toCaseFolded());
+    if (key != m_queuedKeys.end() && --key.value() <= 0)
+        m_queuedKeys.erase(key);
+    if (entry.partial.isValid())
+        QFile::remove(entry.partial.file);
+    entry.partial = {};
+}
+
 void DownloadQueue::removeRange(int first, int last)
 {
     QStringList gone;
     beginRemoveRows(QModelIndex(), first, last);
     for (int row = first; row <= last; ++row) {
         Entry& entry = m_entries[row];
-        const auto key = m_queuedKeys.find(entry.url.toCaseFolded());
-        if (key != m_queuedKeys.end() && --key.value() <= 0)
-            m_queuedKeys.erase(key);
-        if (entry.partial.isValid())
-            QFile::remove(entry.partial.file);
+        if (entry.state == EntryState::Done) {  // left the queue already
+            --m_doneRows;
+            continue;
+        }
+        forget(entry);
         gone.append(entry.url);
     }
     // A deque erases from whichever end is nearer: removals near the front
     // move only the entries before them.
     m_entries.erase(m_entries.begin() + first, m_entries.begin() + last + 1);
     endRemoveRows();
-    emit entriesRemoved(gone);
+    if (!gone.isEmpty())
+        emit entriesRemoved(gone);
 }
 
 void DownloadQueue::removeRows(const QList<int>& rows)
 {
     QList<int> doomed;
     for (int row : rows) {
-        if (row >= 0 && row < count() && m_entries[row].state != EntryState::Active)
+        if (row >= 0 && row < count() && !inWork(m_entries[row].state))
             doomed.append(row);
     }
     std::sort(doomed.begin(), doomed.end());
@@ -266,12 +298,12 @@ void DownloadQueue::clearWaiting()
 {
     int row = count() - 1;
     while (row >= 0) {
-        if (m_entries[row].state == EntryState::Active) {
+        if (inWork(m_entries[row].state)) {
             --row;
             continue;
         }
         const int last = row;
-        while (row > 0 && m_entries[row - 1].state != EntryState::Active)
+        while (row > 0 && !inWork(m_entries[row - 1].state))
             --row;
         removeRange(row, last);
         --row;
@@ -341,6 +373,37 @@ void DownloadQueue::remove(EntryId id)
     const int row = rowOf(id);
     if (row >= 0)
         removeRange(row, row);
+}
+
+void DownloadQueue::finish(EntryId id)
+{
+    int row = -1;
+    Entry* entry = find(id, &row);
+    if (!entry || entry->state == EntryState::Done)
+        return;
+    forget(*entry);
+    entry->state = EntryState::Done;
+    entry->failureReason.clear();
+    entry->rate = 0;
+    ++m_doneRows;
+    changed(row);
+    emit entriesRemoved({entry->url});
+    if (!m_sweep.isActive())
+        m_sweep.start();
+}
+
+void DownloadQueue::removeDoneRows()
+{
+    m_sweep.stop();
+    // From the back, one run of finished rows at a time.
+    for (int row = count() - 1; row >= 0 && m_doneRows > 0; --row) {
+        if (m_entries[row].state != EntryState::Done)
+            continue;
+        const int last = row;
+        while (row > 0 && m_entries[row - 1].state == EntryState::Done)
+            --row;
+        removeRange(row, last);
+    }
 }
 
 }  // namespace pm

@@ -5,6 +5,12 @@
 // finishes the entry it started. Entries in work are never removed by the
 // user's editing. Adding, and removing near the front where the entries in
 // work are, cost the same whatever the queue's length.
+//
+// An entry a session finishes leaves the queue at once (the journal and the
+// configuration file no longer hold it) but its row stays, marked Done, for
+// a moment: the rows of finished entries are taken out together, a few
+// times a second. A list view lays out all its rows again at each removal,
+// which would cost as much as the queue is long at every small file.
 
 #include "core/download/partialdownload.h"
 
@@ -13,6 +19,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include <deque>
 
@@ -26,6 +33,7 @@ enum class EntryState {
     Active,  // being downloaded
     Failed,  // the last attempt failed; failureReason() tells why
     Paused,  // stopped part-way; the next attempt goes on from the part kept
+    Done,    // finished in a session; its row leaves with the next sweep
 };
 
 class DownloadQueue : public QAbstractListModel {
@@ -49,8 +57,11 @@ public:
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
+    // The rows, finished ones waiting for the sweep included.
     int count() const { return int(m_entries.size()); }
-    bool isEmpty() const { return m_entries.empty(); }
+    // The entries still queued: the rows less the finished ones.
+    int remaining() const { return count() - m_doneRows; }
+    bool isEmpty() const { return remaining() == 0; }
     QString url(int row) const { return m_entries.at(row).url; }
     EntryId idAt(int row) const { return m_entries.at(row).id; }
     EntryState stateAt(int row) const { return m_entries.at(row).state; }
@@ -96,6 +107,11 @@ public:
     void setPartial(EntryId id, const PartialDownload& partial);
     void setProgress(EntryId id, qint64 received, qint64 total, double rate);
     void remove(EntryId id);
+    // A session is done with the entry: it leaves the queue now and its row
+    // with the next sweep.
+    void finish(EntryId id);
+    // Takes out the rows of finished entries now.
+    void removeDoneRows();
 
 signals:
     // Entries were added or removed: the queue the configuration file keeps
@@ -123,6 +139,8 @@ private:
     };
 
     Entry* find(EntryId id, int* row = nullptr);
+    // The bookkeeping of an entry leaving the queue; its row stays.
+    void forget(Entry& entry);
     void appendEntries(const QStringList& urls, const QStringList& pages = {});
     void removeRange(int first, int last);
     void changed(int row);
@@ -134,6 +152,8 @@ private:
     QHash<QString, int> m_queuedKeys;  // case-folded URL -> how many entries have it
     EntryId m_nextId = 1;
     mutable int m_lastFoundRow = 0;  // where rowOf() begins its search
+    int m_doneRows = 0;              // rows of finished entries, until the sweep
+    QTimer m_sweep;
     const DownloadArchive* m_archive = nullptr;
     quint64 m_archiveGeneration = 1;
 };

@@ -193,7 +193,8 @@ int QueueWorker::nextStartableRow()
     // The rows before m_scanFrom have all been tried: failed entries that
     // stay in the queue are passed over once, not at every entry.
     auto tried = [this](int row) {
-        return m_queue.stateAt(row) == EntryState::Active || m_tried.contains(m_queue.idAt(row));
+        const EntryState state = m_queue.stateAt(row);
+        return state == EntryState::Active || state == EntryState::Done || m_tried.contains(m_queue.idAt(row));
     };
     while (m_scanFrom < m_queue.count() && tried(m_scanFrom))
         ++m_scanFrom;
@@ -330,7 +331,7 @@ bool QueueWorker::countFinished(Slot& slot, const DownloadOutcome& outcome)
 
 void QueueWorker::finishEntry(DownloadQueue::EntryId id)
 {
-    m_queue.remove(id);
+    m_queue.finish(id);
     ++m_figures.completed;
     emit figuresChanged();
 }
@@ -339,6 +340,7 @@ void QueueWorker::endSessionWhenIdle()
 {
     if (busySlots() > 0)
         return;
+    m_queue.removeDoneRows();  // the list is as the session leaves it
     if (m_queue.isEmpty())
         m_figures.endStatus = QCoreApplication::translate("pm::QueueWorker", "Queue Empty");
     else if (m_stopRequested || m_scope->aborted() || m_queue.failedCount() == 0)
