@@ -100,4 +100,14 @@ QString nextBusyText(const QString& current, const QString& word, int maxDots)
     return current + QLatin1Char('.');
 }
 
+QDateTime SecondClock::now()
+{
+    const qint64 second = QDateTime::currentSecsSinceEpoch();
+    if (second != m_second) {
+        m_second = second;
+        m_now = QDateTime::fromSecsSinceEpoch(second);
+    }
+    return m_now;
+}
+
 }  // namespace pm

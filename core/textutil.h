@@ -32,6 +32,21 @@ QString formatElapsed(qint64 seconds);
 // time-zone name; the time is left out at exactly midnight.
 QString generalDateText(const QDateTime& when);
 
+// The local date and time of the current second. The clock's second is
+// cheap to read; the local time of it costs a time-zone look-up, which a
+// session of small files would pay several times per file. So each second
+// is turned into a local time once.
+class SecondClock {
+public:
+    QDateTime now();
+    // The second now() gave last, since the epoch.
+    qint64 second() const { return m_second; }
+
+private:
+    qint64 m_second = -1;
+    QDateTime m_now;
+};
+
 // Digit grouping and exactly two decimals in the current locale: "1,234.50".
 QString standardNumberText(double value);
 

@@ -42,6 +42,18 @@ private slots:
         QVERIFY(!parseNumber("abc").has_value() && !parseNumber("").has_value());
     }
 
+    // The session's clock: local time, whole seconds, the second it tells.
+    void secondClock()
+    {
+        SecondClock clock;
+        const qint64 before = QDateTime::currentSecsSinceEpoch();
+        const QDateTime now = clock.now();
+        QVERIFY(now.toSecsSinceEpoch() >= before && now.toSecsSinceEpoch() <= QDateTime::currentSecsSinceEpoch());
+        QCOMPARE(now.time().msec(), 0);
+        QCOMPARE(now.timeSpec(), Qt::LocalTime);
+        QCOMPARE(clock.second(), now.toSecsSinceEpoch());
+    }
+
     void busyDots()
     {
         QString text = QStringLiteral("Queue Empty");

@@ -18,13 +18,6 @@ namespace pm {
 namespace {
 constexpr int kMostParallel = 8;
 
-QDateTime wholeSecondsNow()
-{
-    QDateTime now = QDateTime::currentDateTime();
-    now.setTime(QTime(now.time().hour(), now.time().minute(), now.time().second()));
-    return now;
-}
-
 }  // namespace
 
 QueueWorker::QueueWorker(const Settings& settings, ActivityLog& log, ErrorReporter& errors, DownloadQueue& queue,
@@ -182,7 +175,7 @@ void QueueWorker::start()
     m_figures.failed = 0;
     m_figures.sessionEnd = QDateTime();
     m_figures.endStatus.clear();
-    m_figures.sessionStart = wholeSecondsNow();
+    m_figures.sessionStart = m_clock.now();
     m_progressTimer.start();
     emit figuresChanged();
     fillSlots();
@@ -225,7 +218,7 @@ void QueueWorker::fillSlots()
         m_tried.insert(id);
         const TargetDecision decision = rules().beforeFetch(url);
         m_figures.currentFile = QFileInfo(decision.target).fileName();
-        m_figures.itemStart = wholeSecondsNow();
+        m_figures.itemStart = m_clock.now();
         ++m_figures.itemSerial;
 
         // An address downloaded before, when the user skips those: no fetch,
@@ -244,7 +237,8 @@ void QueueWorker::fillSlots()
             continue;
         }
         const PartialDownload partial = m_queue.partialAt(row);
-        *slot = {slot->task, id, url, decision.target, m_figures.itemStart, {}, partial.size, partial.size, -1};
+        *slot = {slot->task, id, url, decision.target, m_figures.itemStart, m_clock.second(), {},
+                 partial.size, partial.size, -1};
         slot->clock.start();
         m_queue.setState(id, EntryState::Active);
         m_figures.active = busySlots();
@@ -318,8 +312,10 @@ bool QueueWorker::countFinished(Slot& slot, const DownloadOutcome& outcome)
     m_figures.sessionTotal = m_total.text();
     m_total.stepUnit();
 
-    const QDateTime completion = QDateTime::currentDateTime();
-    m_figures.lastDownloadTime = formatElapsed(slot.start.secsTo(completion));
+    // Both in whole seconds, counted from the epoch: the difference of two
+    // local times would look their time zone up again.
+    const QDateTime completion = m_clock.now();
+    m_figures.lastDownloadTime = formatElapsed(m_clock.second() - slot.startSecond);
     if (m_settings.logCsv)
         appendCsvRow(m_settings, m_errors, m_csvFile, {slot.url, slot.start, completion, m_figures.lastDownloadTime, outcome.size, outcome.target});
     if (m_settings.logDownloads)

@@ -14,6 +14,7 @@
 #include "core/diagnostics/errorreporter.h"
 #include "core/diagnostics/errorscope.h"
 #include "core/download/sessionstatistics.h"
+#include "core/textutil.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -123,6 +124,7 @@ private:
         QString url;
         QString target;
         QDateTime start;        // whole seconds
+        qint64 startSecond = 0; // the same, since the epoch
         QElapsedTimer clock;
         qint64 startOffset = 0;  // bytes the file held when the download began
         qint64 received = 0;
@@ -162,6 +164,7 @@ private:
     QList<Slot> m_slots;
     QTimer m_progressTimer;
     SessionFigures m_figures;
+    SecondClock m_clock;
     SessionTotal m_total;
     QSet<DownloadQueue::EntryId> m_tried;
     int m_scanFrom = 0;  // every row before it has been tried in this session
