@@ -2,7 +2,7 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
-PACKAGES   := cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libgl-dev libqt6sql6-sqlite libssl-dev libpsl-dev pkg-config curl wget
+PACKAGES   := cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libgl-dev libqt6sql6-sqlite libssl-dev libpsl-dev libcurl4-openssl-dev pkg-config curl wget
 # What the benchmarks need besides: a virtual display with the accessibility
 # bus (the download figures are taken as a screen-reader user runs the
 # program), and the tools they are measured against.

@@ -51,12 +51,12 @@ void DownloadTask::removeLeftoverTemporaries(const QString& folder, const QStrin
 }
 
 DownloadTask::DownloadTask(const Settings& settings, ActivityLog& log, ErrorReporter& errors,
-                           QNetworkAccessManager* network, std::function<bool()> stopRequested, QObject* parent)
+                           CurlMulti* engine, std::function<bool()> stopRequested, QObject* parent)
     : QObject(parent),
       m_settings(settings),
       m_log(log),
       m_errors(errors),
-      m_transfer(new Transfer(network, this)),
+      m_transfer(new Transfer(engine, this)),
       m_stopRequested(std::move(stopRequested))
 {
     m_retryTimer.setSingleShot(true);

@@ -23,11 +23,10 @@
 #include <functional>
 #include <memory>
 
-class QNetworkAccessManager;
-
 namespace pm {
 
 class ActivityLog;
+class CurlMulti;
 class DownloadArchive;
 class ErrorReporter;
 class Settings;
@@ -62,7 +61,7 @@ class DownloadTask : public QObject {
     Q_OBJECT
 public:
     // `stopRequested` tells whether the session is stopping.
-    DownloadTask(const Settings& settings, ActivityLog& log, ErrorReporter& errors, QNetworkAccessManager* network,
+    DownloadTask(const Settings& settings, ActivityLog& log, ErrorReporter& errors, CurlMulti* engine,
                  std::function<bool()> stopRequested, QObject* parent = nullptr);
     ~DownloadTask() override;
 

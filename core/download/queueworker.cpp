@@ -5,13 +5,13 @@
 #include "core/download/downloadarchive.h"
 #include "core/config/settings.h"
 #include "core/textutil.h"
+#include "core/download/curlmulti.h"
 #include "core/download/transfer.h"
 #include "core/download/websession.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QNetworkAccessManager>
 
 namespace pm {
 
@@ -27,7 +27,7 @@ QueueWorker::QueueWorker(const Settings& settings, ActivityLog& log, ErrorReport
       m_log(log),
       m_errors(errors),
       m_queue(queue),
-      m_network(new QNetworkAccessManager(this)),
+      m_engine(new CurlMulti(this)),
       m_saveConfiguration(std::move(saveConfiguration))
 {
     m_slots.resize(kMostParallel);  // never grows: references to slots stay valid
@@ -66,8 +66,6 @@ void QueueWorker::setArchive(DownloadArchive* archive)
 void QueueWorker::setSession(WebSession* session)
 {
     m_session = session;
-    if (session)
-        session->attach(m_network);
     for (Slot& slot : m_slots) {
         if (slot.task)
             slot.task->setSession(session);
@@ -90,7 +88,7 @@ QueueWorker::Slot* QueueWorker::freeSlot()
         if (slot.id != 0)
             continue;
         if (!slot.task) {
-            slot.task = new DownloadTask(m_settings, m_log, m_errors, m_network, [this] { return m_stopRequested; },
+            slot.task = new DownloadTask(m_settings, m_log, m_errors, m_engine, [this] { return m_stopRequested; },
                                          this);
             slot.task->setArchive(m_archive);
             slot.task->setSession(m_session);

@@ -26,11 +26,10 @@
 #include <functional>
 #include <optional>
 
-class QNetworkAccessManager;
-
 namespace pm {
 
 class ActivityLog;
+class CurlMulti;
 class DownloadArchive;
 class Settings;
 class WebSession;
@@ -155,7 +154,7 @@ private:
     ErrorReporter& m_errors;
     AppendFile m_csvFile;
     DownloadQueue& m_queue;
-    QNetworkAccessManager* m_network;
+    CurlMulti* m_engine;  // the downloads' connections
     DownloadArchive* m_archive = nullptr;
     ProgramFiles m_ownFiles{m_settings};
     WebSession* m_session = nullptr;

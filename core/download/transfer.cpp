@@ -1,29 +1,20 @@
 #include "core/download/transfer.h"
 
+#include "core/download/curlmulti.h"
 #include "core/download/websession.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <QLocale>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
+#include <QNetworkProxyFactory>
 #include <QRegularExpression>
 #include <QTimer>
+
+#include <curl/curl.h>
 
 #include <cerrno>
 
 namespace pm {
-
-// The final response's value is the last one.
-QByteArray finalResponseHeader(const QNetworkReply* reply, const QByteArray& name, bool redirected)
-{
-    const QByteArray value = reply->rawHeader(name);
-    if (!redirected)
-        return value;
-    const int comma = value.lastIndexOf(',');
-    return comma < 0 ? value : value.mid(comma + 1).trimmed();
-}
 
 bool Transfer::supportedScheme(const QUrl& url)
 {
@@ -38,19 +29,44 @@ bool isTransientStatus(int status)
     return status == 408 || status == 429 || status == 500 || status == 502 || status == 503 || status == 504;
 }
 
-bool isTransientNetworkError(QNetworkReply::NetworkError error)
+bool isRedirectStatus(int status)
 {
-    switch (error) {
-    case QNetworkReply::ConnectionRefusedError:
-    case QNetworkReply::RemoteHostClosedError:
-    case QNetworkReply::TimeoutError:
-    case QNetworkReply::OperationCanceledError:  // the stall time-out; a user's cancel is told apart
-    case QNetworkReply::TemporaryNetworkFailureError:
-    case QNetworkReply::NetworkSessionFailedError:
-    case QNetworkReply::UnknownNetworkError:
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+// Failures of the connection that may well pass on a later attempt.
+bool isTransientCurlError(int code)
+{
+    switch (code) {
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_PARTIAL_FILE:
+    case CURLE_GOT_NOTHING:
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+    case CURLE_OPERATION_TIMEDOUT:
         return true;
     default:
         return false;
+    }
+}
+
+// The connection's failure in the words of a log line.
+QString curlFailureText(int code)
+{
+    switch (code) {
+    case CURLE_COULDNT_CONNECT: return QStringLiteral("connection refused");
+    case CURLE_PARTIAL_FILE:
+    case CURLE_GOT_NOTHING:
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR: return QStringLiteral("connection closed by the server");
+    case CURLE_COULDNT_RESOLVE_HOST: return QStringLiteral("host not found");
+    case CURLE_COULDNT_RESOLVE_PROXY: return QStringLiteral("proxy not found");
+    case CURLE_OPERATION_TIMEDOUT: return QStringLiteral("timed out");
+    case CURLE_WEIRD_SERVER_REPLY: return QStringLiteral("the server's answer is malformed");
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CACERT_BADFILE: return QStringLiteral("secure connection failed");
+    default: return QString::fromUtf8(curl_easy_strerror(CURLcode(code)));
     }
 }
 
@@ -72,44 +88,64 @@ int secondsToWait(const QByteArray& value)
     return int(std::max<qint64>(0, QDateTime::currentDateTimeUtc().secsTo(utc)));
 }
 
-// The network's failure in the words of a log line.
-QString networkFailureText(const QNetworkReply* reply)
+// The realm of a WWW-Authenticate challenge ("" when it names none).
+QString challengeRealm(const QByteArray& challenge)
 {
-    switch (reply->error()) {
-    case QNetworkReply::ConnectionRefusedError: return QStringLiteral("connection refused");
-    case QNetworkReply::RemoteHostClosedError: return QStringLiteral("connection closed by the server");
-    case QNetworkReply::HostNotFoundError: return QStringLiteral("host not found");
-    case QNetworkReply::TimeoutError:
-    case QNetworkReply::OperationCanceledError: return QStringLiteral("timed out");
-    case QNetworkReply::TooManyRedirectsError: return QStringLiteral("too many redirects");
-    case QNetworkReply::InsecureRedirectError: return QStringLiteral("redirect from https to http refused");
-    case QNetworkReply::SslHandshakeFailedError: return QStringLiteral("secure connection failed");
-    default: return reply->errorString();
+    static const QRegularExpression pattern(QStringLiteral("realm=\"([^\"]*)\""),
+                                            QRegularExpression::CaseInsensitiveOption);
+    return pattern.match(QString::fromLatin1(challenge)).captured(1);
+}
+
+// The proxy the program's network settings name for `url`, in libcurl's
+// words; "" for none. An empty proxy also keeps libcurl from taking one
+// from the environment on its own.
+QByteArray proxyFor(const QUrl& url, QNetworkProxy* chosen)
+{
+    const QList<QNetworkProxy> proxies = QNetworkProxyFactory::proxyForQuery(QNetworkProxyQuery(url));
+    for (const QNetworkProxy& proxy : proxies) {
+        const QByteArray where = proxy.hostName().toUtf8() + ':' + QByteArray::number(proxy.port());
+        *chosen = proxy;
+        switch (proxy.type()) {
+        case QNetworkProxy::NoProxy: return {};
+        case QNetworkProxy::HttpProxy: return "http://" + where;
+        case QNetworkProxy::Socks5Proxy: return "socks5h://" + where;
+        default: continue;  // one libcurl cannot use: the next
+        }
     }
+    return {};
 }
 }  // namespace
 
-Transfer::Transfer(QNetworkAccessManager* manager, QObject* parent) : QObject(parent), m_manager(manager)
+Transfer::Transfer(CurlMulti* engine, QObject* parent) : QObject(parent), m_engine(engine), m_easy(curl_easy_init())
 {
-    m_buffer.resize(kPiece);
+    curl_easy_setopt(m_easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(m_easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(m_easy, CURLOPT_FOLLOWLOCATION, 0L);  // followRedirect()
+    curl_easy_setopt(m_easy, CURLOPT_BUFFERSIZE, kPiece);
+    curl_easy_setopt(m_easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(m_easy, CURLOPT_LOW_SPEED_TIME, long(kStallTimeoutSeconds));
+    curl_easy_setopt(m_easy, CURLOPT_CONNECTTIMEOUT, long(kStallTimeoutSeconds));
+    curl_easy_setopt(m_easy, CURLOPT_HEADERFUNCTION, &Transfer::onHeaderLine);
+    curl_easy_setopt(m_easy, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(m_easy, CURLOPT_WRITEFUNCTION, &Transfer::onBody);
+    curl_easy_setopt(m_easy, CURLOPT_WRITEDATA, this);
     m_headerDeadline.setSingleShot(true);
     m_headerDeadline.setInterval(kHeaderDeadlineMs);
     connect(&m_headerDeadline, &QTimer::timeout, this, [this] {
-        if (!m_reply)
+        if (!m_running)
             return;
         fail(RuntimeError::of(ErrTransferFailed, QStringLiteral("the server's answer did not begin within %1 s")
                                                      .arg(m_headerDeadline.interval() / 1000)));
-        m_reply->abort();
+        abort();
     });
 }
 
 Transfer::~Transfer()
 {
-    if (m_reply) {
-        m_reply->disconnect(this);
-        m_reply->abort();
-        m_reply->deleteLater();
-    }
+    if (m_engine)
+        m_engine->remove(m_easy);
+    curl_easy_cleanup(m_easy);
+    curl_slist_free_all(m_requestHeaders);
 }
 
 void Transfer::fetch(const QString& url, QFile* sink, const ResumePoint& resume, const QString& foundOn)
@@ -117,6 +153,7 @@ void Transfer::fetch(const QString& url, QFile* sink, const ResumePoint& resume,
     Q_ASSERT(!running());
     m_sink = sink;
     m_resume = resume;
+    m_foundOn = foundOn;
     m_bodyStart = resume.offset;
     m_validator.clear();
     m_retryAfter = -1;
@@ -125,7 +162,8 @@ void Transfer::fetch(const QString& url, QFile* sink, const ResumePoint& resume,
     m_total = -1;
     m_status = 0;
     m_sinkErrno = 0;
-    m_redirected = false;
+    m_redirects = 0;
+    m_signInTried = false;
     m_failed = m_cancelled = m_transient = m_restartNeeded = false;
     m_refusal.clear();
     m_partLength = -1;
@@ -143,59 +181,162 @@ void Transfer::fetch(const QString& url, QFile* sink, const ResumePoint& resume,
         deliverFinished();
         return;
     }
-
-    QNetworkRequest request(target);
-    if (m_session)
-        m_session->prepare(request, foundOn);
-    // The saved bytes must be the resource's own, and Content-Length its size.
-    request.setRawHeader("Accept-Encoding", "identity");
-    // Redirects are followed (at most 50, never from https down to http);
-    // onRedirected() refuses any scheme but http and https.
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    request.setTransferTimeout(kStallTimeoutMs);
-    if (resume.offset > 0) {
-        request.setRawHeader("Range", "bytes=" + QByteArray::number(resume.offset) + '-');
-        if (!resume.validator.isEmpty())
-            request.setRawHeader("If-Range", resume.validator);
-    }
-    m_reply = m_manager->get(request);
-    m_reply->setReadBufferSize(kReadBuffer);
-    connect(m_reply, &QNetworkReply::readyRead, this, &Transfer::onReadyRead);
-    connect(m_reply, &QNetworkReply::finished, this, &Transfer::onFinished);
-    connect(m_reply, &QNetworkReply::redirected, this, &Transfer::onRedirected);
-    connect(m_reply, &QNetworkReply::metaDataChanged, this, &Transfer::onMetaData);
-    m_headerDeadline.start();
+    m_running = true;
+    request(target);
 }
 
-void Transfer::onMetaData()
+void Transfer::request(const QUrl& url)
 {
-    m_status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (m_status >= 300 && m_status < 400)
-        return;  // a redirect; the final response follows
+    m_url = url;
+    m_finalUrl = url.toString();
+    m_redirectTo.clear();
+    m_headers.clear();
+    m_headerBytes = m_headerLines = 0;
+    m_headersEnded = m_bodyWanted = false;
+    m_status = 0;
+    m_received = 0;
+
+    curl_slist_free_all(m_requestHeaders);
+    m_requestHeaders = nullptr;
+    // The saved bytes must be the resource's own, and Content-Length its size.
+    m_requestHeaders = curl_slist_append(m_requestHeaders, "Accept-Encoding: identity");
+    if (m_session) {
+        for (const auto& [name, value] : m_session->requestHeaders(url, m_foundOn))
+            m_requestHeaders = curl_slist_append(m_requestHeaders, (name + ": " + value).constData());
+    }
+    if (m_resume.offset > 0) {
+        m_requestHeaders =
+            curl_slist_append(m_requestHeaders, "Range: bytes=" + QByteArray::number(m_resume.offset) + '-');
+        if (!m_resume.validator.isEmpty())
+            m_requestHeaders = curl_slist_append(m_requestHeaders, ("If-Range: " + m_resume.validator).constData());
+    }
+    curl_easy_setopt(m_easy, CURLOPT_URL, url.toEncoded().constData());
+    curl_easy_setopt(m_easy, CURLOPT_HTTPHEADER, m_requestHeaders);
+
+    QNetworkProxy proxy;
+    curl_easy_setopt(m_easy, CURLOPT_PROXY, proxyFor(url, &proxy).constData());
+    curl_easy_setopt(m_easy, CURLOPT_PROXYUSERNAME, proxy.user().isEmpty() ? nullptr : proxy.user().toUtf8().constData());
+    curl_easy_setopt(m_easy, CURLOPT_PROXYPASSWORD,
+                     proxy.password().isEmpty() ? nullptr : proxy.password().toUtf8().constData());
+
+    // A sign-in goes only to the request it answers, never along a redirect.
+    const std::optional<SignIn> signIn =
+        m_signInTried && m_session && m_signInRealm ? m_session->signInFor(url, *m_signInRealm) : std::nullopt;
+    curl_easy_setopt(m_easy, CURLOPT_HTTPAUTH, signIn ? long(CURLAUTH_BASIC | CURLAUTH_DIGEST) : long(CURLAUTH_NONE));
+    curl_easy_setopt(m_easy, CURLOPT_USERNAME, signIn ? signIn->user.toUtf8().constData() : nullptr);
+    curl_easy_setopt(m_easy, CURLOPT_PASSWORD, signIn ? signIn->password.toUtf8().constData() : nullptr);
+
+    m_headerDeadline.start();
+    if (!m_engine || !m_engine->add(m_easy, [this](int code) { onDone(code); })) {
+        fail(RuntimeError::of(ErrTransferFailed, QStringLiteral("the transfer could not start")));
+        complete(CURLE_OK);
+    }
+}
+
+size_t Transfer::onHeaderLine(char* data, size_t size, size_t count, void* self)
+{
+    auto* transfer = static_cast<Transfer*>(self);
+    const size_t bytes = size * count;
+    return transfer->headerLine(QByteArrayView(data, qsizetype(bytes))) ? bytes : 0;
+}
+
+bool Transfer::headerLine(QByteArrayView line)
+{
+    if (m_cancelled)
+        return false;
+    if (line.startsWith("HTTP/")) {
+        // A response begins: an interim one, or the answer to a sign-in.
+        m_headers.clear();
+        m_headerBytes = m_headerLines = 0;
+        m_headersEnded = m_bodyWanted = false;
+        m_received = 0;
+        // "HTTP/1.1 404 Not Found"; HTTP/2 has no reason phrase.
+        const QString statusLine = QString::fromLatin1(line.toByteArray().simplified());
+        m_status = statusLine.section(QLatin1Char(' '), 1, 1).toInt();
+        m_reason = statusLine.section(QLatin1Char(' '), 2);
+    }
+    m_headerBytes += int(line.size());
+    ++m_headerLines;
+    if (m_headerBytes > kMaxHeaderBytes || m_headerLines > kMaxHeaderLines) {
+        fail(RuntimeError::of(ErrTransferFailed, m_headerBytes > kMaxHeaderBytes
+                                                     ? QStringLiteral("the server's headers exceed 256 KiB")
+                                                     : QStringLiteral("the server's headers exceed 1,000 lines")));
+        return false;
+    }
+    const QByteArrayView content = line.trimmed();
+    if (content.isEmpty())
+        return m_status < 200 || headersEnded();
+    const qsizetype colon = content.indexOf(':');
+    if (colon > 0 && !content.startsWith("HTTP/"))
+        m_headers.append({content.first(colon).trimmed().toByteArray(), content.sliced(colon + 1).trimmed().toByteArray()});
+    return true;
+}
+
+QByteArray Transfer::responseHeader(const QByteArray& name) const
+{
+    for (const auto& header : m_headers) {
+        if (header.first.compare(name, Qt::CaseInsensitive) == 0)
+            return header.second;
+    }
+    return {};
+}
+
+bool Transfer::headersEnded()
+{
+    m_headersEnded = true;
+    if (m_session) {
+        QList<QByteArray> setCookies;
+        for (const auto& header : std::as_const(m_headers)) {
+            if (header.first.compare("Set-Cookie", Qt::CaseInsensitive) == 0)
+                setCookies << header.second;
+        }
+        m_session->keepCookies(m_url, setCookies);
+    }
+    if (isRedirectStatus(m_status) && !responseHeader("Location").isEmpty()) {
+        m_redirectTo = responseHeader("Location");
+        return true;  // followRedirect() takes it once this answer has ended
+    }
+    if (m_status == 401) {
+        if (const QByteArray challenge = responseHeader("WWW-Authenticate"); !challenge.isEmpty())
+            m_signInRealm = challengeRealm(challenge);
+        return true;
+    }
     m_headerDeadline.stop();
     bool ok = false;
-    const qint64 length = finalResponseHeader(m_reply, "Content-Length", m_redirected).trimmed().toLongLong(&ok);
+    const qint64 length = responseHeader("Content-Length").toLongLong(&ok);
     m_total = ok ? length : -1;
-    m_validator = finalResponseHeader(m_reply, "ETag", m_redirected);
+    m_validator = responseHeader("ETag");
     if (m_validator.isEmpty())
-        m_validator = finalResponseHeader(m_reply, "Last-Modified", m_redirected);
-    m_retryAfter = secondsToWait(finalResponseHeader(m_reply, "Retry-After", m_redirected));
+        m_validator = responseHeader("Last-Modified");
+    m_retryAfter = secondsToWait(responseHeader("Retry-After"));
+    if (m_status >= 400)
+        return true;  // an error page is never written as the requested file
 
     if (m_status == 206) {
         // Only the part asked for is taken; anything else would splice two
         // versions of the file or save a piece of it as the whole.
-        const QByteArray range = finalResponseHeader(m_reply, "Content-Range", m_redirected);
-        if (const QString problem = partialAnswerProblem(range); !problem.isEmpty())
-            return refuseAnswer(problem);
+        if (const QString problem = partialAnswerProblem(responseHeader("Content-Range")); !problem.isEmpty()) {
+            m_restartNeeded = true;
+            m_refusal = problem;
+            return false;
+        }
     } else if (m_resume.offset > 0 && m_status == 416) {
-        refuseAnswer(QStringLiteral("the server refused the rest of the file (416)"));
-    } else if (m_resume.offset > 0 && m_status < 400) {
+        m_restartNeeded = true;
+        m_refusal = QStringLiteral("the server refused the rest of the file (416)");
+        return false;
+    } else if (m_resume.offset > 0) {
         // The whole body, from its first byte: what the sink holds goes.
         m_bodyStart = 0;
         m_hash.reset();
-        if (m_sink && !m_sink->resize(0))
+        if (m_sink && !m_sink->resize(0)) {
             m_sinkErrno = EIO;
+            fail(RuntimeError::of(ErrDeviceIO));
+            return false;
+        }
     }
+    m_bodyWanted = true;
+    m_hashingBeside = false;
+    return true;
 }
 
 QString Transfer::partialAnswerProblem(const QByteArray& contentRange)
@@ -215,36 +356,114 @@ QString Transfer::partialAnswerProblem(const QByteArray& contentRange)
     // If-Range carried the kept part's validator: the answer must carry
     // the same one, or the rest belongs to another version of the file.
     const bool isTag = m_resume.validator.startsWith('"') || m_resume.validator.startsWith("W/");
-    if (finalResponseHeader(m_reply, isTag ? "ETag" : "Last-Modified", m_redirected) != m_resume.validator)
+    if (responseHeader(isTag ? "ETag" : "Last-Modified") != m_resume.validator)
         return QStringLiteral("the file changed on the server since its first part was fetched");
     m_total = total;
     m_partLength = last - first + 1;
     return QString();
 }
 
-void Transfer::refuseAnswer(const QString& reason)
+size_t Transfer::onBody(char* data, size_t size, size_t count, void* self)
 {
-    m_restartNeeded = true;
-    m_refusal = reason;
-    m_reply->abort();
+    auto* transfer = static_cast<Transfer*>(self);
+    const size_t bytes = size * count;
+    return transfer->writeBody(QByteArrayView(data, qsizetype(bytes))) ? bytes : 0;
+}
+
+bool Transfer::writeBody(QByteArrayView data)
+{
+    if (m_cancelled)
+        return false;
+    m_received += data.size();
+    if (!m_bodyWanted)
+        return true;  // a redirect's, a sign-in request's or an error page's body
+    if (m_sink) {
+        errno = 0;
+        if (m_sink->write(data.data(), data.size()) != data.size()) {
+            m_sinkErrno = errno != 0 ? errno : EIO;
+            fail(RuntimeError::of(ErrDeviceIO));
+            return false;
+        }
+        // Past the first MiB the hash runs beside the transfer; the pieces
+        // before it went in already, so the order holds.
+        if (!m_hashingBeside && m_received >= kHashBesideFrom)
+            m_hashingBeside = true;
+        if (m_hashingBeside)
+            m_besideHash.add(data);
+        else
+            m_hash.addData(data);
+    }
+    emit progress(m_bodyStart + m_received, m_total);  // a handler may cancel(): the next call stops
+    return true;
+}
+
+void Transfer::onDone(int curlCode)
+{
+    const bool answered = curlCode == CURLE_OK && !m_failed && !m_cancelled && !m_restartNeeded;
+    if (answered && !m_redirectTo.isEmpty() && followRedirect())
+        return;
+    if (answered && m_status == 401 && answerSignIn())
+        return;
+    complete(curlCode);
+}
+
+// Returns whether the next request is under way; else the transfer has failed.
+bool Transfer::followRedirect()
+{
+    const QUrl next = m_url.resolved(QUrl::fromEncoded(m_redirectTo));
+    if (++m_redirects > kMaxRedirects) {
+        fail(RuntimeError::of(ErrTransferFailed, QStringLiteral("too many redirects")));
+    } else if (!next.isValid() || !supportedScheme(next)) {
+        fail(RuntimeError::of(ErrUnsupportedScheme, next.toString()));
+    } else if (m_url.scheme().toLower() == QLatin1String("https") && next.scheme().toLower() == QLatin1String("http")) {
+        fail(RuntimeError::of(ErrTransferFailed, QStringLiteral("redirect from https to http refused")));
+    } else {
+        request(next);
+        return true;
+    }
+    return false;
+}
+
+// A 401: the session's sign-in for that server and realm is tried once in
+// this fetch; a second refusal makes the session forget it.
+bool Transfer::answerSignIn()
+{
+    if (!m_session || !m_signInRealm)
+        return false;
+    if (m_signInTried) {
+        m_session->signInRefused(m_url, *m_signInRealm);
+        return false;
+    }
+    if (!m_session->signInFor(m_url, *m_signInRealm))
+        return false;
+    m_signInTried = true;
+    request(m_url);
+    return true;
+}
+
+void Transfer::abort()
+{
+    if (m_engine)
+        m_engine->remove(m_easy);
+    complete(CURLE_ABORTED_BY_CALLBACK);
 }
 
 QString Transfer::headerText(const QByteArray& name) const
 {
-    for (const auto& header : m_headers) {
-        if (header.first.compare(name, Qt::CaseInsensitive) == 0)
-            return QString::fromLatin1(header.second);
-    }
-    return QString();
+    return QString::fromLatin1(responseHeader(name));
 }
 
 void Transfer::cancel()
 {
-    if (!m_reply)
+    if (!m_running || m_cancelled)
         return;
     m_cancelled = true;
-    // abort() emits finished() inside itself; onFinished() copes.
-    m_reply->abort();
+    // From inside libcurl's callbacks (a progress handler), the next
+    // callback ends the transfer; from the event loop it ends now.
+    QTimer::singleShot(0, this, [this] {
+        if (m_running)
+            abort();
+    });
 }
 
 void Transfer::fail(const RuntimeError& error)
@@ -255,82 +474,31 @@ void Transfer::fail(const RuntimeError& error)
     }
 }
 
-void Transfer::onRedirected(const QUrl& url)
+void Transfer::complete(int curlCode)
 {
-    m_redirected = true;
-    m_headerDeadline.start();  // the next request's answer has its own time
-    if (supportedScheme(url))
-        return;
-    fail(RuntimeError::of(ErrUnsupportedScheme, url.toString()));
-    m_reply->abort();
-}
-
-void Transfer::onReadyRead()
-{
-    QNetworkReply* reply = m_reply;
-    if (!reply)
-        return;
-    while (reply->bytesAvailable() > 0) {
-        const qint64 n = reply->read(m_buffer.data(), m_buffer.size());
-        if (n <= 0)
-            break;
-        m_received += n;
-        // An error page is never written as the requested file.
-        if (m_sink && m_status < 400 && m_sinkErrno == 0 && !m_restartNeeded) {
-            errno = 0;
-            if (m_sink->write(m_buffer.constData(), n) != n) {
-                m_sinkErrno = errno != 0 ? errno : EIO;
-                fail(RuntimeError::of(ErrDeviceIO));
-                m_reply->abort();
-                return;
-            }
-            m_hash.addData(QByteArrayView(m_buffer.constData(), n));
-        }
-    }
-    emit progress(m_bodyStart + m_received, m_total);
-}
-
-void Transfer::onFinished()
-{
-    QNetworkReply* reply = m_reply;
-    if (!reply)
-        return;
-    if (reply->error() != QNetworkReply::OperationCanceledError)
-        onReadyRead();  // whatever is left in the buffer
-    m_reply = nullptr;
-    reply->disconnect(this);
-    reply->deleteLater();
-
-    m_headers = reply->rawHeaderPairs();
-    if (m_redirected) {
-        for (auto& header : m_headers)
-            header.second = finalResponseHeader(reply, header.first, true);
-    }
-    m_status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    m_finalUrl = reply->url().toString();
+    m_running = false;
     m_headerDeadline.stop();
-    m_signInRealm = WebSession::signInRealm(reply);
+    m_besideHash.drain();  // the digest is whole before anyone reads it
     if (m_restartNeeded) {
         fail(RuntimeError::of(ErrTransferFailed, m_refusal));
     } else if (m_cancelled && !m_failed) {
         fail(RuntimeError::of(ErrTransferFailed, QStringLiteral("cancelled")));
     } else if (m_failed) {
         // Ended by the program on a failure of its own (the sink, a refused
-        // redirect, the header deadline): that reason stands, and trying
+        // redirect, the header limits): that reason stands, and trying
         // again would not help.
-    } else if (m_status >= 400) {
-        const QString reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
-        fail(RuntimeError::of(ErrHttpStatus, QString::number(m_status) + QLatin1Char(' ') + reason));
+    } else if (m_headersEnded && m_status >= 400) {
+        fail(RuntimeError::of(ErrHttpStatus, (QString::number(m_status) + QLatin1Char(' ') + m_reason).trimmed()));
         m_transient = isTransientStatus(m_status);
-    } else if (reply->error() != QNetworkReply::NoError) {
-        fail(RuntimeError::of(ErrTransferFailed, networkFailureText(reply)));
-        m_transient = isTransientNetworkError(reply->error());
+    } else if (curlCode != CURLE_OK) {
+        fail(RuntimeError::of(ErrTransferFailed, curlFailureText(curlCode)));
+        m_transient = isTransientCurlError(curlCode);
     } else {
         // A body shorter than its Content-Length, or than the part its
         // Content-Range announced, is cut off; the part decides, since only
         // it completes the file.
         bool ok = false;
-        qint64 announced = finalResponseHeader(reply, "Content-Length", m_redirected).trimmed().toLongLong(&ok);
+        qint64 announced = responseHeader("Content-Length").toLongLong(&ok);
         if (m_partLength >= 0) {
             announced = m_partLength;
             ok = true;
@@ -346,7 +514,7 @@ void Transfer::onFinished()
 
 void Transfer::deliverFinished()
 {
-    // Never from inside fetch() or abort(): the caller finishes its handler first.
+    // Never from inside fetch() or cancel(): the caller finishes its handler first.
     m_finishPending = true;
     QTimer::singleShot(0, this, [this] {
         m_finishPending = false;

@@ -1,15 +1,20 @@
 #pragma once
-// One HTTP(S) transfer at a time over a shared QNetworkAccessManager. fetch()
+// One HTTP(S) transfer at a time on a shared CurlMulti engine. fetch()
 // streams the body into a device as it arrives; finished() is always
 // delivered from the event loop, never from inside fetch() or cancel(), so a
-// caller that cancels can finish its own handler first.
+// caller that cancels can finish its own handler first. The transfer follows
+// redirects itself, so that every hop carries the session's cookies and
+// Referer for its own address and the policy on schemes is the program's.
 
+#include "core/download/backgroundhash.h"
 #include "core/download/contenthash.h"
+#include "core/download/curlmulti.h"
 #include "core/diagnostics/errors.h"
 
 #include <QByteArray>
-#include <QNetworkReply>
+#include <QList>
 #include <QObject>
+#include <QPair>
 #include <QPointer>
 #include <QString>
 #include <QTimer>
@@ -18,15 +23,12 @@
 #include <optional>
 
 class QFile;
-class QNetworkAccessManager;
+typedef void CURL;
+struct curl_slist;
 
 namespace pm {
 
 class WebSession;
-
-// A header of the last response of `reply`'s redirect chain: QNetworkReply
-// joins the values of every response with ", ".
-QByteArray finalResponseHeader(const QNetworkReply* reply, const QByteArray& name, bool redirected);
 
 // Where an interrupted body goes on: the bytes the sink holds already, and
 // the validator (ETag or Last-Modified) of the response they came from.
@@ -38,14 +40,15 @@ struct ResumePoint {
 class Transfer : public QObject {
     Q_OBJECT
 public:
-    Transfer(QNetworkAccessManager* manager, QObject* parent = nullptr);
+    Transfer(CurlMulti* engine, QObject* parent = nullptr);
     ~Transfer() override;
 
     // Whether `url` is one a transfer fetches: http and https.
     static bool supportedScheme(const QUrl& url);
-    // The session whose cookies, user agent and sign-ins the requests carry
-    // (nullptr: none). It must outlive this transfer.
-    void setSession(const WebSession* session) { m_session = session; }
+    // The session whose cookies, user agent and sign-ins the requests carry,
+    // and which keeps the cookies the answers set (nullptr: none). It must
+    // outlive this transfer.
+    void setSession(WebSession* session) { m_session = session; }
 
     // Starts fetching `url`; the body goes to `sink` (nullptr: discarded).
     // With a resume point the rest is asked for; a server that answers with
@@ -55,7 +58,7 @@ public:
     void fetch(const QString& url, QFile* sink, const ResumePoint& resume = {}, const QString& foundOn = QString());
     // The named header of the last response ("" when there is none).
     QString headerText(const QByteArray& name) const;
-    bool running() const { return m_reply != nullptr || m_finishPending; }
+    bool running() const { return m_running || m_finishPending; }
     // Ends the running transfer; finished() follows from the event loop.
     void cancel();
 
@@ -100,25 +103,21 @@ public:
 
     // Bytes read, written and hashed at a time: a piece this small is still
     // in the processor's cache when it is hashed after being written, where
-    // larger ones are read from memory twice. A 1 GiB download took a third
-    // less processor time with 64 KiB pieces than with 1 MiB ones.
-    static constexpr qint64 kPiece = 64 * 1024;
-    // What the reply may hold before Qt Network stops reading the socket:
-    // little enough that memory does not grow with a fast server (during a
-    // download of a whole GiB the program grew by about 50 MiB with an 8 MiB
-    // buffer and by 30 MiB with this one, at the same speed), and enough that
-    // a body cut off early keeps what had arrived:
-    // when the server drops the connection while this buffer is full, Qt
-    // Network reports the drop without reading the bytes left in the socket.
-    static constexpr qint64 kReadBuffer = 2 * 1024 * 1024;
+    // larger ones are read from memory twice.
+    static constexpr long kPiece = 64 * 1024;
+    // A body hashes beside the transfer from this many bytes on; a smaller
+    // one is hashed as it is written, which costs less than the hand-over.
+    static constexpr qint64 kHashBesideFrom = 1024 * 1024;
     // A transfer that receives nothing for this long fails.
-    static constexpr int kStallTimeoutMs = 60 * 1000;
+    static constexpr int kStallTimeoutSeconds = 60;
+    // An answer's headers may take this much: a server whose headers never
+    // end fails at once instead of filling memory.
+    static constexpr int kMaxHeaderBytes = 256 * 1024;
+    static constexpr int kMaxHeaderLines = 1000;
+    // Redirects followed, at most.
+    static constexpr int kMaxRedirects = 50;
     // An answer whose headers are not complete this long after the request
-    // fails, whatever bytes arrive: Qt Network sets no limit on their size.
-    // The entry fails and the queue goes on, but Qt Network 6.4 reads headers
-    // a byte at a time until the socket is empty, so while the server sends
-    // faster than that its connection thread never sees the abort: the
-    // headers' memory keeps growing and the manager's later requests wait.
+    // fails, whatever bytes arrive: headers that drip in below the size cap.
     static constexpr int kHeaderDeadlineMs = 30 * 1000;
     void setHeaderDeadline(int ms) { m_headerDeadline.setInterval(ms); }
 
@@ -127,21 +126,36 @@ signals:
     void progress(qint64 received, qint64 total);
 
 private:
-    void onReadyRead();
-    void onFinished();
-    void onRedirected(const QUrl& url);
+    // One request of the fetch: the first, or one a redirect or a sign-in leads to.
+    void request(const QUrl& url);
+    static size_t onHeaderLine(char* data, size_t size, size_t count, void* self);
+    static size_t onBody(char* data, size_t size, size_t count, void* self);
+    bool headerLine(QByteArrayView line);
+    // The headers of a response are complete; false ends the transfer.
+    bool headersEnded();
+    bool writeBody(QByteArrayView data);
+    void onDone(int curlCode);
+    bool followRedirect();
+    bool answerSignIn();
+    // Ends the running request now, outside libcurl's callbacks.
+    void abort();
+    void complete(int curlCode);
     void fail(const RuntimeError& error);
     void deliverFinished();
-
-    void onMetaData();
+    QByteArray responseHeader(const QByteArray& name) const;
     // Why a 206 answer is not the part asked for; "" when it is.
     QString partialAnswerProblem(const QByteArray& contentRange);
-    void refuseAnswer(const QString& reason);
 
-    QNetworkAccessManager* m_manager;
-    const WebSession* m_session = nullptr;
+    QPointer<CurlMulti> m_engine;  // may go first, when both go with their parent
+    CURL* m_easy;
+    curl_slist* m_requestHeaders = nullptr;
+    WebSession* m_session = nullptr;
+    QString m_foundOn;
+    QUrl m_url;                      // of the request under way
+    QByteArray m_redirectTo;         // the Location of a redirect answer
+    int m_redirects = 0;
+    bool m_signInTried = false;
     std::optional<QString> m_signInRealm;
-    QPointer<QNetworkReply> m_reply;
     QFile* m_sink = nullptr;
     ResumePoint m_resume;
     qint64 m_bodyStart = 0;
@@ -152,15 +166,21 @@ private:
     QString m_refusal;             // why the answer was refused
     qint64 m_partLength = -1;      // bytes an accepted 206 announced in Content-Range
     QTimer m_headerDeadline;
-    QList<QPair<QByteArray, QByteArray>> m_headers;
-    QByteArray m_buffer;
+    QList<QPair<QByteArray, QByteArray>> m_headers;  // of the response under way
+    int m_headerBytes = 0;
+    int m_headerLines = 0;
+    bool m_headersEnded = false;
+    bool m_bodyWanted = false;       // this response's body is the file's
     ContentHash m_hash;
+    BackgroundHash m_besideHash{m_hash};
+    bool m_hashingBeside = false;
     QString m_finalUrl;
     qint64 m_received = 0;
     qint64 m_total = -1;
     int m_status = 0;
+    QString m_reason;               // the status line's reason phrase
     int m_sinkErrno = 0;
-    bool m_redirected = false;
+    bool m_running = false;
     bool m_failed = false;
     bool m_cancelled = false;
     bool m_finishPending = false;

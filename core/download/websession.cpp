@@ -8,9 +8,8 @@
 namespace pm {
 
 namespace {
-// Set on a reply whose server asked for a sign-in: the realm, and whether
-// the session's answer has been sent.
-const char* const kRealmProperty = "pullmarkSignInRealm";
+// Set on a reply whose server asked for a sign-in once the session's answer
+// has been sent.
 const char* const kAnsweredProperty = "pullmarkSignInAnswered";
 
 bool isWebScheme(const QString& scheme)
@@ -68,27 +67,55 @@ void WebSession::prepare(QNetworkRequest& request, const QString& foundOn) const
         request.setRawHeader("Referer", referrer);
 }
 
+QList<QPair<QByteArray, QByteArray>> WebSession::requestHeaders(const QUrl& target, const QString& foundOn) const
+{
+    QList<QPair<QByteArray, QByteArray>> headers;
+    if (!m_userAgent.isEmpty())
+        headers.append({"User-Agent", m_userAgent.toUtf8()});
+    if (const QByteArray referrer = referrerFor(QUrl(foundOn), target); !referrer.isEmpty())
+        headers.append({"Referer", referrer});
+    QByteArray cookies;
+    for (const QNetworkCookie& cookie : m_cookies->cookiesForUrl(target)) {
+        if (!cookies.isEmpty())
+            cookies += "; ";
+        cookies += cookie.toRawForm(QNetworkCookie::NameAndValueOnly);
+    }
+    if (!cookies.isEmpty())
+        headers.append({"Cookie", cookies});
+    return headers;
+}
+
+void WebSession::keepCookies(const QUrl& url, const QList<QByteArray>& setCookieValues)
+{
+    QList<QNetworkCookie> cookies;
+    for (const QByteArray& value : setCookieValues)
+        cookies += QNetworkCookie::parseCookies(value);
+    if (!cookies.isEmpty())
+        m_cookies->setCookiesFromUrl(cookies, url);
+}
+
+std::optional<SignIn> WebSession::signInFor(const QUrl& url, const QString& realm) const
+{
+    return m_signIns.value(signInKey(url, realm));
+}
+
+void WebSession::signInRefused(const QUrl& url, const QString& realm)
+{
+    m_signIns.remove(signInKey(url, realm));
+}
+
 void WebSession::answerSignIn(QNetworkReply* reply, QAuthenticator* authenticator)
 {
-    reply->setProperty(kRealmProperty, authenticator->realm());
-    const QString key = signInKey(reply->url(), authenticator->realm());
-    const auto known = m_signIns.constFind(key);
-    if (known == m_signIns.constEnd() || !known->has_value())
+    const std::optional<SignIn> known = signInFor(reply->url(), authenticator->realm());
+    if (!known)
         return;  // not asked yet, or declined: the transfer ends with the server's 401
     if (reply->property(kAnsweredProperty).toBool()) {
-        // The server refused the answer: the next download asks again.
-        m_signIns.remove(key);
+        signInRefused(reply->url(), authenticator->realm());
         return;
     }
     reply->setProperty(kAnsweredProperty, true);
-    authenticator->setUser((*known)->user);
-    authenticator->setPassword((*known)->password);
-}
-
-std::optional<QString> WebSession::signInRealm(const QNetworkReply* reply)
-{
-    const QVariant realm = reply->property(kRealmProperty);
-    return realm.isValid() ? std::optional<QString>(realm.toString()) : std::nullopt;
+    authenticator->setUser(known->user);
+    authenticator->setPassword(known->password);
 }
 
 bool WebSession::askSignIn(const QUrl& url, const QString& realm)

@@ -4,15 +4,19 @@
 // user agent and, as Referer, the page an address was found on. A server
 // that asks for a user name and password gets the ones the user gave for
 // its protected area in this run; for a download the user is asked once.
-// The program makes one session and attaches every QNetworkAccessManager its
-// transfers use; without a session a transfer is a plain Qt request.
+// The program makes one session; the downloads' engine asks it for each
+// request's headers and hands it each answer's cookies, and every
+// QNetworkAccessManager (the probes') is attached to it. Without a session a
+// transfer is a plain request.
 
 #include "core/download/sessioncookiejar.h"
 #include "core/userinteraction.h"
 
 #include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <QObject>
+#include <QPair>
 #include <QString>
 #include <QUrl>
 
@@ -46,6 +50,17 @@ public:
     // Gives `request` the browser's user agent and, from `foundOn` (the page
     // the address was found on; "" when none is known), its Referer.
     void prepare(QNetworkRequest& request, const QString& foundOn) const;
+    // The headers a request for `target` carries besides: the user agent,
+    // the Referer from `foundOn`, and the cookies the jar holds for it.
+    QList<QPair<QByteArray, QByteArray>> requestHeaders(const QUrl& target, const QString& foundOn) const;
+    // Keeps the cookies of an answer from `url` (its Set-Cookie values).
+    void keepCookies(const QUrl& url, const QList<QByteArray>& setCookieValues);
+
+    // The sign-in to answer `url`'s request for one to `realm` with: the one
+    // the user gave for that server and realm in this run, if any.
+    std::optional<SignIn> signInFor(const QUrl& url, const QString& realm) const;
+    // The server refused that sign-in: the next download asks the user again.
+    void signInRefused(const QUrl& url, const QString& realm);
 
     // A transfer from `url` was refused for want of a sign-in to `realm`.
     // The user is asked unless that server and realm were asked about in
@@ -55,8 +70,6 @@ public:
     // browser asks again only when its answer was refused), and downloads
     // from that server and realm use the answer too. No answer cancels.
     void answerPageSignIn(const QUrl& url, QAuthenticator* authenticator);
-    // The realm `reply`'s server asked a sign-in for, when it asked for one.
-    static std::optional<QString> signInRealm(const QNetworkReply* reply);
 
 private:
     void answerSignIn(QNetworkReply* reply, QAuthenticator* authenticator);

@@ -1,6 +1,5 @@
 #include "core/found/urlprober.h"
 
-#include "core/download/transfer.h"
 #include "core/download/websession.h"
 
 #include <QNetworkAccessManager>
@@ -15,6 +14,17 @@ namespace {
 // Cached answers given per pass of the event loop, so that a page probed
 // before does not hold up the window.
 constexpr int kAnswersPerPass = 256;
+
+// A header of the last response of `reply`'s redirect chain: QNetworkReply
+// joins the values of every response with ", ", the final one last.
+QByteArray finalResponseHeader(const QNetworkReply* reply, const QByteArray& name, bool redirected)
+{
+    const QByteArray value = reply->rawHeader(name);
+    if (!redirected)
+        return value;
+    const int comma = value.lastIndexOf(',');
+    return comma < 0 ? value : value.mid(comma + 1).trimmed();
+}
 
 // "host:port": the servers the per-server limit counts. An address that
 // cannot be probed gives "".
