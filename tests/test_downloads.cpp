@@ -84,6 +84,7 @@ private slots:
         Downloads d;
         const QString big = url("/file/big.bin?size=2097152"), one = url("/file/one.bin?size=1048576");
         d.app.queue.append({big, one});
+        const int connections = m_server.connectionCount();
         QStringList shown;
         connect(&d.app.worker, &QueueWorker::figuresChanged, this, [&] {
             const QString pair = d.figures().lastFileSize + '|' + d.figures().sessionTotal;
@@ -98,6 +99,7 @@ private slots:
         QVERIFY(d.figures().sessionEnd.isValid());
         QCOMPARE(readAll(d.out + "/big.bin"), patternBytes(2097152));
         QCOMPARE(readAll(d.out + "/one.bin"), patternBytes(1048576));
+        QCOMPARE(m_server.connectionCount() - connections, 1);  // the second file came over the first one's connection
 
         QStringList log = d.logMessages();
         for (QString& line : log)
@@ -252,6 +254,8 @@ private slots:
                                     << "connection closed by the server";
         QTest::newRow("refused") << "refused" << int(ErrTransferFailed) << "connection refused";
         QTest::newRow("redirect loop") << "/loop" << int(ErrTransferFailed) << "too many redirects";
+        QTest::newRow("redirect to another scheme") << "/redirect/2?to=ftp%3A%2F%2F127.0.0.1%2Fx.bin"
+                                                    << int(ErrUnsupportedScheme) << "not an http or https address";
         QTest::newRow("ends in ..") << "/file/dir/.." << int(ErrBadFileName) << "not a usable file name";
         QTest::newRow("ends in .") << "/file/dir/." << int(ErrBadFileName) << "not a usable file name";
         QTest::newRow("other scheme") << "ftp://127.0.0.1/x.bin" << int(ErrUnsupportedScheme) << "not an http or https address";

@@ -195,26 +195,30 @@ private slots:
     void everyRequestCarriesTheSession_data()
     {
         QTest::addColumn<QString>("path");      // the guards are added to it
-        QTest::addColumn<bool>("redirected");   // reached through a redirect
+        QTest::addColumn<QString>("redirect");  // the query of a redirect it is reached through ("": none)
         QTest::addColumn<int>("requests");      // for the path
         QTest::addColumn<qint64>("size");
-        QTest::newRow("retried after 503") << "/flaky/r.bin?status=503&fails=1&retryafter=0&size=40" << false << 2
+        QTest::newRow("retried after 503") << "/flaky/r.bin?status=503&fails=1&retryafter=0&size=40" << "" << 2
                                            << qint64(40);
         QTest::newRow("resumed after a dropped connection")
-            << "/range/d.bin?size=5000&etag=e&fails=1&after=1000" << false << 2 << qint64(5000);
-        QTest::newRow("redirected") << "/file/x.bin?size=30" << true << 1 << qint64(30);
+            << "/range/d.bin?size=5000&etag=e&fails=1&after=1000" << "" << 2 << qint64(5000);
+        QTest::newRow("redirected") << "/file/x.bin?size=30" << "?" << 1 << qint64(30);
+        // The cookie comes from the redirect's answer: the next request has it.
+        QTest::newRow("signed in by the redirect") << "/file/y.bin?size=35"
+                                                   << "?setcookie=" + encoded("sid=ok; Path=/") + '&' << 1 << qint64(35);
     }
     void everyRequestCarriesTheSession()
     {
         QFETCH(QString, path);
-        QFETCH(bool, redirected);
+        QFETCH(QString, redirect);
         QFETCH(int, requests);
         QFETCH(qint64, size);
         TestContext t;
-        t.app.session.cookies().browserCookieAdded(sid("ok"));
+        if (!redirect.contains("setcookie"))
+            t.app.session.cookies().browserCookieAdded(sid("ok"));
         const QString page = url("/members.html");
         const QString guarded = path + "&needcookie=sid%3Dok&needreferer=" + encoded(page);
-        t.app.queue.addNew({url(redirected ? "/redirect/1?to=" + encoded(guarded) : guarded)}, page);
+        t.app.queue.addNew({url(redirect.isEmpty() ? guarded : "/redirect/1" + redirect + "to=" + encoded(guarded))}, page);
         QVERIFY(runSession(t, 1));
         QCOMPARE(failed(t), 0);
         QCOMPARE(m_server.requestCount(path.section('?', 0, 0)), requests);

@@ -30,7 +30,7 @@ public:
     // nothing else until the next add().
     void drain();
 
-    // Pieces waiting at most: 16 of 64 KiB, a millisecond of hashing.
+    // Pieces waiting at most: 16 of 256 KiB, about two milliseconds of hashing.
     static constexpr int kQueued = 16;
 
 private:

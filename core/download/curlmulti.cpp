@@ -54,7 +54,6 @@ CurlMulti::~CurlMulti()
 
 bool CurlMulti::add(CURL* easy, std::function<void(int)> done)
 {
-    m_removeLater.remove(easy);
     if (curl_multi_add_handle(m_multi, easy) != CURLM_OK)
         return false;
     m_done.insert(easy, std::move(done));

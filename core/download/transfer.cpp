@@ -121,6 +121,12 @@ Transfer::Transfer(CurlMulti* engine, QObject* parent) : QObject(parent), m_engi
     curl_easy_setopt(m_easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(m_easy, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(m_easy, CURLOPT_FOLLOWLOCATION, 0L);  // followRedirect()
+    // A proxy's answer to CONNECT is not the server's: only the server's
+    // headers reach headerLine().
+    curl_easy_setopt(m_easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    // The program's proxy settings alone decide (proxyFor()), not libcurl's
+    // reading of the environment.
+    curl_easy_setopt(m_easy, CURLOPT_NOPROXY, "");
     curl_easy_setopt(m_easy, CURLOPT_BUFFERSIZE, kPiece);
     curl_easy_setopt(m_easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(m_easy, CURLOPT_LOW_SPEED_TIME, long(kStallTimeoutSeconds));
@@ -219,7 +225,8 @@ void Transfer::request(const QUrl& url)
     curl_easy_setopt(m_easy, CURLOPT_PROXYPASSWORD,
                      proxy.password().isEmpty() ? nullptr : proxy.password().toUtf8().constData());
 
-    // A sign-in goes only to the request it answers, never along a redirect.
+    // A sign-in goes only to the server and realm it was given for, and only
+    // once the server has asked for it.
     const std::optional<SignIn> signIn =
         m_signInTried && m_session && m_signInRealm ? m_session->signInFor(url, *m_signInRealm) : std::nullopt;
     curl_easy_setopt(m_easy, CURLOPT_HTTPAUTH, signIn ? long(CURLAUTH_BASIC | CURLAUTH_DIGEST) : long(CURLAUTH_NONE));

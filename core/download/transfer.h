@@ -101,10 +101,11 @@ public:
     // part already, and it is invalid otherwise.
     ContentHash& contentHash() { return m_hash; }
 
-    // Bytes read, written and hashed at a time: a piece this small is still
-    // in the processor's cache when it is hashed after being written, where
-    // larger ones are read from memory twice.
-    static constexpr long kPiece = 64 * 1024;
+    // Bytes libcurl reads at a time, each written and handed to the hash in
+    // one piece: every piece costs a pass of the event loop, and a 1 GiB
+    // download took about a tenth less processor time with pieces of this
+    // size than with 64 KiB ones.
+    static constexpr long kPiece = 256 * 1024;
     // A body hashes beside the transfer from this many bytes on; a smaller
     // one is hashed as it is written, which costs less than the hand-over.
     static constexpr qint64 kHashBesideFrom = 1024 * 1024;

@@ -393,8 +393,11 @@ private:
 TestServer::TestServer(QObject* parent) : QObject(parent), m_server(new QTcpServer(this))
 {
     connect(m_server, &QTcpServer::newConnection, this, [this] {
-        while (QTcpSocket* socket = m_server->nextPendingConnection())
+        while (QTcpSocket* socket = m_server->nextPendingConnection()) {
             new Connection(this, socket);
+            QMutexLocker lock(&m_mutex);
+            ++m_connections;
+        }
     });
 }
 
@@ -509,6 +512,12 @@ void TestServer::answering(int change)
     QMutexLocker all(&s_answeringLock);
     s_answering += change;
     s_mostAnswering = std::max(s_mostAnswering, s_answering);
+}
+
+int TestServer::connectionCount() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_connections;
 }
 
 int TestServer::mostAtOnce() const

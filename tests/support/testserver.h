@@ -103,6 +103,8 @@ public:
     // The named request header (lower-case name) of the last request for
     // `path`; "" when it had none.
     QByteArray requestHeader(const QString& path, const QByteArray& name) const;
+    // Connections accepted so far.
+    int connectionCount() const;
     // The most requests this server was answering at once, and all servers
     // together since resetMostAtOnce().
     int mostAtOnce() const;
@@ -127,6 +129,7 @@ private:
     QStringList m_released;  // hold keys
     QHash<QString, QHash<QByteArray, QByteArray>> m_lastHeaders;  // path -> its last request's headers
     int m_answering = 0;
+    int m_connections = 0;
     int m_mostAnswering = 0;
 
     friend class Connection;
