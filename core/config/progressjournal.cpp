@@ -117,10 +117,11 @@ std::optional<ArchiveRecord> recordFrom(const QStringList& fields, qsizetype fir
     return r;
 }
 
-// One download's record, however often it is written down.
+// One download's record, however often it is written down. The time counts
+// whole seconds, as the journal writes it.
 QString recordKey(const ArchiveRecord& r)
 {
-    return r.url + QLatin1Char('\n') + r.savedPath + QLatin1Char('\n') + r.when.toUTC().toString(Qt::ISODate);
+    return r.url + QLatin1Char('\n') + r.savedPath + QLatin1Char('\n') + QString::number(r.when.toSecsSinceEpoch());
 }
 
 // A file's identity on its file system, which a rename keeps; "" when there

@@ -346,6 +346,10 @@ void DownloadQueue::setPartial(EntryId id, const PartialDownload& partial)
 {
     int row = -1;
     if (Entry* entry = find(id, &row)) {
+        // Every finished download tells what it kept, mostly nothing: the
+        // row is left alone then.
+        if (entry->partial == partial && entry->received == partial.size)
+            return;
         if (entry->partial.isValid() && entry->partial.file != partial.file)
             QFile::remove(entry->partial.file);
         const bool other = entry->partial.file != partial.file || entry->partial.validator != partial.validator;
