@@ -193,6 +193,8 @@ int QueueWorker::nextStartableRow()
         if (tried(row))
             continue;
         // Two downloads never write the same file at once: the second waits.
+        if (busySlots() == 0)
+            return row;
         const QString target = rules().addressTarget(m_queue.url(row));
         const bool writing = std::any_of(m_slots.begin(), m_slots.end(),
                                          [&](const Slot& s) { return s.id != 0 && s.target == target; });

@@ -93,12 +93,14 @@ bool isProgramFile(const QString& target, const Settings& settings)
 
 void ProgramFiles::resolveIfStale() const
 {
-    const QStringList files = programFileNames(m_settings);
-    if (files == m_files && m_resolved.isValid() && m_resolved.elapsed() < 1000)
+    if (m_resolved.isValid() && m_resolved.elapsed() < 1000 && m_configurationFile == m_settings.configurationFile
+        && m_logFile == m_settings.activityLogFile && m_archiveFile == m_settings.archiveFile)
         return;
-    m_files = files;
+    m_configurationFile = m_settings.configurationFile;
+    m_logFile = m_settings.activityLogFile;
+    m_archiveFile = m_settings.archiveFile;
     m_known.clear();
-    for (const QString& file : files) {
+    for (const QString& file : programFileNames(m_settings)) {
         const QFileInfo info(file);
         m_known.append({info.fileName(), entryPath(file)});
         // A link counts under the name of the file it leads to as well.

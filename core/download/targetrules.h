@@ -72,7 +72,10 @@ private:
     void resolveIfStale() const;
 
     const Settings& m_settings;
-    mutable QStringList m_files;  // the files resolved, as the settings named them
+    // The settings' names the files were resolved for.
+    mutable QString m_configurationFile;
+    mutable QString m_logFile;
+    mutable QString m_archiveFile;
     mutable QList<Known> m_known;
     mutable QElapsedTimer m_resolved;
 };
