@@ -123,6 +123,7 @@ void CurlMulti::act(int fd, int events)
         curl_multi_remove_handle(m_multi, easy);
     m_removeLater.clear();
     collectFinished();
+    emit processed();
 }
 
 void CurlMulti::collectFinished()

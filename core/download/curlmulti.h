@@ -38,6 +38,10 @@ public:
     // Transfers running.
     int count() const { return int(m_done.size()); }
 
+signals:
+    // libcurl has done what a socket or its timer asked for and returned.
+    void processed();
+
 private:
     struct Socket;
     static int onSocket(CURL* easy, int fd, int what, void* self, void* socketData);

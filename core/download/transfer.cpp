@@ -135,6 +135,13 @@ Transfer::Transfer(CurlMulti* engine, QObject* parent) : QObject(parent), m_engi
     curl_easy_setopt(m_easy, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(m_easy, CURLOPT_WRITEFUNCTION, &Transfer::onBody);
     curl_easy_setopt(m_easy, CURLOPT_WRITEDATA, this);
+    m_pending.reserve(kPiece + CURL_MAX_WRITE_SIZE);
+    // The rest of a read goes to the file once libcurl is done with the
+    // socket, so a slow body is written as it comes.
+    connect(engine, &CurlMulti::processed, this, [this] {
+        if (m_running && !m_pending.isEmpty() && !writePending())
+            abort();
+    });
     m_headerDeadline.setSingleShot(true);
     m_headerDeadline.setInterval(kHeaderDeadlineMs);
     connect(&m_headerDeadline, &QTimer::timeout, this, [this] {
@@ -342,7 +349,6 @@ bool Transfer::headersEnded()
         }
     }
     m_bodyWanted = true;
-    m_hashingBeside = false;
     return true;
 }
 
@@ -384,23 +390,33 @@ bool Transfer::writeBody(QByteArrayView data)
     m_received += data.size();
     if (!m_bodyWanted)
         return true;  // a redirect's, a sign-in request's or an error page's body
-    if (m_sink) {
+    // libcurl hands a read over in pieces of 16 KiB at most; they are
+    // gathered so that the file and the hash see few large pieces.
+    m_pending.append(data);
+    return m_pending.size() < kPiece || writePending();
+}
+
+bool Transfer::writePending()
+{
+    if (m_pending.isEmpty())
+        return true;
+    if (m_sink && m_sinkErrno == 0) {
         errno = 0;
-        if (m_sink->write(data.data(), data.size()) != data.size()) {
+        if (m_sink->write(m_pending.constData(), m_pending.size()) != m_pending.size()) {
             m_sinkErrno = errno != 0 ? errno : EIO;
             fail(RuntimeError::of(ErrDeviceIO));
+            m_pending.resize(0);
             return false;
         }
         // Past the first MiB the hash runs beside the transfer; the pieces
         // before it went in already, so the order holds.
-        if (!m_hashingBeside && m_received >= kHashBesideFrom)
-            m_hashingBeside = true;
-        if (m_hashingBeside)
-            m_besideHash.add(data);
+        if (m_received >= kHashBesideFrom)
+            m_besideHash.add(m_pending);
         else
-            m_hash.addData(data);
+            m_hash.addData(m_pending);
     }
-    emit progress(m_bodyStart + m_received, m_total);  // a handler may cancel(): the next call stops
+    m_pending.resize(0);  // keeps its room for the next piece
+    emit progress(m_bodyStart + m_received, m_total);  // a handler may cancel(): the next callback stops
     return true;
 }
 
@@ -483,6 +499,7 @@ void Transfer::fail(const RuntimeError& error)
 
 void Transfer::complete(int curlCode)
 {
+    writePending();  // what arrived before the end, whatever the end
     m_running = false;
     m_headerDeadline.stop();
     m_besideHash.drain();  // the digest is whole before anyone reads it
