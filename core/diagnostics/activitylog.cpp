@@ -19,8 +19,15 @@ ActivityLog::ActivityLog(const Settings& settings, QObject* parent) : QObject(pa
 
 void ActivityLog::write(const QString& text)
 {
-    if (m_waiting.size() < kMaxWaitingLines)
-        m_waiting.append(stampNow() + QLatin1Char('\t') + text + QStringLiteral("\r\n"));
+    write(QStringList{text});
+}
+
+void ActivityLog::write(const QStringList& lines)
+{
+    for (const QString& text : lines) {
+        if (m_waiting.size() < kMaxWaitingLines)
+            m_waiting.append(stampNow() + QLatin1Char('\t') + text + QStringLiteral("\r\n"));
+    }
     writeWaiting();
 }
 

@@ -25,6 +25,8 @@ public:
     // written while no log file is named (at start-up, until the
     // configuration names one) wait for one.
     void write(const QString& text);
+    // Several lines at once, in one write to the file.
+    void write(const QStringList& lines);
     // Writes the waiting lines, if a log file is named now.
     void writeWaiting();
 

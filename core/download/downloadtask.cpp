@@ -85,10 +85,10 @@ DownloadTask::~DownloadTask()
     discardTemporary();
 }
 
-void DownloadTask::logProgress(const QString& text)
+void DownloadTask::logProgress(const QStringList& lines)
 {
     if (m_settings.logDownloads)
-        m_log.write(text);
+        m_log.write(lines);
 }
 
 void DownloadTask::setSession(WebSession* session)
@@ -114,10 +114,9 @@ void DownloadTask::start(const QString& url, const TargetDecision& decision, con
     m_resume = {};
     discardTemporary();
 
-    logProgress(QStringLiteral("Starting: ") + url);
     const QString folder = m_settings.outputFolder;
     m_target = decision.target;
-    logProgress(QStringLiteral("Saving downloaded file to ") + m_target);
+    logProgress({QStringLiteral("Starting: ") + url, QStringLiteral("Saving downloaded file to ") + m_target});
     if (decision.kind != TargetDecision::Go)
         return failSoon(decision.error);  // no temporary file for what is never fetched
     // A kept body goes on where it ended, if it is still whole.
@@ -290,12 +289,11 @@ void DownloadTask::save()
         return finish(DownloadOutcome::Stopped);
     switch (decided.kind) {
     case TargetDecision::TooSmall:
-        logProgress(QStringLiteral("Completed: ") + m_url);
-        logProgress(QStringLiteral("Not saved as it didn't meet size criteria"));
+        logProgress({QStringLiteral("Completed: ") + m_url, QStringLiteral("Not saved as it didn't meet size criteria")});
         return finish(DownloadOutcome::TooSmall);
     case TargetDecision::Identical:
         m_record.savedPath = decided.target;
-        logProgress(QStringLiteral("Completed: ") + m_url);
+        logProgress({QStringLiteral("Completed: ") + m_url});
         return finish(DownloadOutcome::Identical);
     case TargetDecision::Refused:
         return fail(decided.error);
@@ -315,7 +313,7 @@ void DownloadTask::save()
     if (!renameOver(temporaryName, m_target))
         return fail(fileWriteError(errno, m_target));
     m_temporary.reset();
-    logProgress(QStringLiteral("Completed: ") + m_url);
+    logProgress({QStringLiteral("Completed: ") + m_url});
     finish(DownloadOutcome::Saved);
 }
 

@@ -115,7 +115,7 @@ private:
     void finish(DownloadOutcome::Kind kind, const QString& failureReason = QString());
     PartialDownload keepPartial();
     void discardTemporary();
-    void logProgress(const QString& text);
+    void logProgress(const QStringList& lines);
     void announceResumable(qint64 received, qint64 total);
 
     const Settings& m_settings;

@@ -292,8 +292,7 @@ void QueueWorker::afterDownload(Slot& slot, const DownloadOutcome& outcome)
 EntryResult QueueWorker::skipExisting(DownloadQueue::EntryId id, const QString& url, const QString& target)
 {
     if (m_settings.logDownloads) {
-        m_log.write(QStringLiteral("Completed: ") + url);
-        m_log.write(QStringLiteral("Not saved as duplicate filename exists"));
+        m_log.write({QStringLiteral("Completed: ") + url, QStringLiteral("Not saved as duplicate filename exists")});
     }
     finishEntry(id);
     return {EntryResult::SkippedExisting, url, target, {}, QFileInfo(target).size()};
