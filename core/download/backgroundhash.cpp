@@ -1,5 +1,7 @@
 #include "core/download/backgroundhash.h"
 
+#include <cstring>
+
 namespace pm {
 
 BackgroundHash::~BackgroundHash()
@@ -16,11 +18,19 @@ BackgroundHash::~BackgroundHash()
 
 void BackgroundHash::add(QByteArrayView piece)
 {
-    QByteArray copy(piece.data(), piece.size());
+    int slot = 0;
     {
         std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_pieces.size() < size_t(kQueued); });
-        m_pieces.push_back(std::move(copy));
+        m_changed.wait(lock, [this] { return m_count < kQueued; });
+        slot = (m_first + m_count) % kQueued;
+    }
+    // The worker does not touch a slot beyond the pieces counted.
+    QByteArray& buffer = m_ring[size_t(slot)];
+    buffer.resize(piece.size());  // never shrinks its room
+    std::memcpy(buffer.data(), piece.data(), size_t(piece.size()));
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_count;
     }
     m_changed.notify_all();
     if (!m_thread.joinable())
@@ -30,25 +40,23 @@ void BackgroundHash::add(QByteArrayView piece)
 void BackgroundHash::drain()
 {
     std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [this] { return m_pieces.empty() && !m_hashing; });
+    m_changed.wait(lock, [this] { return m_count == 0; });
 }
 
 void BackgroundHash::run()
 {
     std::unique_lock lock(m_mutex);
     for (;;) {
-        m_changed.wait(lock, [this] { return m_quit || !m_pieces.empty(); });
+        m_changed.wait(lock, [this] { return m_quit || m_count > 0; });
         if (m_quit)
             return;
-        QByteArray piece = std::move(m_pieces.front());
-        m_pieces.pop_front();
-        m_hashing = true;
+        const QByteArray& piece = m_ring[size_t(m_first)];
         lock.unlock();
-        m_changed.notify_all();  // room in the queue
         m_hash.addData(piece);
         lock.lock();
-        m_hashing = false;
-        m_changed.notify_all();  // perhaps drained
+        m_first = (m_first + 1) % kQueued;
+        --m_count;
+        m_changed.notify_all();  // room in the ring, or drained
     }
 }
 
