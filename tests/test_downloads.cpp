@@ -70,6 +70,8 @@ class TestDownloads : public QObject {
     Q_OBJECT
 private:
     TestServer m_server;
+    TestServer m_secureServer;  // the same routes over https
+    TestServer m_misnamedServer;  // over https, its certificate for another name
     QString url(const QString& path) const { return m_server.url(path); }
 
 private slots:
@@ -77,6 +79,10 @@ private slots:
     {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         QVERIFY(m_server.listen());
+        QVERIFY(m_secureServer.useTls());
+        QVERIFY(m_secureServer.listen());
+        QVERIFY(m_misnamedServer.useTls("other.test"));
+        QVERIFY(m_misnamedServer.listen());
     }
 
     void sessionStatisticsAndLogs()
@@ -885,6 +891,62 @@ private slots:
         sink.close();
         QCOMPARE(readAll(sink.fileName()), patternBytes(70000));
         sink.remove();
+    }
+
+    // https: a body from a server whose certificate chains to the trusted
+    // certificates arrives whole, also after redirects; a certificate the
+    // transfer does not trust, one trusted but for another name, or a
+    // redirect down to plain http fails for good, and the http address is
+    // never asked for.
+    void secureTransfers_data()
+    {
+        QTest::addColumn<QString>("served");   // the server's certificate
+        QTest::addColumn<QString>("trusted");  // the certificate trusted; "" for none
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<qint64>("size");     // of the body saved
+        QTest::addColumn<QString>("reason");  // of the failure; "" for none
+        const QString ours = "127.0.0.1", misnamed = "other.test";
+        const QString plain = QUrl::toPercentEncoding(url("/file/plain.bin?size=10"));
+        QTest::newRow("trusted") << ours << ours << "/file/s.bin?size=300000" << qint64(300000) << "";
+        QTest::newRow("redirects within https") << ours << ours << "/redirect/2?to=/file/r.bin%3Fsize%3D5000"
+                                                << qint64(5000) << "";
+        QTest::newRow("untrusted") << ours << "" << "/file/s.bin?size=300000" << qint64(0) << "secure connection failed";
+        QTest::newRow("trusted, for another name") << misnamed << misnamed << "/file/s.bin?size=300000" << qint64(0)
+                                                   << "secure connection failed";
+        QTest::newRow("redirect to http") << ours << ours << "/redirect/1?to=" + plain << qint64(0)
+                                          << "redirect from https to http refused";
+        QTest::newRow("redirects, then http") << ours << ours << "/redirect/3?to=" + plain << qint64(0)
+                                              << "redirect from https to http refused";
+    }
+    void secureTransfers()
+    {
+        QFETCH(QString, served);
+        QFETCH(QString, trusted);
+        QFETCH(QString, path);
+        QFETCH(qint64, size);
+        QFETCH(QString, reason);
+        CurlMulti engine;
+        Transfer transfer(&engine);
+        if (!trusted.isEmpty())
+            transfer.setCaFile(TestServer::tlsCertificateFile(trusted));
+        QTemporaryDir folder;
+        QFile sink(folder.filePath("body.bin"));
+        QVERIFY(sink.open(QIODevice::WriteOnly));
+        const int plainRequests = m_server.requestCount("/file/plain.bin");
+        QSignalSpy finished(&transfer, &Transfer::finished);
+        const TestServer& server = served == "other.test" ? m_misnamedServer : m_secureServer;
+        transfer.fetch(server.url(path), &sink);
+        QVERIFY(finished.wait(20000));
+        sink.close();
+        if (reason.isEmpty()) {
+            QVERIFY2(!transfer.failed(), qPrintable(transfer.error().plainReason()));
+            QCOMPARE(transfer.status(), 200);
+        } else {
+            QVERIFY(transfer.failed() && !transfer.transientFailure());
+            QCOMPARE(transfer.error().plainReason(), reason);
+        }
+        QCOMPARE(readAll(sink.fileName()), patternBytes(size));
+        QCOMPARE(m_server.requestCount("/file/plain.bin"), plainRequests);
     }
 
     void filesThatCannotBeWritten()

@@ -161,6 +161,11 @@ Transfer::~Transfer()
     curl_slist_free_all(m_requestHeaders);
 }
 
+void Transfer::setCaFile(const QString& path)
+{
+    curl_easy_setopt(m_easy, CURLOPT_CAINFO, QFile::encodeName(path).constData());  // libcurl keeps a copy
+}
+
 void Transfer::fetch(const QString& url, QFile* sink, const ResumePoint& resume, const QString& foundOn)
 {
     Q_ASSERT(!running());

@@ -49,6 +49,12 @@ public:
     // and which keeps the cookies the answers set (nullptr: none). It must
     // outlive this transfer.
     void setSession(WebSession* session) { m_session = session; }
+    // The certificates (a PEM file) a server's certificate must chain to, in
+    // place of the system's CA bundle: for tests against a loopback server
+    // with a certificate of its own. Verification of the server's
+    // certificate and name stays on whatever the file; the program itself
+    // never calls this.
+    void setCaFile(const QString& path);
 
     // Starts fetching `url`; the body goes to `sink` (nullptr: discarded).
     // With a resume point the rest is asked for; a server that answers with

@@ -2,6 +2,11 @@
 
 #include <QDir>
 #include <QMetaObject>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslKey>
+#include <QSslServer>
+#include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
@@ -392,13 +397,53 @@ private:
 
 TestServer::TestServer(QObject* parent) : QObject(parent), m_server(new QTcpServer(this))
 {
-    connect(m_server, &QTcpServer::newConnection, this, [this] {
+    acceptConnections();
+}
+
+void TestServer::acceptConnections()
+{
+    // A TLS server queues a connection only once its handshake is done,
+    // after newConnection() has been emitted: both signals drain the queue.
+    auto accept = [this] {
         while (QTcpSocket* socket = m_server->nextPendingConnection()) {
             new Connection(this, socket);
             QMutexLocker lock(&m_mutex);
             ++m_connections;
         }
-    });
+    };
+    connect(m_server, &QTcpServer::newConnection, this, accept);
+    connect(m_server, &QTcpServer::pendingConnectionAvailable, this, accept);
+}
+
+QString TestServer::tlsCertificateFile(const QString& name)
+{
+    return QStringLiteral(PULLMARK_TEST_SUPPORT "/tls-%1.crt").arg(name);
+}
+
+bool TestServer::useTls(const QString& name)
+{
+    Q_ASSERT(!m_server->isListening());
+    if (!QSslSocket::supportsSsl())
+        return false;
+    QFile certificateFile(tlsCertificateFile(name));
+    QFile keyFile(QStringLiteral(PULLMARK_TEST_SUPPORT "/tls-%1.key").arg(name));
+    if (!certificateFile.open(QIODevice::ReadOnly) || !keyFile.open(QIODevice::ReadOnly))
+        return false;
+    const QSslCertificate certificate(&certificateFile, QSsl::Pem);
+    const QSslKey key(&keyFile, QSsl::Ec, QSsl::Pem);
+    if (certificate.isNull() || key.isNull())
+        return false;
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.setLocalCertificate(certificate);
+    configuration.setPrivateKey(key);
+    configuration.setPeerVerifyMode(QSslSocket::VerifyNone);  // no client certificates
+    auto* server = new QSslServer(this);
+    server->setSslConfiguration(configuration);
+    delete m_server;
+    m_server = server;
+    m_tls = true;
+    acceptConnections();
+    return true;
 }
 
 TestServer::~TestServer()
@@ -440,7 +485,7 @@ bool TestServer::listen(quint16 port)
 
 QString TestServer::baseUrl() const
 {
-    return QStringLiteral("http://127.0.0.1:%1").arg(m_port);
+    return QStringLiteral("%1://127.0.0.1:%2").arg(m_tls ? QLatin1String("https") : QLatin1String("http")).arg(m_port);
 }
 
 void TestServer::addPage(const QString& path, const QByteArray& body, const QByteArray& contentType)
