@@ -110,8 +110,8 @@ public:
     // Bytes written and handed to the hash at a time, and what libcurl
     // reads at once: every piece costs a system call, a hand-over to the
     // hashing thread and a progress signal. A 1 GiB download took about a
-    // tenth less processor time in pieces of 64 KiB to 1 MiB than in the
-    // 16 KiB pieces libcurl hands over, with little between those sizes.
+    // tenth less processor time with pieces of 64 KiB to 1 MiB, all about
+    // alike, than with the pieces of 16 KiB that libcurl hands over itself.
     static constexpr long kPiece = 256 * 1024;
     // A body hashes beside the transfer from this many bytes on; a smaller
     // one is hashed as it is written, which costs less than the hand-over.
