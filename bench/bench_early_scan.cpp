@@ -8,6 +8,7 @@
 // images are both scanned, so the complete list has 80 entries. Both times run
 // from the navigation; every round uses addresses of its own, so nothing comes
 // from the browser's cache.
+#include "bench/loopbackserver.h"
 #include "bench/median.h"
 #include "gui/browserview.h"
 #include "gui/mainwindow.h"
@@ -55,11 +56,8 @@ int main(int argc, char* argv[])
     TestServer server;
     for (int round = 0; round < kRounds; ++round)
         server.addPage(QStringLiteral("/gallery-%1.html").arg(round), galleryPage(round));
-    server.moveToOwnThread();
-    if (!server.listen()) {
-        out << "cannot listen on 127.0.0.1\n";
+    if (!pm::bench::startServer(server, out))
         return 1;
-    }
 
     TestProfile web;
     {

@@ -9,6 +9,7 @@
 // The floor, in the same run: the same 100 pages loaded two at a time in bare
 // hidden QWebEnginePages of the same profile, each read once for its links
 // when its load has finished.
+#include "bench/loopbackserver.h"
 #include "bench/median.h"
 #include "gui/linkedpageharvest.h"
 #include "gui/linkedpagescommand.h"
@@ -191,11 +192,8 @@ int main(int argc, char* argv[])
         server.addPage(QStringLiteral("/lp/%1.html").arg(i), linkedPage(i));
     for (int round = 0; round < kRounds; ++round)
         server.addPage(QStringLiteral("/gallery-%1.html").arg(round), galleryPage(round));
-    server.moveToOwnThread();
-    if (!server.listen()) {
-        out << "cannot listen on 127.0.0.1\n";
+    if (!pm::bench::startServer(server, out))
         return 1;
-    }
 
     TestProfile web;
     TestWindow t(web.profile());

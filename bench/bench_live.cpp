@@ -9,6 +9,7 @@
 //     as a share of one core.
 // The reference, in the same run: the same page in a plain view without the
 // program's scripts, the same stall and CPU measures.
+#include "bench/loopbackserver.h"
 #include "bench/median.h"
 #include "gui/browserview.h"
 #include "gui/mainwindow.h"
@@ -168,11 +169,8 @@ int main(int argc, char* argv[])
 
     TestServer server;
     server.addPage(QStringLiteral("/live.html"), livePage());
-    server.moveToOwnThread();
-    if (!server.listen()) {
-        out << "cannot listen on 127.0.0.1\n";
+    if (!pm::bench::startServer(server, out))
         return 1;
-    }
 
     TestProfile web;
     TestWindow t(web.profile());

@@ -8,6 +8,7 @@
 // The window has a download archive, as the program does, so every outcome
 // looks the archive up.
 #include "archive/sqlitearchive.h"
+#include "bench/loopbackserver.h"
 #include "bench/median.h"
 #include "gui/mainwindow.h"
 #include "tests/support/testserver.h"
@@ -55,11 +56,8 @@ int main(int argc, char* argv[])
     for (int round = 0; round < kRounds; ++round)
         for (const char* mode : {"off", "on"})
             server.addPage(QStringLiteral("/p%1-%2.html").arg(round).arg(mode), page(QStringLiteral("r%1%2").arg(round).arg(mode)));
-    server.moveToOwnThread();
-    if (!server.listen()) {
-        out << "cannot listen on 127.0.0.1\n";
+    if (!pm::bench::startServer(server, out))
         return 1;
-    }
 
     TestProfile web;
     TestWindow t(web.profile());

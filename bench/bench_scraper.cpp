@@ -14,6 +14,7 @@
 //
 // Also timed: a rescan of the loaded page when nothing changed, and Select
 // All and Select None on the found list.
+#include "bench/loopbackserver.h"
 #include "bench/median.h"
 #include "core/found/foundlistmodel.h"
 #include "gui/browserview.h"
@@ -105,11 +106,8 @@ int main(int argc, char* argv[])
 
     TestServer server;
     server.addPage(QStringLiteral("/many.html"), benchPage());
-    server.moveToOwnThread();
-    if (!server.listen()) {
-        out << "cannot listen on 127.0.0.1\n";
+    if (!pm::bench::startServer(server, out))
         return 1;
-    }
 
     TestProfile web;
     int result = 0;
