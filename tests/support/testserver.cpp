@@ -36,11 +36,6 @@ QByteArray reasonPhrase(int status)
         {503, "Service Unavailable"}};
     return phrases.value(status, "Status");
 }
-
-int countStartingWith(const QStringList& list, const QString& prefix)
-{
-    return int(std::count_if(list.begin(), list.end(), [&](const QString& s) { return s.startsWith(prefix); }));
-}
 }  // namespace
 
 // One client connection; answers requests one after another (keep-alive).
@@ -101,7 +96,8 @@ private:
         }
         const Response response = respond(QString::fromLatin1(requestLine[1]));
         setBusy(true);
-        if (!response.holdKey.isEmpty() && !m_server->isReleased(response.holdKey))
+        const auto held = [&] { return !m_server->m_released.contains(response.holdKey); };
+        if (!response.holdKey.isEmpty() && m_server->locked(held))
             connect(m_server, &TestServer::released, this, [this, response](const QString& key) {
                 if (key == response.holdKey)
                     start(response);
@@ -175,10 +171,6 @@ private:
         bool bounded = false;
         const qint64 to = range.mid(range.indexOf('-') + 1).toLongLong(&bounded);
         const qint64 last = bounded ? std::min(to, size - 1) : size - 1;
-        // &badrange=start: the part sent starts a byte later than asked;
-        // &badrange=total: Content-Range names a larger whole; &badrange=short:
-        // the answer after the failing ones sends half the part Content-Range
-        // names, and its Content-Length says so.
         const QString bad = query.queryItemValue(QStringLiteral("badrange"));
         const qint64 from = asked + (bad == QLatin1String("start") ? 1 : 0);
         if (from >= size) {
@@ -196,17 +188,23 @@ private:
         }
     }
 
-    // The route's answer, unless the guards of a signed-in site refuse it.
+    // Records the request and answers it: the route's answer, unless the
+    // guards of a signed-in site refuse it.
     Response respond(const QString& target)
     {
-        Response r = route(target);
         const QUrl url(target);
         const QUrlQuery query(url);
-        auto item = [&](const char* name) { return query.queryItemValue(QLatin1String(name), QUrl::FullyDecoded).toUtf8(); };
+        int attempt = 0;  // how many times this exact target has been asked for, this time included
         {
             QMutexLocker lock(&m_server->m_mutex);
+            m_server->m_requests.append(target);
+            attempt = ++m_server->m_attempts[target];
+            if (m_headOnly)
+                m_server->m_heads.append(target);
             m_server->m_lastHeaders.insert(url.path(), m_requestHeaders);
         }
+        Response r = route(url, query, attempt);
+        auto item = [&](const char* name) { return query.queryItemValue(QLatin1String(name), QUrl::FullyDecoded).toUtf8(); };
         const QList<QByteArray> cookies = m_requestHeaders.value("cookie").split(';');
         const bool hasCookie = std::any_of(cookies.begin(), cookies.end(),
                                            [&](const QByteArray& c) { return c.trimmed() == item("needcookie"); });
@@ -222,23 +220,11 @@ private:
             r.extraHeaders += "Set-Cookie: " + cookie + "\r\n";
         if (const QByteArray disposition = item("disposition"); !disposition.isEmpty())
             r.extraHeaders += "Content-Disposition: " + disposition + "\r\n";
-        if (const QByteArray type = item("type"); !type.isEmpty())
-            r.contentType = type;
         return r;
     }
 
-    Response route(const QString& target)
+    Response route(const QUrl& url, const QUrlQuery& query, int attempt)
     {
-        int attempt = 0;  // how many times this exact target has been asked for, this time included
-        {
-            QMutexLocker lock(&m_server->m_mutex);
-            m_server->m_requests.append(target);
-            attempt = ++m_server->m_attempts[target];
-            if (m_headOnly)
-                m_server->m_heads.append(target);
-        }
-        const QUrl url(target);
-        const QUrlQuery query(url);
         auto item = [&](const char* name) { return query.queryItemValue(QLatin1String(name), QUrl::FullyDecoded); };
         Response r;
         r.delayMs = item("delay").toInt();
@@ -513,36 +499,6 @@ void TestServer::release(const QString& key)
     emit released(key);
 }
 
-bool TestServer::isReleased(const QString& key) const
-{
-    QMutexLocker lock(&m_mutex);
-    return m_released.contains(key);
-}
-
-int TestServer::requestCount(const QString& pathPrefix) const
-{
-    QMutexLocker lock(&m_mutex);
-    return countStartingWith(m_requests, pathPrefix);
-}
-
-int TestServer::headCount(const QString& pathPrefix) const
-{
-    QMutexLocker lock(&m_mutex);
-    return countStartingWith(m_heads, pathPrefix);
-}
-
-QStringList TestServer::rangesAskedFor() const
-{
-    QMutexLocker lock(&m_mutex);
-    return m_ranges;
-}
-
-QByteArray TestServer::requestHeader(const QString& path, const QByteArray& name) const
-{
-    QMutexLocker lock(&m_mutex);
-    return m_lastHeaders.value(path).value(name);
-}
-
 namespace {
 QMutex s_answeringLock;
 int s_answering = 0;
@@ -559,16 +515,9 @@ void TestServer::answering(int change)
     s_mostAnswering = std::max(s_mostAnswering, s_answering);
 }
 
-int TestServer::connectionCount() const
+int TestServer::countPrefixed(const QStringList& list, const QString& prefix)
 {
-    QMutexLocker lock(&m_mutex);
-    return m_connections;
-}
-
-int TestServer::mostAtOnce() const
-{
-    QMutexLocker lock(&m_mutex);
-    return m_mostAnswering;
+    return int(std::count_if(list.begin(), list.end(), [&](const QString& s) { return s.startsWith(prefix); }));
 }
 
 int TestServer::mostAtOnceOverall()
