@@ -1,6 +1,5 @@
 // The Work Queue window: editing the queue through its controls, a session
 // in it, and closing it or ending the program during a session.
-#include "archive/sqlitearchive.h"
 #include "core/appcontext.h"
 #include "gui/paintthrottle.h"
 #include "gui/workqueuewindow.h"
@@ -13,8 +12,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QStringListModel>
 #include <QtTest>
 
@@ -173,28 +170,6 @@ private slots:
         t.child("cmdCancel")->click();
         QVERIFY(t.waitForSessionEnd());
         QCOMPARE(bar->maximum(), 1000);
-    }
-
-    // Records a locked archive could not take are told in the window's
-    // status when the session ends, not only in the activity log.
-    void lockedArchiveIsShown()
-    {
-        QueueWindowTest t;
-        t.app.setArchive(std::make_unique<SqliteDownloadArchive>(t.path("archive.sqlite"), t.app.errors));
-        t.app.archive()->add({0, "http://h/seed", "http://h/seed", "/seed", 1, {}, {}});
-        QVERIFY(t.app.archive()->findByUrl("http://h/seed"));
-        {
-            QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "locker");
-            other.setDatabaseName(t.path("archive.sqlite"));
-            QVERIFY(other.open() && QSqlQuery(other).exec("BEGIN IMMEDIATE"));
-            t.app.queue.append({m_server.url("/file/l1.bin?size=10")});
-            t.window.show();
-            t.child("cmdStart")->click();
-            QVERIFY(t.waitForSessionEnd());
-            QCOMPARE(t.status(), QStringLiteral("Queue Empty; 1 download record waits for the archive"));
-            QVERIFY(QSqlQuery(other).exec("ROLLBACK"));
-        }
-        QSqlDatabase::removeDatabase("locker");
     }
 
     void closingDuringASession()
