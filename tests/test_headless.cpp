@@ -153,7 +153,8 @@ private slots:
             << QStringList{"skip will skip: a.jpg exists 2000", "too-small too small (size rule) 100",
                            "fail not found (404) -", "new new 3000"};
         QTest::newRow("--out and --parallel for this run: a new folder, parents and all; predicted without asking")
-            << QStringList{"\"strG_FileDupOption\",\"Rename\"", "\"bG_Probe\",#FALSE#"} << QStringList{"/g/a.jpg", "/g/b.jpg"}
+            << QStringList{"\"strG_FileDupOption\",\"Rename\"", "\"bG_Probe\",#FALSE#"}
+            << QStringList{"/g/a.jpg", "/g/b.jpg"}
             << QStringList{"--out", "../new/sub", "--parallel", "2"} << "new/sub" << 0
             << QStringList{"saved a.jpg 2000", "saved b.jpg 3000"} << QStringList{} << ""
             << QStringList{"rename will save as a0.jpg -", "new new -"};

@@ -292,7 +292,9 @@ private slots:
                                             .toUtf8());
         const QString signIn = url("/signin.html?setcookie=" + encoded("sid=win; HttpOnly; Max-Age=3600"));
         QProcess firstRun;
-        program.start(firstRun, {url("/redirect/1?setcookie=" + encoded("visit=1; Path=/") + "&to=" + encoded(signIn))}, true);
+        const QString withSessionCookie =
+            url("/redirect/1?setcookie=" + encoded("visit=1; Path=/") + "&to=" + encoded(signIn));
+        program.start(firstRun, {withSessionCookie}, true);
         const QString keptCookies = downloadCookieFile(bin + "/Pullmark-browser");
         QTRY_VERIFY_WITH_TIMEOUT(readAll(keptCookies).contains("sid=win"), 60000);  // the browser has it
         firstRun.terminate();
