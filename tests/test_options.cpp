@@ -52,7 +52,6 @@ private slots:
         // error mode, duplicate rule, start page, history on; the options shown; the texts Apply writes
         const QList<std::tuple<QString, QString, QString, bool, QString, QString>> cases = {
             {"", "", "home", true, ",optOverWrite,optHome", ",Overwrite,Home"},
-            {"Prompt", "Rename", "Last", true, "OptPrompt,optRename,optLast", "Prompt,Rename,Last"},
             {"resume", "skip", "LAST", true, ",optOverWrite,optLast", "resume,Overwrite,Last"},
             {"Abort", "Skip", "Last", false, "OptAbort,optSkip,optHome", "Abort,Skip,Home"}};
         for (const auto& [errorMode, rule, start, history, shown, applied] : cases) {
@@ -145,7 +144,7 @@ private slots:
     {
         // the log file ("@": the temporary folder); the folder and the name shown; reports
         const QList<std::tuple<QString, QString, QString, int>> cases = {
-            {"@/run.log", "@", "run.log", 0}, {"", "", "Pullmark.log", 0}, {"run.log", "", "run.log", 2}};
+            {"", "", "Pullmark.log", 0}, {"run.log", "", "run.log", 2}};
         for (auto [logName, shownFolder, shownFile, reports] : cases) {
             OptionsTest t;
             const QString root = t.dir.path();
