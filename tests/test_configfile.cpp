@@ -221,8 +221,6 @@ private slots:
         QTest::newRow("quoted #TRUE# is text") << "\"bG_SaveLarge\",\"#TRUE#\"\r\n" + zip << "Resume" << QStringList{}
                                                << QStringList{"Error #13(&HD) Type mismatch: #TRUE# (line 1) in LoadINI."}
                                                << "zip" << true;
-        QTest::newRow("size in plain decimal") << "\"sG_FileSize\",0.1\r\n" + zip << "Resume" << QStringList{}
-                                               << QStringList{} << "zip" << false;
         QTest::newRow("size with exponent") << "\"sG_FileSize\",1e3\r\n" + zip << "Resume" << QStringList{} << QStringList{}
                                             << "zip" << false;
         QTest::newRow("size too large") << "\"sG_FileSize\",1e999\r\n" + zip << "Resume" << QStringList{}
