@@ -19,6 +19,7 @@ EntryResult::Kind predictedKind(const PredictedOutcome& outcome)
 {
     switch (outcome.kind) {
     case PredictedOutcome::SkipExists: return EntryResult::SkippedExisting;
+    case PredictedOutcome::TooSmall: return EntryResult::TooSmall;
     case PredictedOutcome::Fails: return EntryResult::Failed;
     default: return EntryResult::Saved;
     }
@@ -104,13 +105,13 @@ private slots:
     }
 
     // The found list's prediction and a real download of the same entry,
-    // side by side, where the server's answer decides the name: the prober
-    // and the session must read it alike. (The rules alone are the probe
-    // tests' prediction table and the download tests' sessions.)
+    // side by side, where the server's answer decides: the prober and the
+    // session must read it alike. (The rules alone are the probe tests'
+    // prediction table and the download tests' sessions.)
     void predictionIsWhatASessionDoes_data()
     {
         QTest::addColumn<QString>("rule");          // the duplicate rule
-        QTest::addColumn<bool>("inProgramFolder");  // the output folder holds the program's own files
+        QTest::addColumn<QString>("options");       // o: save beside the program's files, s: size rule 1 KB
         QTest::addColumn<QString>("path");          // on the test server
         QTest::addColumn<QStringList>("files");     // in the output folder already
         QTest::addColumn<int>("result");            // EntryResult::Kind
@@ -120,31 +121,35 @@ private slots:
             return "/file/" + name + "?size=3000&disposition=" + QString::fromLatin1(QUrl::toPercentEncoding(disposition));
         };
         QTest::newRow("skip under the server's name")
-            << "Skip" << false << named("a.jpg", "attachment; filename=\"b.jpg\"") << QStringList{"b.jpg"}
+            << "Skip" << "" << named("a.jpg", "attachment; filename=\"b.jpg\"") << QStringList{"b.jpg"}
             << int(EntryResult::SkippedExisting) << "b.jpg";
-        QTest::newRow("the server's name") << "Skip" << false
+        QTest::newRow("the server's name") << "Skip" << ""
                                            << named("get", "attachment; filename*=UTF-8''%E2%82%AC%20rates.jpg")
                                            << QStringList() << int(EntryResult::Saved)
                                            << QString::fromUtf8("\xe2\x82\xac rates.jpg");
-        QTest::newRow("trailing /, named by its type") << "" << false << "/gallery/" << QStringList()
+        QTest::newRow("trailing /, named by its type") << "" << "" << "/gallery/" << QStringList()
                                                        << int(EntryResult::Saved) << "index.html";
-        QTest::newRow("own file named by the server") << "" << true << named("x.bin", "attachment; filename=Pullmark.ini")
+        QTest::newRow("at the size limit") << "" << "s" << "/file/s.jpg?size=1024" << QStringList()
+                                           << int(EntryResult::Saved) << "s.jpg";
+        QTest::newRow("own file named by the server") << "" << "o" << named("x.bin", "attachment; filename=Pullmark.ini")
                                                       << QStringList() << int(EntryResult::Failed) << "";
     }
 
     void predictionIsWhatASessionDoes()
     {
         QFETCH(QString, rule);
-        QFETCH(bool, inProgramFolder);
+        QFETCH(QString, options);
         QFETCH(QString, path);
         QFETCH(QStringList, files);
         QFETCH(int, result);
         QFETCH(QString, file);
 
         TestContext t;
-        t.settings.outputFolder = inProgramFolder ? t.dir.path() : t.path("out");
+        t.settings.outputFolder = options.contains('o') ? t.dir.path() : t.path("out");
         QDir().mkpath(t.settings.outputFolder);
         t.settings.duplicateRuleText = rule;
+        t.settings.skipSmallFiles = options.contains('s');
+        t.settings.minimumSizeKB = 1;
         t.settings.retries = 0;
         t.settings.setErrorMode(ErrorMode::CarryOn);
         for (const QString& name : files)
