@@ -721,17 +721,19 @@ private slots:
         const qint64 size = 4 * 1024 * 1024;
         const QString address = url(QStringLiteral("/range/restart-%1.bin?size=%2&etag=r&chunk=32768&ms=10").arg(killed).arg(size));
         d.app.queue.append({address});
+        d.settings.legalNoticeAccepted = true;  // as after the first start
         QVERIFY(d.app.saveConfiguration(d.settings.configurationFile));
         auto keptBytes = [&] {
             const QStringList parts = folderFiles(d.out).filter(QRegularExpression("^\\.pullmark-.*\\.part$"));
             return parts.size() == 1 ? QFileInfo(d.out + '/' + parts.first()).size() : 0;
         };
-        if (killed) {
-            QProcess runner;
-            runner.start(QCoreApplication::applicationDirPath() + "/pm_session_runner", {d.dir.path()});
+        if (killed) {  // the program as a user runs it without a window
+            QProcess program;
+            program.start(QCoreApplication::applicationDirPath() + "/pullmark",
+                          {"--download", "--config", d.settings.configurationFile});
             QTRY_VERIFY_WITH_TIMEOUT(keptBytes() >= 1536 * 1024, 60000);
-            runner.kill();
-            runner.waitForFinished();
+            program.kill();
+            program.waitForFinished();
         } else {
             connect(&d.app.worker, &QueueWorker::itemProgress, this, [&](qint64 received) {
                 if (received >= 1536 * 1024 && !d.app.worker.stopRequested())
@@ -745,7 +747,8 @@ private slots:
 
         TestContext restarted;
         restarted.app.setProgramFolder(d.dir.path());
-        restarted.app.setArchive(std::make_unique<SqliteDownloadArchive>(d.path("archive.sqlite"), restarted.app.errors));
+        const QString archive = d.path("Pullmark-archive.sqlite");  // the program's, beside its configuration
+        restarted.app.setArchive(std::make_unique<SqliteDownloadArchive>(archive, restarted.app.errors));
         QVERIFY(restarted.app.loadStoredConfiguration());
         QCOMPARE(restarted.app.queue.stateAt(0), EntryState::Paused);
         QSignalSpy ended(&restarted.app.worker, &QueueWorker::sessionEnded);

@@ -1,16 +1,15 @@
-// Work sessions, several downloads at once, killed with SIGKILL at random
-// moments and started again, as a crash or the system would end the program.
+// Work sessions of the program as a user runs it without a window
+// ("pullmark --download --config FILE", the pullmark beside this program),
+// several downloads at once, killed with SIGKILL at random moments and
+// started again, as a crash or the system would end the program.
 // After every kill the folder is checked as a restart finds it: every saved
 // file whole, recorded once in the download archive, never asked for again
 // once saved, the stored queue exactly the unfinished entries, nothing else
 // in the output folder but temporary files. Every 25th entry is a 2 MiB file,
 // long enough to be killed in and gone on from.
-//   pm_kill_loop [KILLS (60)] [PARALLEL (4)] [SEED (1)] [PROGRAM]
-// The sessions are pm_session_runner's, or with PROGRAM (the pullmark of a
-// build folder) "PROGRAM --download --config FILE", the program as a user
-// runs it without a window. Prints the kills, the files saved, the requests
-// that asked for the rest of a kept part and every problem found; exits
-// with 1 when there was one.
+//   pm_kill_loop [KILLS (60)] [PARALLEL (4)] [SEED (1)]
+// Prints the kills, the files saved, the requests that asked for the rest
+// of a kept part and every problem found; exits with 1 when there was one.
 #include "archive/sqlitearchive.h"
 #include "core/download/filenames.h"
 #include "core/textutil.h"
@@ -110,10 +109,9 @@ int main(int argc, char* argv[])
     first.app.saveConfiguration(s.configurationFile);
 
     // The program keeps its archive beside its configuration file when it
-    // runs from a build folder; the runner names its own.
-    const QString program = args.value(4);
-    const QString archiveFile = folder + (program.isEmpty() ? QStringLiteral("/archive.sqlite")
-                                                            : QStringLiteral("/Pullmark-archive.sqlite"));
+    // runs from a build folder.
+    const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/pullmark");
+    const QString archiveFile = folder + QStringLiteral("/Pullmark-archive.sqlite");
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* proxy : {"http_proxy", "https_proxy", "all_proxy", "HTTP_PROXY", "HTTPS_PROXY", "ALL_PROXY"})
         environment.remove(QString::fromLatin1(proxy));  // the server is on 127.0.0.1
@@ -125,14 +123,10 @@ int main(int argc, char* argv[])
         QProcess session;
         session.setProcessEnvironment(environment);
         session.setStandardOutputFile(QProcess::nullDevice());
-        if (program.isEmpty())
-            session.start(QCoreApplication::applicationDirPath() + QStringLiteral("/pm_session_runner"), {folder});
-        else
-            session.start(program, {QStringLiteral("--download"), QStringLiteral("--config"), s.configurationFile});
+        session.start(program, {QStringLiteral("--download"), QStringLiteral("--config"), s.configurationFile});
         if (!session.waitForStarted())
             return 2;
-        // The program loads more libraries before its first download.
-        QTest::qWait(program.isEmpty() ? random.bounded(100, 600) : random.bounded(300, 1500));
+        QTest::qWait(random.bounded(100, 1000));
         // A session that ended before its kill did so because its queue
         // ran out, never because it could not start.
         if (session.state() == QProcess::NotRunning && session.exitCode() > 1)
