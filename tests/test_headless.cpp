@@ -238,9 +238,6 @@ private slots:
             << QStringList{"$/status/404", "$/more.html"} << 1
             << QStringList{"page-failed the server answered 404 -", "saved b.jpg 3000", "saved small.jpg 100"}
             << QStringList{} << QStringList{"b.jpg", "small.jpg"};
-        QTest::newRow("a file is asked for from the page it was found on")
-            << QStringList{"$/referred.html"} << 0 << QStringList{"saved kept.jpg 700"} << QStringList{}
-            << QStringList{"kept.jpg"};
         QTest::newRow("a members' page, read and downloaded with the sign-in the window's browser keeps")
             << QStringList{"$/vault.html?needcookie=sid%3Dkept"} << 0 << QStringList{"saved hv1.jpg 11"} << QStringList{}
             << QStringList{"hv1.jpg"};
