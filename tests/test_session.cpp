@@ -195,22 +195,18 @@ private slots:
         QTest::addColumn<QString>("path");      // the guards are added to it
         QTest::addColumn<QString>("redirect");  // the query of a redirect it is reached through ("": none)
         QTest::addColumn<int>("requests");      // for the path
-        QTest::addColumn<qint64>("size");
-        QTest::newRow("retried after 503") << "/flaky/r.bin?status=503&fails=1&retryafter=0&size=40" << "" << 2
-                                           << qint64(40);
-        QTest::newRow("resumed after a dropped connection")
-            << "/range/d.bin?size=5000&etag=e&fails=1&after=1000" << "" << 2 << qint64(5000);
-        QTest::newRow("redirected") << "/file/x.bin?size=30" << "?" << 1 << qint64(30);
+        QTest::newRow("retried after 503") << "/flaky/r.bin?status=503&fails=1&retryafter=0&size=40" << "" << 2;
+        QTest::newRow("resumed after a dropped connection") << "/range/d.bin?size=5000&etag=e&fails=1&after=1000" << "" << 2;
+        QTest::newRow("redirected") << "/file/x.bin?size=30" << "?" << 1;
         // The cookie comes from the redirect's answer: the next request has it.
         QTest::newRow("signed in by the redirect") << "/file/y.bin?size=35"
-                                                   << "?setcookie=" + encoded("sid=ok; Path=/") + '&' << 1 << qint64(35);
+                                                   << "?setcookie=" + encoded("sid=ok; Path=/") + '&' << 1;
     }
     void everyRequestCarriesTheSession()
     {
         QFETCH(QString, path);
         QFETCH(QString, redirect);
         QFETCH(int, requests);
-        QFETCH(qint64, size);
         TestContext t;
         if (!redirect.contains("setcookie"))
             t.app.session.cookies().browserCookieAdded(sid("ok"));
@@ -218,11 +214,8 @@ private slots:
         const QString guarded = path + "&needcookie=sid%3Dok&needreferer=" + encoded(page);
         t.app.queue.addNew({url(redirect.isEmpty() ? guarded : "/redirect/1" + redirect + "to=" + encoded(guarded))}, page);
         QVERIFY(runSession(t, 1));
-        QCOMPARE(failed(t), 0);
+        QCOMPARE(failed(t), 0);  // every request was let through
         QCOMPARE(m_server.requestCount(path.section('?', 0, 0)), requests);
-        const QStringList saved = folderFiles(t.path("out"));
-        QCOMPARE(saved.size(), 1);
-        QCOMPARE(QFileInfo(t.path("out/" + saved[0])).size(), size);
     }
 
     // A site whose sign-in cookie (HttpOnly) the browser holds: the probes
