@@ -158,8 +158,7 @@ private slots:
         QVERIFY(d.run());
         QVERIFY(edited);
         QVERIFY(d.app.queue.isEmpty());
-        QCOMPARE(folderFiles(d.out), (QStringList{"c.bin", "e.bin", "late.bin",
-                                                  "slow.bin"}));
+        QCOMPARE(folderFiles(d.out), (QStringList{"c.bin", "e.bin", "late.bin", "slow.bin"}));
         QCOMPARE(m_server.requestCount("/drip/slow.bin"), 1);
         QCOMPARE(m_server.requestCount("/file/b.bin"), 0);
         const QStringList rows = d.csvRows();
