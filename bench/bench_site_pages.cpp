@@ -1,5 +1,5 @@
 // What the found list holds of the media on pages written in the manner of
-// today's sites (tests/support/sitepages.h: news articles, photo blogs with
+// today's sites (bench/sitepages.h: news articles, photo blogs with
 // lazy galleries and <noscript> fallbacks, encyclopedia articles, video
 // pages; players, advertisements and share buttons in frames of two other
 // origins), read in the main window, shown, as a user reads them: with
@@ -10,7 +10,7 @@
 // Printed: of the media a person harvesting the pages wants, how many each
 // scan lists, and how much of what it lists is not wanted.
 #include "gui/mainwindow.h"
-#include "tests/support/sitepages.h"
+#include "bench/sitepages.h"
 #include "tests/support/testserver.h"
 #include "tests/support/webtest.h"
 

@@ -11,7 +11,6 @@
 #include "gui/optionsdialog.h"
 #include "gui/pagescanner.h"
 #include "gui/scanpage.h"
-#include "tests/support/sitepages.h"
 #include "tests/support/testserver.h"
 #include "tests/support/webtest.h"
 
@@ -65,7 +64,6 @@ private:
     TestProfile* m_web = nullptr;
     TestServer m_server;
     TestServer m_other;  // another origin: another port of 127.0.0.1
-    TestServer m_ads;    // a third
 
     // "{other}" in a text stands for the other origin's address.
     QString withOther(QString text) const { return text.replace(QLatin1String("{other}"), m_other.baseUrl()); }
@@ -86,7 +84,6 @@ private slots:
         m_other.addTestPages();
         QVERIFY(m_server.listen());
         QVERIFY(m_other.listen());
-        QVERIFY(m_ads.listen());
         addPage(m_server, "/framed.html",
                 "<a href='own.jpg'>own</a><iframe src='{other}/player.html'></iframe><img src='top.gif'>"
                 "<iframe src='/left.html'></iframe>");
@@ -100,7 +97,7 @@ private slots:
                 "<img src='a.jpg' srcset='b.jpg, c.jpg 3x, d.jpg 2x'>"
                 "<img src='e.jpg' srcset='f.jpg 1.5x,, g.jpg 2x 100w, h.jpg (x) 9x'>");
         addPage(m_server, "/lazy.html",
-                "<img src='data:image/gif;base64,R0lGODlhAQABAAAAACw=' data-srcset='l1.jpg 10w, l2.jpg 20w'>"
+                "<img src='data:image/gif;base64,R0lGODlhAQABAAAAACw=' data-src='l0.jpg' data-srcset='l1.jpg 10w, l2.jpg 20w'>"
                 "<img src='ph.gif' data-lazy-srcset='m.jpg 2x'><img src='ph.gif' data-src='n.jpg'>"
                 "<img src='ph.gif' data-original='o.jpg'><img src='ph.gif' data-lazy-src='p.jpg'>"
                 "<img srcset='data:image/gif;base64,R0lGODlhAQABAAAAACw= 2x' data-src='q.jpg'><img src='blob:x/1'>");
@@ -306,33 +303,6 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(t.found(), addresses({"/top.jpg", "/more.jpg", "/more2.jpg", "{other}/late.jpg"}), 15000);
         QVERIFY(t.ui.asked.isEmpty());
         QVERIFY(t.errorLines().isEmpty());
-    }
-
-    // Pages written in the manner of today's sites, read in the window: the
-    // list holds at least 95 % of the media a person harvesting them wants,
-    // and little else.
-    void pagesLikeRealSites()
-    {
-        const SitePages site = makeSitePages(8, 20, m_server.baseUrl(), m_other.baseUrl(), m_ads.baseUrl());
-        for (const SitePage& page : site.pages) {
-            TestServer& server = page.origin == SitePage::Site ? m_server : page.origin == SitePage::Player ? m_other : m_ads;
-            server.addPage(page.path, page.html);
-        }
-        TestWindow t(m_web->profile());
-        t.settings.extensions = QString::fromLatin1(kSitePagesExtensions);
-        HarvestCount count;
-        for (const QString& path : site.opened) {
-            QVERIFY(t.go(m_server.url(path)));
-            const QStringList wanted = site.wanted.value(path);
-            // A frame's report may come after the load's end.
-            QSignalSpy live(&t.window, &MainWindow::liveScanFinished);
-            while (!HarvestCount::missingFrom(wanted, t.found()).isEmpty() && live.wait(3000)) {
-            }
-            count.add(wanted, t.found());
-        }
-        QVERIFY2(count.wantedListed * 100 >= count.wanted * 95, qPrintable(count.missing.join(QLatin1Char(' '))));
-        QVERIFY2(count.notWanted() * 100 <= count.listed * 15,
-                 qPrintable(QStringLiteral("%1 of %2 listed not wanted").arg(count.notWanted()).arg(count.listed)));
     }
 };
 

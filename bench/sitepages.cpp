@@ -1,4 +1,4 @@
-#include "tests/support/sitepages.h"
+#include "bench/sitepages.h"
 
 #include <QRandomGenerator>
 
