@@ -92,7 +92,7 @@ private slots:
         QCOMPARE(queue.count(), 3);
 
         // The sweep takes out the run of finished rows in one removal.
-        QVERIFY(rowsGone.wait());
+        QVERIFY(rowsGone.wait(30000));
         QCOMPARE(rowsGone.size(), 3);
         QCOMPARE(rowsGone.last().at(1).toInt(), 0);
         QCOMPARE(rowsGone.last().at(2).toInt(), 2);

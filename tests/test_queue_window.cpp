@@ -39,7 +39,7 @@ struct QueueWindowTest : TestContext {
             list->selectionModel()->select(app.queue.index(row), QItemSelectionModel::Select);
         list->selectionModel()->setCurrentIndex(app.queue.index(rows.value(0)), QItemSelectionModel::NoUpdate);
     }
-    bool waitForSessionEnd() { return QSignalSpy(&window, &WorkQueueWindow::sessionFinished).wait(10000); }
+    bool waitForSessionEnd() { return QSignalSpy(&window, &WorkQueueWindow::sessionFinished).wait(60000); }
     QString status() const { return child<QLabel>("lblFileProg")->text(); }
     WorkQueueWindow window{app};
 };
@@ -92,7 +92,7 @@ private slots:
         t.app.queue.append({slow, missing, "http://127.0.0.1:1/other.bin"});
         QSignalSpy progress(&t.app.worker, &QueueWorker::itemProgress);
         t.child("cmdStart")->click();
-        QVERIFY(progress.wait(5000));
+        QVERIFY(progress.wait(30000));
         QVERIFY(t.child("cmdCancel")->isEnabled() && !t.child("cmdClose")->isEnabled());
         t.select({0, 2});
         QCOMPARE(t.child<QListView>("lstQue")->selectionModel()->selectedRows().size(), 1);
@@ -179,7 +179,7 @@ private slots:
         t.window.show();
         QSignalSpy progress(&t.app.worker, &QueueWorker::itemProgress);
         t.child("cmdStart")->click();
-        QVERIFY(progress.wait(5000));
+        QVERIFY(progress.wait(30000));
 
         t.ui.yesNoAnswers << false;  // No: the window and the session stay
         QVERIFY(!t.window.close());
@@ -193,7 +193,7 @@ private slots:
 
         t.window.show();
         t.child("cmdStart")->click();
-        QVERIFY(progress.wait(5000));
+        QVERIFY(progress.wait(30000));
         t.child("cmdCancel")->click();
         QVERIFY(t.waitForSessionEnd());
         QVERIFY(t.logMessages().contains("User cancelled operation"));
@@ -201,7 +201,7 @@ private slots:
         // The system ending the program: no question.
         const qsizetype asked = t.ui.asked.size();
         t.child("cmdStart")->click();
-        QVERIFY(progress.wait(5000));
+        QVERIFY(progress.wait(30000));
         t.window.closeForSystem();
         QVERIFY(t.waitForSessionEnd());
         QCOMPARE(t.ui.asked.size(), asked);

@@ -26,7 +26,7 @@ bool runSession(TestContext& t, int retries = 0)
     t.settings.retries = retries;
     QSignalSpy ended(&t.app.worker, &QueueWorker::sessionEnded);
     t.app.worker.start();
-    return !ended.isEmpty() || ended.wait(20000);
+    return !ended.isEmpty() || ended.wait(60000);
 }
 
 int failed(const TestContext& t)
@@ -39,7 +39,7 @@ bool visit(TestWindow& t, const QString& url)
 {
     QSignalSpy ended(t.window.browser(), &BrowserView::loadEnded);
     t.window.browser()->load(QUrl(url));
-    return ended.wait(15000);
+    return ended.wait(60000);
 }
 
 // "sid=VALUE" for 127.0.0.1, HttpOnly, as the browser's store reports it.
@@ -229,7 +229,7 @@ private slots:
         TestWindow t(web.profile());
         t.settings.probeFoundFiles = true;
         QVERIFY(visit(t, url("/signin.html?setcookie=" + encoded("sid=ok; HttpOnly; Path=/"))));
-        QTRY_COMPARE(cookieText(t.app.session.cookies(), url("/")), QStringLiteral("sid=ok"));
+        QTRY_COMPARE_WITH_TIMEOUT(cookieText(t.app.session.cookies(), url("/")), QStringLiteral("sid=ok"), 30000);
         const QString guard = QStringLiteral("auth=u%3Apw&realm=Members");
         t.ui.signInAnswers << SignIn{"u", "pw"};
         QVERIFY(visit(t, url("/private.html?" + guard)));
@@ -241,7 +241,8 @@ private slots:
         const QStringList found = t.found();
         QCOMPARE(found.size(), 3);
         for (const QString& file : found)
-            QTRY_VERIFY2(t.app.prober.result(file) && t.app.prober.result(file)->available(), qPrintable(file));
+            QTRY_VERIFY2_WITH_TIMEOUT(t.app.prober.result(file) && t.app.prober.result(file)->available(), qPrintable(file),
+                                      30000);
         QCOMPARE(t.app.prober.result(found[1])->size, 200);
         QCOMPARE(m_server.requestHeader("/file/three.jpg", "referer"), page.toUtf8());
 
@@ -259,7 +260,7 @@ private slots:
         t.ui.yesNoAnswers << true;
         t.child<QAction>("mnuClearCookies")->trigger();
         QCOMPARE(t.ui.count("yesno"), 1);
-        QTRY_COMPARE(removed.count(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(removed.count(), 2, 30000);
         t.app.queue.addNew({found[0]});
         QVERIFY(runSession(t));
         QCOMPARE(failed(t), 1);  // signed out
