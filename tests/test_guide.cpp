@@ -121,19 +121,11 @@ QStringList captionsOf(const QWidget* window, const QList<const QWidget*>& other
 // seconds without an answer).
 QVariant evaluate(QWebEnginePage* page, const QString& script)
 {
-    struct Answer {
-        QVariant value;
-        bool done = false;
-    };
-    auto answer = std::make_shared<Answer>();
-    page->runJavaScript(script, [answer](const QVariant& value) {
-        answer->value = value;
-        answer->done = true;
-    });
-    const QDeadlineTimer deadline(10000);
-    while (!answer->done && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    return answer->value;
+    auto answer = std::make_shared<std::optional<QVariant>>();  // the page may answer after the wait gave up
+    page->runJavaScript(script, [answer](const QVariant& value) { *answer = value; });
+    if (!QTest::qWaitFor([&] { return answer->has_value(); }, 10000))
+        return QVariant();
+    return **answer;
 }
 }  // namespace
 
