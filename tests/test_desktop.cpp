@@ -103,7 +103,6 @@ private slots:
         QTest::newRow("version") << QStringList{"-v"} << 0 << "Pullmark 1.0.0\n";
         QTest::newRow("unknown option") << QStringList{"--verbose"} << 2 << "Unknown option 'verbose'";
         QTest::newRow("two addresses") << QStringList{"http://127.0.0.1/a", "b.html"} << 2 << "Only one address";
-        QTest::newRow("--config without a file") << QStringList{"--config"} << 2 << "Missing value after '--config'";
         QTest::newRow("--config names a folder") << QStringList{"--config", "."} << 2 << ". is a folder";
         QTest::newRow("--config in a missing folder") << QStringList{"-c", "no/x.ini"} << 2 << "folder of no/x.ini";
         QTest::newRow("not a web address") << QStringList{"ftp://127.0.0.1/x"} << 2 << "local files only";
