@@ -171,10 +171,6 @@ private slots:
             << QStringList{} << QStringList{protectedFile, "/g/a.jpg"} << QStringList{} << "out" << 1
             << QStringList{"failed server answered 401 Unauthorized -", "saved a.jpg 2000"} << QStringList{protectedFile}
             << "asks for a user name and password" << QStringList{};
-        QTest::newRow("the Prompt mode with --yes: Yes aborts")
-            << QStringList{"\"strG_Unattended\",\"Prompt\""} << three << QStringList{"--yes"} << "out" << 1
-            << QStringList{"saved a.jpg 2000", "stopped left in the queue -"} << three.mid(1) << "Abort? Yes (--yes)."
-            << QStringList{};
     }
     // The stored queue downloaded with the configured engine: one line per
     // entry, failed and skipped ones included, a summary, the exit status;
