@@ -67,10 +67,8 @@ private slots:
         }
         UrlProber prober;
         const ProbeResult result = probed(prober, url);
-        QCOMPARE(result.status, status);
-        QCOMPARE(result.size, size);
-        QCOMPARE(result.rangedGet, rangedGet);
-        QCOMPARE(result.networkError.isEmpty(), status != 0);
+        QCOMPARE(std::tuple(result.status, result.size, result.rangedGet, result.networkError.isEmpty()),
+                 std::tuple(status, size, rangedGet, status != 0));
         if (!finalPath.isEmpty())
             QCOMPARE(result.finalUrl, m_server.url(finalPath));
         if (!path.isEmpty()) {
@@ -165,7 +163,6 @@ private slots:
             {"403", "", "", {}, {}, "403", "server answered 403", true},
             {"no answer", "", "", {}, {}, "x", "not reachable", true},
             {"too small", "", "s", {}, {}, "200:1023", "too small (size rule)", true},
-            {"at the limit", "", "s", {}, {}, "206:1024", "new", false},
             {"size rule without a size", "", "s", {}, {}, "", "new", false},
             {"archived, skipped", "", "a", {}, {a + "|a.jpg|5"}, "404", "already downloaded", true},
             {"archived, fetched again", "", "", {"a.jpg"}, {a + "|a.jpg|5"}, "", "already downloaded", false},
