@@ -294,6 +294,7 @@ private slots:
         firstRun.terminate();
         QVERIFY(firstRun.waitForFinished(30000));
         QCOMPARE(firstRun.exitCode(), 0);
+        QVERIFY(!readAll(keptCookies).contains("visit="));  // a session cookie ends with the run
 
         TestProfile startProfile;  // until the configuration is read
         LoopbackOnlyInterceptor interceptor;
