@@ -5,7 +5,6 @@
 #include "core/download/filenames.h"
 #include "core/download/targetrules.h"
 #include "core/config/progressjournal.h"
-#include "core/textutil.h"
 #include "core/download/curlmulti.h"
 #include "core/download/transfer.h"
 #include "tests/support/testcontext.h"
@@ -13,7 +12,6 @@
 
 #include <QCryptographicHash>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QUrlQuery>
