@@ -7,7 +7,6 @@
 // on display.
 #include "gui/browserview.h"
 #include "gui/foundlistpanel.h"
-#include "gui/mainwindow.h"
 #include "gui/optionsdialog.h"
 #include "gui/pagescanner.h"
 #include "gui/scanpage.h"
