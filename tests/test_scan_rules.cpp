@@ -203,6 +203,12 @@ private slots:
                  (QStringList{"http://h/a.jpg", "http://o/late.jpg", "http://o/big.gif"}));
         QCOMPARE(buildFoundList(*scans.rebuiltPage(asShown), asShown, keepGoing).urls,
                  (QStringList{"http://h/a.jpg", "http://o/late.jpg", "http://o/small.gif"}));
+        // With images turned off, a frame's kept report still holds its
+        // images: the list leaves them out.
+        ScanRules linksOnly = rules;
+        linksOnly.embedded = false;
+        QCOMPARE(buildFoundList(*scans.rebuiltPage(linksOnly), linksOnly, keepGoing).urls,
+                 (QStringList{"http://h/a.jpg", "http://o/late.jpg"}));
 
         // Other read rules forget the reads: an unchanged document must then
         // be read again.
