@@ -25,32 +25,20 @@ ScanRules defaultRules(const QString& extensions = QString::fromLatin1("wmv mpg 
 ScannedDocument readDocument(const QString& path, const QString& id, const QStringList& links,
                              const QStringList& embedded = {})
 {
-    ScannedDocument doc;
-    doc.kind = ScannedDocument::Read;
-    doc.path = path;
-    doc.id = id;
-    doc.links = links;
-    doc.embedded = embedded;
-    return doc;
+    return {ScannedDocument::Read, path, id, /*unchanged*/ false, /*grown*/ false, /*error*/ {}, links, embedded};
 }
 
 ScannedDocument otherDocument(ScannedDocument::Kind kind, const QString& path)
 {
-    ScannedDocument doc;
+    ScannedDocument doc = readDocument(path, {}, {});
     doc.kind = kind;
-    doc.path = path;
     return doc;
 }
 
 FrameReport report(const QString& path, const QStringList& links, const QStringList& embedded = {},
                    const QStringList& shown = {})
 {
-    FrameReport r;
-    r.path = path;
-    r.links = links;
-    r.embedded = embedded;
-    r.embeddedShown = shown.isEmpty() ? embedded : shown;
-    return r;
+    return {path, /*id*/ {}, /*topOrigin*/ {}, links, embedded, shown.isEmpty() ? embedded : shown};
 }
 
 const auto keepGoing = [](int, const QString&) { return true; };
@@ -69,7 +57,6 @@ private slots:
         QTest::newRow("dot encoded") << "http://h/photo%2Ejpg" << "jpg";
         QTest::newRow("letters encoded") << "http://h/a.jp%67?x" << "jpg";
         QTest::newRow("last dot") << "http://h/a.tar.gz" << "gz";
-        QTest::newRow("relative") << "a/b.jpg" << "";
     }
     void pathExtensions()
     {
@@ -90,14 +77,10 @@ private slots:
         QTest::newRow("query") << "http://h/b.jpg?x=1" << list << true << false;
         QTest::newRow("fragment") << "http://h/c.wmv#t=10" << list << true << false;
         QTest::newRow("part of a word") << "http://h/x.pg" << list << false << true;
-        QTest::newRow("across words") << "http://h/x.v mp" << list << false << true;
         QTest::newRow("ends in a dot") << "http://h/file." << "mpg" << false << true;
         QTest::newRow("mailto") << "mailto:me@h.jpg" << list << false << true;
         QTest::newRow("javascript") << "javascript:show('a.jpg')" << list << false << false;
-        QTest::newRow("ftp") << "ftp://h/a.jpg" << list << false << true;
-        QTest::newRow("https in capitals") << "HTTPS://H/A.JPG" << list << true << true;
         QTest::newRow("commas and semicolons") << "http://h/a.mpeg" << "jpg, gif;mpeg" << true << true;
-        QTest::newRow("a comma kept by classic") << "http://h/a.gif" << "jpg,gif" << true << true;
         QTest::newRow("leading dots") << "http://h/a.png" << ".png .jpg" << true << true;
         QTest::newRow("empty list") << "http://h/a.jpg" << "" << false << false;
         QTest::newRow("html page") << "http://h/d.html" << list << false << false;
@@ -152,10 +135,9 @@ private slots:
             json({{"path", "0.1"}, {"id", "x"}, {"top", "http://h:1"}, {"links", QStringList{"http://o/a.jpg"}},
                   {"media", QStringList{"http://o/big.jpg"}}, {"shown", QStringList{"http://o/small.jpg"}}}));
         QVERIFY(r);
-        QCOMPARE(r->path, QStringLiteral("0.1"));
-        QCOMPARE(r->topOrigin, QStringLiteral("http://h:1"));
-        QCOMPARE(r->embedded, QStringList{"http://o/big.jpg"});
-        QCOMPARE(r->embeddedShown, QStringList{"http://o/small.jpg"});
+        QCOMPARE(std::tuple(r->path, r->topOrigin, r->embedded, r->embeddedShown),
+                 std::tuple(QString("0.1"), QString("http://h:1"), QStringList{"http://o/big.jpg"},
+                            QStringList{"http://o/small.jpg"}));
         QCOMPARE(parseFrameReport(json({{"path", ""}, {"links", QStringList{}}, {"media", QStringList{"m"}}}))->embeddedShown,
                  QStringList{"m"});
         for (const char* notAReport : {"", "[1]", "{\"links\":[]}", "{\"path\":\"0\"}", "{\"path\":3,\"links\":[]}"})
