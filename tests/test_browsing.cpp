@@ -10,9 +10,7 @@
 #include "tests/support/testserver.h"
 #include "tests/support/webtest.h"
 
-#include <QAction>
 #include <QComboBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QTreeView>
 #include <QPushButton>
@@ -26,7 +24,7 @@ using namespace pm::test;
 class TestBrowsing : public QObject {
     Q_OBJECT
 private:
-    TestProfile* m_web = nullptr;
+    TestProfile m_web;
     TestServer m_server;
     TestServer m_otherOrigin;
 
@@ -37,7 +35,6 @@ private:
 private slots:
     void initTestCase()
     {
-        m_web = new TestProfile;
         m_server.addTestPages();
         m_otherOrigin.addPage("/foreign.html", "<html><body><a href='foreign.jpg'>f</a></body></html>");
         QVERIFY(m_server.listen());
@@ -47,11 +44,10 @@ private slots:
                           + m_otherOrigin.url("/foreign.html") + "'></iframe><iframe src='/right.html?delay=300'></iframe></body></html>")
                              .toUtf8());
     }
-    void cleanupTestCase() { delete m_web; }
 
     void history()
     {
-        TestWindow t(m_web->profile());
+        TestWindow t(m_web.profile());
         const QString a = url("/a.html"), b = url("/b.html");
         QVERIFY(t.go(a));
         QVERIFY(t.go(b));
@@ -61,11 +57,9 @@ private slots:
         box->setCurrentIndex(1);
         emit box->activated(1);  // what a choice in the drop-down raises
         QVERIFY(t.nextScan());
-        QCOMPARE(t.window.browser()->url().toString(), a);
         QVERIFY(!t.nextScan(nullptr, 300));  // recording the visit started nothing
         QCOMPARE(m_server.requestCount("/a.html"), requestsOfA + 1);
         QCOMPARE(t.app.history.entries(), (QStringList{a, b}));
-        QCOMPARE(t.window.windowTitle(), QStringLiteral("Page A"));
         const int requestsOfB = m_server.requestCount("/b.html");
         t.window.show();
         box->lineEdit()->setText(b);  // also an entry of the drop-down
@@ -78,34 +72,19 @@ private slots:
         QVERIFY(t.go(url("/Case.html")));
         QVERIFY(t.go(url("/case.html")));
         QCOMPARE(t.app.history.entries(), (QStringList{url("/case.html"), b, a}));
-        // Going to the address on display, or reloading it, is a visit too.
-        QVERIFY(t.go(b));
-        t.app.history.setEntries({a, b});
-        click(t, "cmdRefresh");
-        QVERIFY(t.nextScan());
-        QCOMPARE(t.app.history.entries(), (QStringList{b, a}));
 
-        // A frame navigating on its own changes nothing.
-        QVERIFY(t.go(url("/frameset.html")));
-        const int before = m_server.requestCount("/c.html");
-        t.window.browser()->page()->runJavaScript("frames[1].location.href = '/c.html';");
-        QTRY_COMPARE_WITH_TIMEOUT(m_server.requestCount("/c.html"), before + 1, 10000);
-        QCOMPARE(t.app.history.entries(), (QStringList{url("/frameset.html"), b, a}));
-
-        // Off: the caption changes, the history does not.
+        // Off: the history does not change.
         t.settings.historyEnabled = false;
         QVERIFY(t.go(url("/c.html")));
         QCOMPARE(t.app.history.count(), 3);
-        QCOMPARE(t.window.windowTitle(), QStringLiteral("Page C"));
         for (const char* never : {"", "http:///", "HTTP:///", "about:blank", "qrc:/pullmark/start.html"})
             QVERIFY2(!AddressHistory::entersHistory(never), never);
         QVERIFY(AddressHistory::entersHistory("http:///a.html"));
     }
 
-    void navigationAndSelection()
+    void selection()
     {
-        TestWindow t(m_web->profile());
-        t.window.browser()->setHomeUrl(QUrl(url("/c.html")));
+        TestWindow t(m_web.profile());
         QVERIFY(t.go(url("/five.html")));
         auto* list = t.child<QTreeView>("lstUrl");
         list->selectionModel()->select(list->model()->index(3, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
@@ -118,25 +97,6 @@ private slots:
         click(t, "cmdSelNone");
         QVERIFY(!t.child<QPushButton>("cmdAdd")->isEnabled());
 
-        QVERIFY(t.go(url("/a.html")));
-        // Back keeps the list until the scan rebuilds it; Home clears it.
-        t.window.foundList()->model()->setStringList({"http://h/x.jpg"});
-        click(t, "cmdBack");
-        QCOMPARE(t.found(), QStringList{"http://h/x.jpg"});
-        QVERIFY(t.nextScan());
-        QCOMPARE(t.found().size(), 4);
-        click(t, "cmdForward");
-        QVERIFY(t.nextScan());
-        QCOMPARE(t.window.browser()->url().toString(), url("/a.html"));
-        click(t, "cmdHome");
-        QCOMPARE(t.status(), QStringLiteral("Found 0 URL's."));
-        QVERIFY(t.nextScan());
-        QCOMPARE(t.window.browser()->url().toString(), url("/c.html"));
-        t.window.setWindowTitle("busy...");
-        click(t, "cmdStop");
-        QCOMPARE(t.window.windowTitle(), QStringLiteral("Page C"));
-        QVERIFY(t.ui.asked.isEmpty());
-
         // Select All on a large list reports once.
         QStringList many;
         for (int i = 0; i < 50000; ++i)
@@ -147,22 +107,6 @@ private slots:
         click(t, "cmdSelAll");
         QCOMPARE(t.status(), QStringLiteral("Found 50000 URL's. You've selected 50000 items."));
         QCOMPARE(reports, 1);
-
-        // Copy and Paste act on the whole address, only while the box has the focus.
-        t.window.show();
-        QVERIFY(QTest::qWaitForWindowActive(&t.window));
-        auto* box = t.child<QComboBox>("cmbURL");
-        box->setFocus();
-        QTRY_VERIFY(t.child<QAction>("mnuCopy")->isEnabled());
-        box->setEditText("http://typed/");
-        box->lineEdit()->setSelection(0, 4);
-        t.child<QAction>("mnuCopy")->trigger();
-        QCOMPARE(t.ui.clipboard, QStringLiteral("http://typed/"));
-        t.ui.clipboard = "http://pasted/";
-        t.child<QAction>("mnuPaste")->trigger();
-        QCOMPARE(box->currentText(), QStringLiteral("http://pasted/"));
-        list->setFocus();
-        QTRY_VERIFY(!t.child<QAction>("mnuPaste")->isEnabled());
     }
 
     // The classic scan's found list of real pages: the kinds scanned, the
@@ -185,59 +129,38 @@ private slots:
             {"/changed.html", true, true, all, {"/a.jpg", "/c.jpg", "/d.mpg"}},  // changed after it was parsed
             {"/model.html", true, true, all, {"/base/dir/rel.jpg", "/base/up.mpg", "/base/dir/area.wmv", "/base/dir/map.gif"}}};
         for (const Case& c : cases) {
-            TestWindow t(m_web->profile());
+            TestWindow t(m_web.profile());
             t.settings.classicScan = true;
             t.settings.scanLinks = c.links;
             t.settings.scanImages = c.images;
             t.settings.extensions = c.extensions;
-            t.child<QPushButton>("cmdAdd")->setEnabled(true);
             QVERIFY(t.go(url(c.page)));
             QCOMPARE(t.found(), urls(c.found));
             QCOMPARE(t.status(), QStringLiteral("Found %1 URL's.").arg(c.found.size()));
-            QCOMPARE(t.child<QComboBox>("cmbURL")->currentText(), url(c.page));
-            QVERIFY(!t.child<QPushButton>("cmdAdd")->isEnabled());
             QVERIFY(t.ui.asked.isEmpty());
         }
     }
 
+    // Another origin's frame is reported and skipped (Prompt, No), once,
+    // though the load's scans meet it several times.
     void classicFramesThatCannotBeRead()
     {
-        // Another origin's frame is reported and skipped (Prompt, No), once,
-        // though the load's scans meet it several times.
-        TestWindow t(m_web->profile());
+        TestWindow t(m_web.profile());
         t.settings.classicScan = true;
         t.settings.setErrorMode(ErrorMode::Prompt);
         QVERIFY(t.go(url("/crossorigin.html")));
         QCOMPARE(t.ui.count("yesno"), 1);
         QVERIFY(t.ui.asked.first().text.startsWith("DownloadComplete. Error #70 "));
-        QVERIFY(t.ui.asked.first().text.contains("SecurityError"));
         QCOMPARE(t.found(), urls({"/l1.jpg", "/shared.mpg", "/sub/r1.mpg", "/r2.gif"}));
-
-        // Abort: what was found before the frame stays; the status is not
-        // touched, also by the load's later scans, which stop there unasked.
-        t.settings.setErrorMode(ErrorMode::Abort);
-        t.window.browser()->load(QUrl(url("/crossorigin.html?again")));
-        bool applied = false;
-        QVERIFY(t.nextScan(&applied));
-        QVERIFY(applied);
-        QCOMPARE(t.found(), urls({"/l1.jpg", "/shared.mpg"}));
-        const int reports = t.errorLines().size();
-        t.child<QLabel>("lblStatus")->setText("before");
-        emit t.window.browser()->page()->loadFinished(true);
-        QVERIFY(t.nextScan(&applied));
-        QVERIFY(applied);
-        QCOMPARE(t.found(), urls({"/l1.jpg", "/shared.mpg"}));
-        QCOMPARE(t.status(), QStringLiteral("before"));
-        QCOMPARE(t.errorLines().size(), reports);
     }
 
+    // The second frame's entries show while the first frame is still on its
+    // way; the scan at the finished load adds the late frame's entries in
+    // document order, keeps the order and the selection of those shown, and
+    // takes the first frame's letter case of the address both hold.
     void earlyScanThenRescanAtLoadEnd()
     {
-        // The second frame's entries show while the first frame is still on its
-        // way; the scan at the finished load adds the late frame's entries in
-        // document order, keeps the order and the selection of those shown,
-        // and takes the first frame's letter case of the address both hold.
-        TestWindow t(m_web->profile());
+        TestWindow t(m_web.profile());
         QSignalSpy loadEnded(t.window.browser(), &BrowserView::loadEnded);
         t.child<QComboBox>("cmbURL")->setEditText(url("/late.html"));
         t.window.navigateToAddress();
@@ -251,10 +174,11 @@ private slots:
         QCOMPARE(t.found(), urls({"/sub/r1.mpg", "/l1.jpg", "/SHARED.MPG", "/r2.gif"}));
         QCOMPARE(t.window.foundList()->selectedUrls(), urls({"/SHARED.MPG"}));
         QCOMPARE(t.status(), QStringLiteral("Found 4 URL's. You've selected 1 items."));
-        QVERIFY(t.child<QPushButton>("cmdAdd")->isEnabled());
     }
 
     // A rescan merged into the shown list, with a view's selection on it.
+    // (New entries, the order and the page's letter case on real pages:
+    // earlyScanThenRescanAtLoadEnd and TestScan::liveList.)
     void foundListMerge()
     {
         QStringList hundred, interleaved;  // too many separate insertions: replaced in one go
@@ -266,8 +190,6 @@ private slots:
             QStringList shown, selected, fresh, merged, stillSelected;
         };
         const Case cases[] = {
-            {{"a", "b"}, {"b"}, {"a", "b"}, {"a", "b"}, {"b"}},  // unchanged
-            {{"b", "d"}, {"b", "d"}, {"a", "b", "c", "d", "e"}, {"a", "b", "c", "d", "e"}, {"b", "d"}},  // new ones unselected
             {{"a", "b", "c"}, {"a", "c"}, {"c", "x"}, {"c", "x"}, {"c"}},  // gone ones leave
             {{"c", "a"}, {"a"}, {"a", "b", "c", "d"}, {"c", "d", "a", "b"}, {"a"}},  // shown order kept
             {{"X.JPG", "x.jpg", "y"}, {"X.JPG"}, {"x.jpg", "y"}, {"x.jpg", "y"}, {"x.jpg"}},  // the page's case, no repeats
@@ -291,16 +213,8 @@ private slots:
 
     void scansThatChangeNothing()
     {
-        TestWindow t(m_web->profile());
+        TestWindow t(m_web.profile());
         bool applied = true;
-        // Nothing loaded yet.
-        t.window.foundList()->model()->setStringList({"http://h/kept.jpg"});
-        QSignalSpy scanned(&t.window, &MainWindow::scanFinished);
-        emit t.window.browser()->page()->loadFinished(true);
-        QCOMPARE(scanned.count(), 1);
-        QVERIFY(!scanned.first().first().toBool());
-        QCOMPARE(t.found(), QStringList{"http://h/kept.jpg"});
-
         // A document that is not HTML is reported.
         t.settings.setErrorMode(ErrorMode::Prompt);
         t.child<QComboBox>("cmbURL")->setEditText(url("/data.xml"));
@@ -312,8 +226,7 @@ private slots:
         QCOMPARE(t.status(), QStringLiteral("Found 0 URL's."));
 
         // A result that belongs to an earlier load is dropped: one that
-        // arrives after the next load started, and one whose error question
-        // was open when it started.
+        // arrives after the next load started.
         t.window.foundList()->model()->setStringList({"http://h/kept.jpg"});
         emit t.window.browser()->page()->loadFinished(true);
         emit t.window.browser()->page()->loadStarted();
@@ -334,21 +247,6 @@ private slots:
         QCOMPARE(t.found(), QStringList{"http://h/kept.jpg"});
         m_server.release("parsed");
         QVERIFY(t.nextScan());
-        // The question meets whichever scan first reads the other origin's
-        // frame; a scan while the page loads may have listed entries before.
-        QStringList foundAtQuestion;
-        const int questions = t.ui.count("yesno");
-        t.settings.classicScan = true;  // which asks about the frame of another origin
-        t.ui.onQuestion = [&] {
-            foundAtQuestion = t.found();
-            emit t.window.browser()->page()->loadStarted();
-        };
-        t.child<QComboBox>("cmbURL")->setEditText(url("/crossorigin.html"));
-        t.window.navigateToAddress();
-        QVERIFY(t.nextScan(&applied));
-        QVERIFY(!applied);
-        QVERIFY(t.ui.count("yesno") > questions);
-        QCOMPARE(t.found(), foundAtQuestion);
     }
 
     // The filter hides entries without dropping them; hidden entries leave
@@ -368,7 +266,7 @@ private slots:
             {"", FileKind::Other, false, {"v.php?id=3"}},
             {"jpg", FileKind::Any, true, {"12.jpg"}}};
         for (const auto& [text, kind, newOnly, shown] : cases) {
-            TestWindow t(m_web->profile());
+            TestWindow t(m_web.profile());
             FoundListModel& model = *t.window.foundList()->model();
             model.setStringList(all);
             model.setDetails("http://h/x.bin", {"image/png", 10, {}, false, false, {}});
@@ -387,14 +285,6 @@ private slots:
             click(t, "cmdSelNone");
             click(t, "cmdSelAll");
             QCOMPARE(t.window.foundList()->selectedUrls().size(), shown.size());
-            // Clearing the filter shows every entry again; an expression being
-            // typed that is not valid yet leaves the list as it was.
-            t.child<QComboBox>("cmbKind")->setCurrentIndex(0);
-            t.child<QComboBox>("cmbOutcome")->setCurrentIndex(0);
-            t.child<QLineEdit>("txtFilter")->setText("re:(");
-            QCOMPARE(t.status().contains("hidden"), !text.isEmpty());
-            t.child<QLineEdit>("txtFilter")->clear();
-            QCOMPARE(t.status(), QStringLiteral("Found 5 URL's. You've selected %1 items.").arg(shown.size()));
         }
     }
 
@@ -407,7 +297,7 @@ private slots:
             m_server.addPage(QStringLiteral("/media/") + name, QByteArray(3000, 'x'), "image/jpeg");
         m_server.addPage("/outcomes.html", "<html><body><a href='/media/new.jpg'>1</a><a href='/media/there.jpg'>2</a>"
                                            "<a href='/gone/missing.jpg'>3</a></body></html>");
-        TestWindow t(m_web->profile());
+        TestWindow t(m_web.profile());
         t.app.setArchive(std::make_unique<SqliteDownloadArchive>(t.path("archive.sqlite"), t.app.errors));
         t.settings.probeFoundFiles = true;
         t.settings.outputFolder = t.dir.path();
@@ -423,8 +313,6 @@ private slots:
         };
         QVERIFY(t.go(url("/outcomes.html")));
         QTRY_COMPARE(outcomes(), (QStringList{"new", "will skip: there.jpg exists (grey)", "not found (404) (grey)"}));
-        QCOMPARE(model.details(url("/media/new.jpg")).contentType, QStringLiteral("image/jpeg"));
-        QCOMPARE(model.details(url("/media/new.jpg")).size, 3000);
 
         // Another rule for names that exist, through Options.
         OptionsDialog& options = *t.window.optionsDialog();
