@@ -109,14 +109,11 @@ private slots:
 
         const Settings before = s;
         s = Settings();
-        s.activityLogFile = before.activityLogFile;  // the path check reads it before Apply writes
-        // What the dialog does not show.
+        // What the dialog does not show, and the log file the path check reads before Apply writes.
+        for (QString Settings::*field : {&Settings::activityLogFile, &Settings::programFolder, &Settings::configurationFile,
+                                         &Settings::defaultOutputFolder, &Settings::defaultLogFile, &Settings::archiveFile})
+            s.*field = before.*field;
         s.legalNoticeAccepted = before.legalNoticeAccepted;
-        s.programFolder = before.programFolder;
-        s.configurationFile = before.configurationFile;
-        s.defaultOutputFolder = before.defaultOutputFolder;
-        s.defaultLogFile = before.defaultLogFile;
-        s.archiveFile = before.archiveFile;
         QVERIFY(t.dialog.apply());
         QVERIFY(s == before);
         QVERIFY(t.ui.asked.isEmpty());
@@ -140,25 +137,24 @@ private slots:
         QCOMPARE(minimumSizeText(1000000.0f), QStringLiteral("1000000"));  // no grouping: it converts back
     }
 
+    // No log file: the default name. A name without a folder names no
+    // drive either: both steps report, into the log in the working folder.
     void logFileNameForms()
     {
-        // the log file ("@": the temporary folder); the folder and the name shown; reports
-        const QList<std::tuple<QString, QString, QString, int>> cases = {
-            {"", "", "Pullmark.log", 0}, {"run.log", "", "run.log", 2}};
-        for (auto [logName, shownFolder, shownFile, reports] : cases) {
+        // the log file, the name shown, reports
+        const QList<std::tuple<QString, QString, int>> cases = {{"", "Pullmark.log", 0}, {"run.log", "run.log", 2}};
+        for (const auto& [logName, shownFile, reports] : cases) {
             OptionsTest t;
-            const QString root = t.dir.path();
             const QString workingFolder = QDir::currentPath();
-            QVERIFY(QDir::setCurrent(root));  // a name without a folder logs into the working folder
-            t.settings.activityLogFile = logName.replace('@', root);
+            QVERIFY(QDir::setCurrent(t.dir.path()));
+            t.settings.activityLogFile = logName;
             t.dialog.loadFromSettings();
             QVERIFY(QDir::setCurrent(workingFolder));
-            QCOMPARE(t.child<QLineEdit>("txtLogPath")->text(), shownFolder.replace('@', root));
+            QCOMPARE(t.child<QLineEdit>("txtLogPath")->text(), QString());
             QCOMPARE(t.child<QLineEdit>("txtLogFileName")->text(), shownFile);
             const QStringList lines = crlfLines(readAll(t.path("run.log")));
             QCOMPARE(lines.size(), reports);
-            for (const QString& line : lines)
-                QVERIFY(line.endsWith(" in frmoptions.FormLoad."));
+            QCOMPARE(lines.filter(QRegularExpression(" in frmoptions\\.FormLoad\\.$")).size(), reports);
         }
     }
 
@@ -177,12 +173,7 @@ private slots:
         QVERIFY(!t.child("optLast")->isEnabled());
         t.click("chkHistory");
         QVERIFY(t.child("optLast")->isEnabled());
-        // The size box follows its check box.
-        t.click("chkSaveLarge");
-        QVERIFY(t.child("txtFileSize")->isEnabled());
-        t.click("chkSaveLarge");
-        QVERIFY(!t.child("txtFileSize")->isEnabled());
-        // Ctrl+Tab goes round the pages.
+        // Ctrl+Tab goes round the pages from any control (the dialog's own shortcut).
         t.dialog.show();
         QVERIFY(QTest::qWaitForWindowActive(&t.dialog));
         for (int expected : {1, 2, 0}) {
@@ -203,7 +194,6 @@ private slots:
             << "cmdNewFolder" << "@/made" << true << "@/made" << "cmdNewFolderClick.";
         QTest::newRow("log: cancelled") << "cmdNewLogPath" << "" << false << "" << "cmdnewlogpathclick.";
         QTest::newRow("log: browse") << "cmdBrowseLog" << "@/sub" << true << "@/sub" << "";
-        QTest::newRow("output: browse cancelled") << "cmdBrowsePath" << "" << false << "@/missing/deeper" << "";
     }
     // New Folder asks for a path; Browse... opens the system's folder dialog
     // at the nearest existing folder of the box.
@@ -233,8 +223,7 @@ private slots:
         QCOMPARE(box->text(), boxAfter);
         QCOMPARE(list->path(), answer.isEmpty() ? listBefore : boxAfter);
         QCOMPARE(t.errorLines().size(), routine.isEmpty() ? 0 : 1);
-        if (!routine.isEmpty())
-            QVERIFY(t.errorLines().first().endsWith(" in " + routine));
+        QVERIFY(routine.isEmpty() || t.errorLines().value(0).endsWith(" in " + routine));
     }
 
     // The folder list feeds the path box; leaving the box, and OK, run the
@@ -247,8 +236,6 @@ private slots:
         auto* box = t.child<QLineEdit>("txtPath");
         auto* list = t.child<FolderList>("DirPath");
         QVERIFY(list->setPath(sub));
-        QCOMPARE(box->text(), sub);
-        QVERIFY(!list->setPath(t.path("absent")));
         QCOMPARE(box->text(), sub);
         emit list->itemClicked(list->findItems("..", Qt::MatchExactly).value(0));
         QCOMPARE(box->text(), t.dir.path());
