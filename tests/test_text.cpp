@@ -41,32 +41,6 @@ private slots:
         QVERIFY(!parseNumber("abc").has_value() && !parseNumber("").has_value());
     }
 
-    // The session's clock: local time, whole seconds, the second it tells.
-    void secondClock()
-    {
-        SecondClock clock;
-        const qint64 before = QDateTime::currentSecsSinceEpoch();
-        const QDateTime now = clock.now();
-        QVERIFY(now.toSecsSinceEpoch() >= before && now.toSecsSinceEpoch() <= QDateTime::currentSecsSinceEpoch());
-        QCOMPARE(now.time().msec(), 0);
-        QCOMPARE(now.timeSpec(), Qt::LocalTime);
-        QCOMPARE(clock.second(), now.toSecsSinceEpoch());
-    }
-
-    void busyDots()
-    {
-        QString text = QStringLiteral("Queue Empty");
-        QStringList seen;
-        for (int tick = 0; tick < 13; ++tick)
-            seen << (text = nextBusyText(text, QStringLiteral("Working"), 10));
-        QCOMPARE(seen.first(), QStringLiteral("Working"));
-        QCOMPARE(seen.at(10), QStringLiteral("Working.........."));
-        QCOMPARE(seen.at(11), QStringLiteral("Working"));
-        QCOMPARE(nextBusyText(QStringLiteral("WORKING.."), QStringLiteral("Working"), 5), QStringLiteral("WORKING..."));
-        QCOMPARE(nextBusyText(QStringLiteral("Working....."), QStringLiteral("Working"), 5), QStringLiteral("Working"));
-        QCOMPARE(nextBusyText(QStringLiteral("Working..."), QStringLiteral("Stopping"), 10), QStringLiteral("Stopping"));
-    }
-
     // Where Move puts an entry of five: clamped to the list, halves rounded
     // to even.
     void moveTargets()
@@ -83,14 +57,6 @@ private slots:
     void sessionTotalUnits()
     {
         QCOMPARE(itemSizeText(3221225472.0), QStringLiteral("3,145,728.00 KB"));
-        SessionTotal exact;  // exactly 1024 units stays; one byte more steps
-        exact.add(1024.0 * 1024);
-        exact.stepUnit();
-        QCOMPARE(exact.text(), QStringLiteral("1,024.00 KB"));
-        exact.add(1);
-        exact.stepUnit();
-        QVERIFY(exact.text().endsWith(QStringLiteral(" MB")));
-
         SessionTotal big;  // one step per item: MB after this one, GB after the next
         big.add(3221225472.0);
         big.stepUnit();
