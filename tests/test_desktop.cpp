@@ -104,26 +104,10 @@ private slots:
         QTest::newRow("unknown option") << QStringList{"--verbose"} << 2 << "Unknown option 'verbose'";
         QTest::newRow("two addresses") << QStringList{"http://127.0.0.1/a", "b.html"} << 2 << "Only one address";
         QTest::newRow("--config names a folder") << QStringList{"--config", "."} << 2 << ". is a folder";
-        QTest::newRow("--config in a missing folder") << QStringList{"-c", "no/x.ini"} << 2 << "folder of no/x.ini";
-        QTest::newRow("not a web address") << QStringList{"ftp://127.0.0.1/x"} << 2 << "local files only";
-        QTest::newRow("missing file") << QStringList{"/nonexistent/a.html"} << 2 << "a.html does not exist";
         QTest::newRow("two ways of running") << QStringList{"--download", "--add", "http://127.0.0.1/a.jpg"} << 2
                                              << "--download, --add cannot be used together";
         QTest::newRow("--harvest without a page") << QStringList{"--harvest"} << 2 << "--harvest needs the addresses";
-        QTest::newRow("--download with an address") << QStringList{"--download", "http://127.0.0.1/a.jpg"} << 2
-                                                    << "--download takes no address";
-        QTest::newRow("--add without a file") << QStringList{"--add", "--yes"} << 2 << "--add needs the addresses";
-        QTest::newRow("--add of no web address") << QStringList{"--add", "ftp://127.0.0.1/a.jpg"} << 2
-                                                 << "no web address (http or https)";
-        QTest::newRow("--out without a run") << QStringList{"--out", "x"} << 2 << "--out goes with --harvest or --download";
-        QTest::newRow("--ext with --download") << QStringList{"--download", "--ext", "jpg"} << 2
-                                               << "--ext goes with --harvest only";
-        QTest::newRow("--ext of nothing") << QStringList{"--harvest", "a.html", "--ext", " , "} << 2
-                                          << "--ext needs at least one extension";
         QTest::newRow("--parallel 0") << QStringList{"--download", "--parallel", "0"} << 2 << "from 1 to 8, not \"0\"";
-        QTest::newRow("--parallel 9") << QStringList{"--download", "--parallel", "9"} << 2 << "from 1 to 8";
-        QTest::newRow("--dry-run with --add") << QStringList{"--add", "http://127.0.0.1/a", "--dry-run"} << 2
-                                              << "--dry-run goes with --harvest or --download";
         QTest::newRow("--yes with the window") << QStringList{"--yes"} << 2 << "--yes goes with";
     }
     // Help, the version and every mistake need no display, and write nothing.
