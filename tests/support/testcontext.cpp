@@ -7,6 +7,8 @@
 #include <QNetworkProxyFactory>
 #include <QProcess>
 
+#include <mutex>
+
 #include <unistd.h>
 
 namespace pm::test {
@@ -29,11 +31,8 @@ public:
 TestContext::TestContext(const QString& parent)
     : dir(parent.isEmpty() ? QTemporaryDir() : QTemporaryDir(parent + QStringLiteral("/pullmark-test-XXXXXX")))
 {
-    static const bool proxiesSet = [] {
-        QNetworkProxyFactory::setApplicationProxyFactory(new LoopbackOnlyProxies);
-        return true;
-    }();
-    Q_UNUSED(proxiesSet);
+    static std::once_flag proxiesSet;
+    std::call_once(proxiesSet, [] { QNetworkProxyFactory::setApplicationProxyFactory(new LoopbackOnlyProxies); });
     app.setProgramFolder(dir.path());
     settings.activityLogFile = path(QStringLiteral("test.log"));
 }

@@ -458,14 +458,10 @@ void TestServer::moveToOwnThread()
 bool TestServer::listen(quint16 port)
 {
     bool ok = false;
-    auto doListen = [&] {
+    QMetaObject::invokeMethod(this, [&] {
         ok = m_server->listen(QHostAddress::LocalHost, port);
         m_port = m_server->serverPort();
-    };
-    if (m_thread)
-        QMetaObject::invokeMethod(this, doListen, Qt::BlockingQueuedConnection);
-    else
-        doListen();
+    }, m_thread ? Qt::BlockingQueuedConnection : Qt::DirectConnection);
     return ok;
 }
 
