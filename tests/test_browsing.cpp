@@ -253,10 +253,8 @@ private slots:
     // the selection, so that Add to Queue never takes what is not shown.
     void filter()
     {
-        const QStringList names = {"cat.jpg", "Cats/b.mp3", "12.jpg", "x.bin", "v.php?id=3"};
-        QStringList all;
-        for (const QString& name : names)
-            all << "http://h/" + name;
+        const QStringList all = QStringList{"cat.jpg", "Cats/b.mp3", "12.jpg", "x.bin", "v.php?id=3"}.replaceInStrings(
+            QRegularExpression("^"), "http://h/");
         // text, kind, new only; the entries shown
         const QList<std::tuple<QString, FileKind, bool, QStringList>> cases = {
             {"CAT", FileKind::Any, false, {"cat.jpg", "Cats/b.mp3"}},       // any case
@@ -288,9 +286,9 @@ private slots:
         }
     }
 
-    // Before anything is downloaded, each found entry shows what the server
-    // says it is and what a download would do with it; the outcomes follow
-    // the rules set in Options and the downloads the archive records.
+    // Before anything is downloaded, each found entry shows what a download
+    // would do with it; the outcomes follow the rules set in Options and the
+    // downloads the archive records.
     void foundListTellsWhatDownloadsWouldDo()
     {
         for (const char* name : {"new.jpg", "there.jpg"})
