@@ -1,5 +1,5 @@
-// Browsing in the main window: the address history, the navigation buttons,
-// the found list on real pages, its rescans, filter, outcomes and selection.
+// Browsing in the main window: the address history, the selection, and
+// the found list on real pages, its rescans, filter and outcomes.
 #include "archive/sqlitearchive.h"
 #include "core/config/addresshistory.h"
 #include "core/found/foundfilter.h"
