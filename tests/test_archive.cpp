@@ -1,7 +1,5 @@
-// The download archive's database when things go wrong, and the content
-// digest it stores.
+// The download archive's database when things go wrong.
 #include "archive/sqlitearchive.h"
-#include "core/download/contenthash.h"
 #include "tests/support/testcontext.h"
 
 #include <QCryptographicHash>
@@ -178,24 +176,6 @@ private slots:
         QCOMPARE(added.size(), 22);
         SqliteDownloadArchive reader(file, t.app.errors);
         QCOMPARE(reader.records({}, 0, 100).size(), 22);
-    }
-
-    // Both engines give SHA-256 over pieces of any size; the fast one is
-    // OpenSSL's in a build that has it.
-    void contentHash()
-    {
-        QByteArray data(3 * 1024 * 1024 + 17, Qt::Uninitialized);
-        QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(data.data()), data.size() / 4);
-        for (const ContentHash::Engine engine : {ContentHash::Engine::Fastest, ContentHash::Engine::Qt}) {
-            ContentHash hash(engine);
-            hash.addData("stale");
-            hash.reset();
-            for (qsizetype at = 0; at < data.size(); at += 65521)
-                hash.addData(QByteArrayView(data).sliced(at, std::min<qsizetype>(65521, data.size() - at)));
-            QCOMPARE(hash.bytes(), data.size());
-            QCOMPARE(hash.finish(), QCryptographicHash::hash(data, QCryptographicHash::Sha256));
-            QCOMPARE(hash.accelerated(), engine == ContentHash::Engine::Fastest && ContentHash::openSslBuilt());
-        }
     }
 };
 
