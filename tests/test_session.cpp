@@ -29,11 +29,6 @@ bool runSession(TestContext& t, int retries = 0)
     return !ended.isEmpty() || ended.wait(60000);
 }
 
-int failed(const TestContext& t)
-{
-    return t.app.worker.figures().failed;
-}
-
 // Opens `url` in the window's browser and waits for the load to end.
 bool visit(TestWindow& t, const QString& url)
 {
@@ -99,7 +94,6 @@ private slots:
         QTest::newRow("other origin: its origin") << "http://a.test:8080/p.html" << "http://a.test/f.jpg"
                                                   << QByteArray("http://a.test:8080/");
         QTest::newRow("https to http: none") << "https://a.test/p.html" << "http://a.test/f.jpg" << QByteArray();
-        QTest::newRow("unknown page") << "" << "http://a.test/f.jpg" << QByteArray();
         QTest::newRow("not a web page") << "file:///home/u/p.html" << "http://a.test/f.jpg" << QByteArray();
     }
     void referrer()
@@ -155,19 +149,15 @@ private slots:
     void signInForDownloads_data()
     {
         QTest::addColumn<QStringList>("answers");  // "user:password", "" for Cancel
-        QTest::addColumn<QString>("secondArea");   // "user:password" of another area of the server the second file is in
         QTest::addColumn<int>("saved");            // of two files
         QTest::addColumn<int>("questions");
-        QTest::newRow("answered, remembered") << QStringList{"u:pw"} << "" << 2 << 1;
-        QTest::newRow("cancelled, not asked again") << QStringList{""} << "" << 0 << 1;
-        QTest::newRow("refused, then right") << QStringList{"u:no", "u:pw"} << "" << 1 << 2;
-        QTest::newRow("two areas of one server, each asked")
-            << QStringList{"u:pw", "v:pw2"} << "v:pw2" << 2 << 2;
+        QTest::newRow("answered, remembered") << QStringList{"u:pw"} << 2 << 1;
+        QTest::newRow("cancelled, not asked again") << QStringList{""} << 0 << 1;
+        QTest::newRow("refused, then right") << QStringList{"u:no", "u:pw"} << 1 << 2;
     }
     void signInForDownloads()
     {
         QFETCH(QStringList, answers);
-        QFETCH(QString, secondArea);
         QFETCH(int, saved);
         QFETCH(int, questions);
         TestContext t;
@@ -176,11 +166,9 @@ private slots:
                                                     : std::optional<SignIn>({answer.section(':', 0, 0), answer.section(':', 1)}));
         const QString realm = QString(QTest::currentDataTag()) + " area";
         const QString guard = "&auth=u%3Apw&realm=" + encoded(realm);
-        const QString secondGuard =
-            secondArea.isEmpty() ? guard : "&auth=" + encoded(secondArea) + "&realm=" + encoded(realm + " 2");
-        t.app.queue.addNew({url("/file/s1.bin?size=10" + guard), url("/file/s2.bin?size=20" + secondGuard)});
+        t.app.queue.addNew({url("/file/s1.bin?size=10" + guard), url("/file/s2.bin?size=20" + guard)});
         QVERIFY(runSession(t));
-        QCOMPARE(2 - failed(t), saved);
+        QCOMPARE(2 - t.app.worker.figures().failed, saved);
         QCOMPARE(t.ui.count("signin"), questions);
         QCOMPARE(t.ui.asked.value(0).text, realm);
         if (saved < 2)
@@ -214,7 +202,7 @@ private slots:
         const QString guarded = path + "&needcookie=sid%3Dok&needreferer=" + encoded(page);
         t.app.queue.addNew({url(redirect.isEmpty() ? guarded : "/redirect/1" + redirect + "to=" + encoded(guarded))}, page);
         QVERIFY(runSession(t, 1));
-        QCOMPARE(failed(t), 0);  // every request was let through
+        QCOMPARE(t.app.worker.figures().failed, 0);  // every request was let through
         QCOMPARE(m_server.requestCount(path.section('?', 0, 0)), requests);
     }
 
@@ -234,7 +222,6 @@ private slots:
         t.ui.signInAnswers << SignIn{"u", "pw"};
         QVERIFY(visit(t, url("/private.html?" + guard)));
         QCOMPARE(t.window.browser()->title(), QStringLiteral("Members only"));
-        QCOMPARE(t.ui.asked.value(0).title, m_server.baseUrl());
 
         const QString page = url("/members.html");
         QVERIFY(t.go(page));
@@ -243,7 +230,6 @@ private slots:
         for (const QString& file : found)
             QTRY_VERIFY2_WITH_TIMEOUT(t.app.prober.result(file) && t.app.prober.result(file)->available(), qPrintable(file),
                                       30000);
-        QCOMPARE(t.app.prober.result(found[1])->size, 200);
         QCOMPARE(m_server.requestHeader("/file/three.jpg", "referer"), page.toUtf8());
 
         t.app.queue.addNew(found, page);
@@ -263,7 +249,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(removed.count(), 2, 30000);
         t.app.queue.addNew({found[0]});
         QVERIFY(runSession(t));
-        QCOMPARE(failed(t), 1);  // signed out
+        QCOMPARE(t.app.worker.figures().failed, 1);  // signed out
     }
 
     // A sign-in made on a page survives a restart: the real program signs in
@@ -316,7 +302,7 @@ private slots:
         QCOMPARE(t.found().size(), 3);
         t.app.queue.addNew(t.found(), vault);
         QVERIFY(runSession(t));
-        QCOMPARE(failed(t), 0);
+        QCOMPARE(t.app.worker.figures().failed, 0);
         QCOMPARE(folderFiles(t.path("out")), (QStringList{"v1.jpg", "v2.jpg", "v3.jpg"}));
         QCOMPARE(QFileInfo(t.path("out/v3.jpg")).size(), 33);
     }

@@ -28,12 +28,6 @@ using namespace pm::test;
 namespace {
 constexpr int kEntriesAtOnce = 200;
 
-// The request target (path and query) of an address, as the server counts it.
-QString targetOf(const QString& url)
-{
-    return QUrl(url).toString(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::FullyEncoded);
-}
-
 // What the restart after a kill finds wrong. `requestsWhenSaved` holds, for
 // each file seen saved before, the requests made for it by then.
 QStringList problemsAfterKill(AppContext& app, const QStringList& all, const QString& out, const TestServer& server,
@@ -58,7 +52,9 @@ QStringList problemsAfterKill(AppContext& app, const QStringList& all, const QSt
         const auto record = app.archive()->findByUrl(url);
         if (!record || record->savedPath != file || records.value(url) != 1)
             problems << QStringLiteral("recorded %1 times: ").arg(records.value(url)) + name;
-        const int requests = server.requestCount(targetOf(url));
+        // The server counts requests by their target: path and query.
+        const int requests =
+            server.requestCount(QUrl(url).toString(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::FullyEncoded));
         if (requests == 0)
             problems << QStringLiteral("saved but never asked for: ") + name;
         else if (requests > requestsWhenSaved.value(url, requests))
