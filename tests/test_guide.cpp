@@ -274,6 +274,7 @@ private slots:
             expected.setFragment(section);
         BrowserView* browser = t.window.browser();
         QTRY_VERIFY_WITH_TIMEOUT(browser->url() == expected && !browser->isBusy(), 15000);
+        QCOMPARE(t.child<QComboBox>("cmbURL")->currentText(), expected.toString());
         // It enters the history like a web page; from the Work Queue window
         // the main window comes forward to show it.
         QTRY_COMPARE(t.app.history.entries(), QStringList{expected.toString()});
