@@ -195,11 +195,13 @@ private slots:
                                             << true;
         QTest::newRow("Latin-1") << "\"strG_FileExt\",\"caf\xE9\"\r\n" + queue << "Resume" << QStringList{}
                                  << QStringList{} << QStringLiteral("caf\u00E9") << true;
-        // A value that does not convert is reported under "LoadINI.".
+        // A value that does not convert is reported under "LoadINI."; one that does is no damage.
         const QByteArray zip = lines({"\"strG_FileExt\",\"zip\""}) + queue;
         QTest::newRow("quoted #TRUE# is text") << "\"bG_SaveLarge\",\"#TRUE#\"\r\n" + zip << "Resume" << QStringList{}
                                                << QStringList{"Error #13(&HD) Type mismatch: #TRUE# (line 1) in LoadINI."}
                                                << "zip" << true;
+        QTest::newRow("size with exponent") << "\"sG_FileSize\",1e3\r\n" + zip << "Resume" << QStringList{} << QStringList{}
+                                            << "zip" << false;
         QTest::newRow("size too large") << "\"sG_FileSize\",1e999\r\n" + zip << "Resume" << QStringList{}
                                         << QStringList{"Error #6(&H6) Overflow: 1e999 (line 1) in LoadINI."} << "zip" << true;
     }
