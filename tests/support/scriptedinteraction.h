@@ -8,8 +8,6 @@
 #include <QQueue>
 #include <QString>
 
-#include <functional>
-
 namespace pm::test {
 
 struct AskedQuestion {
@@ -29,8 +27,6 @@ public:
     QQueue<std::optional<SignIn>> signInAnswers;
     QString clipboard;
     QList<AskedQuestion> asked;
-    // Runs while a question is open, before it is answered.
-    std::function<void()> onQuestion;
 
     int count(const QString& kind) const
     {
@@ -40,8 +36,6 @@ public:
     bool askYesNo(const QString& title, const QString& text, MessageIcon icon) override
     {
         asked.append({QStringLiteral("yesno"), title, text, icon});
-        if (onQuestion)
-            onQuestion();
         return !yesNoAnswers.isEmpty() && yesNoAnswers.dequeue();
     }
     void inform(const QString& title, const QString& text, MessageIcon icon) override
@@ -67,8 +61,6 @@ public:
     std::optional<SignIn> askSignIn(const QString& server, const QString& realm) override
     {
         asked.append({QStringLiteral("signin"), server, realm});
-        if (onQuestion)
-            onQuestion();
         return signInAnswers.isEmpty() ? std::nullopt : signInAnswers.dequeue();
     }
     QString clipboardText() override { return clipboard; }
