@@ -68,7 +68,6 @@ private:
         QByteArray extraHeaders;    // complete header lines
         int delayMs = 0;
         QString holdKey;            // waits for TestServer::release() with this key
-        bool hangUp = false;        // no response: the connection is closed
         bool endlessHeader = false; // header lines of dripChunk bytes every dripMs, never the end
     };
 
@@ -230,7 +229,6 @@ private:
         r.delayMs = item("delay").toInt();
         r.holdKey = item("hold");
         if (const QString head = item("head"); m_headOnly && !head.isEmpty()) {
-            r.hangUp = head == QLatin1String("drop");
             r.status = head.toInt();
             return r;
         }
@@ -290,11 +288,6 @@ private:
 
     void start(const Response& response)
     {
-        if (response.hangUp) {
-            setBusy(false);
-            m_socket->disconnectFromHost();
-            return;
-        }
         m_response = response;
         m_sent = 0;
         m_drip.stop();

@@ -31,8 +31,7 @@
 //                                    long as its Content-Range says, with a Content-Length to match
 // Any route takes &delay=MS: the response starts that much later; &hold=KEY:
 // it starts once the test has called release(KEY); &chunk=C&ms=T: the body
-// goes C bytes every T ms; &head=CODE: a HEAD request gets that status
-// (&head=drop: the connection is closed without an answer);
+// goes C bytes every T ms; &head=CODE: a HEAD request gets that status;
 // &disposition=TEXT: "Content-Disposition: TEXT"; and the guards of a
 // signed-in site: &needcookie=NAME=VALUE answers 403 unless the request
 // carries that cookie, &needreferer=TEXT 403 unless its Referer starts with
