@@ -160,7 +160,7 @@ private slots:
     void duplicateAndSizeRules()
     {
         const QByteArray old(50000, 'x');
-        // Skip: no fetch, counted, no CSV row, the two log lines.
+        // Skip: no fetch, counted, no CSV row, the log line.
         Downloads d;
         d.settings.setDuplicateRule(DuplicateRule::Skip);
         writeFile(d.out + "/a.jpg", old);
@@ -188,7 +188,6 @@ private slots:
         const QString below = url("/file/below.bin?size=10239");
         d.app.queue.append({below});
         QVERIFY(d.run());
-        // Not saved, yet counted: one CSV row of this session.
         QCOMPARE(d.summary(), QStringLiteral("completed 1, failed 0, Queue Empty, csv 2, files a.jpg b.jpg"));
         QCOMPARE(d.figures().sessionTotal, QStringLiteral("10.00 KB"));
         const QStringList log = d.logMessages();
@@ -798,8 +797,7 @@ private slots:
 
     void filesThatCannotBeWritten()
     {
-        // An output folder without write permission; root ignores the mode,
-        // so there the folder is made immutable instead.
+        // An output folder without write permission.
         {
             Downloads d;
             std::optional<ReadOnlyFolder> denied(d.out);
