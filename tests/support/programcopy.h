@@ -34,8 +34,10 @@ struct ProgramCopy {
         found.sort();
         return found;
     }
-    // The user's folders in the temporary folder; no display unless asked.
-    QProcessEnvironment environment(bool display) const
+    // Starts the program in `folder` (the bin folder unless given), with the
+    // user's folders in the temporary folder, without a display or with the
+    // tests' headless one.
+    void start(QProcess& process, const QStringList& arguments, bool display = false, const QString& folder = {}) const
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("HOME", path("home"));
@@ -45,13 +47,7 @@ struct ProgramCopy {
         for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
             if (!display)
                 env.remove(name);
-        return env;
-    }
-    // Starts the program in `folder` (the bin folder unless given), without
-    // a display or with the tests' headless one.
-    void start(QProcess& process, const QStringList& arguments, bool display = false, const QString& folder = {}) const
-    {
-        process.setProcessEnvironment(environment(display));
+        process.setProcessEnvironment(env);
         process.setWorkingDirectory(folder.isEmpty() ? path("bin") : folder);
         process.start(program, arguments);
     }
