@@ -8,26 +8,13 @@
 
 namespace pm {
 
-bool ContentHash::openSslBuilt()
-{
-#ifdef PULLMARK_HAVE_OPENSSL
-    return true;
-#else
-    return false;
-#endif
-}
-
-ContentHash::ContentHash(Engine engine)
+ContentHash::ContentHash()
 {
 #ifdef PULLMARK_HAVE_OPENSSL
     // Fetched once: EVP_sha256() would look the algorithm up in OpenSSL's
     // provider tables again at every reset(), that is at every download.
-    if (engine == Engine::Fastest) {
-        m_algorithm = EVP_MD_fetch(nullptr, "SHA256", nullptr);
-        m_context = m_algorithm ? EVP_MD_CTX_new() : nullptr;
-    }
-#else
-    Q_UNUSED(engine);
+    m_algorithm = EVP_MD_fetch(nullptr, "SHA256", nullptr);
+    m_context = m_algorithm ? EVP_MD_CTX_new() : nullptr;
 #endif
     if (!m_context)
         m_qt = std::make_unique<QCryptographicHash>(QCryptographicHash::Sha256);

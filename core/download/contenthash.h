@@ -20,12 +20,7 @@ namespace pm {
 
 class ContentHash {
 public:
-    enum class Engine {
-        Fastest,  // OpenSSL when the build has it, else Qt's
-        Qt,       // QCryptographicHash always
-    };
-
-    explicit ContentHash(Engine engine = Engine::Fastest);
+    ContentHash();
     ~ContentHash();
     ContentHash(const ContentHash&) = delete;
     ContentHash& operator=(const ContentHash&) = delete;
@@ -42,11 +37,6 @@ public:
     // The 32-byte digest of the bytes added, or empty when invalid. Ends the
     // digest: reset() before adding more.
     QByteArray finish();
-
-    // Whether OpenSSL does the work.
-    bool accelerated() const { return m_context != nullptr; }
-    // Whether the build has OpenSSL.
-    static bool openSslBuilt();
 
 private:
     evp_md_st* m_algorithm = nullptr;
