@@ -512,6 +512,21 @@ private slots:
         QVERIFY(d.errorLines().isEmpty());
     }
 
+    // An archive that cannot be opened is told once; the downloads go on.
+    void unusableArchive()
+    {
+        Downloads d;
+        QVERIFY(QDir().mkpath(d.path("archive.sqlite")));  // a folder where the database should be
+        QSignalSpy told(&d.app.log, &ActivityLog::writeFailed);
+        d.archive();
+        d.app.queue.append({url("/file/u1.bin?size=10"), url("/file/u2.bin?size=10")});
+        QVERIFY(d.run());
+        QCOMPARE(d.summary(), QStringLiteral("completed 2, failed 0, Queue Empty, csv 2, files u1.bin u2.bin"));
+        QCOMPARE(told.count(), 1);
+        QCOMPARE(d.errorLines().size(), 1);
+        QVERIFY(d.errorLines().first().startsWith("Error #35702("));
+    }
+
     // Another program holds the archive locked past the end of the run: the
     // records wait in the journal, the log says so, and the next start
     // writes them, once however often it starts.
